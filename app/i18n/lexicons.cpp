@@ -22,6 +22,23 @@ const Lexicons& Lexicons::russian() {
   return lex;
 }
 
+const QStringList& Lexicons::names() {
+  static const QStringList n = {QStringLiteral("Dlang_connect"), QStringLiteral("Dlang1"), QStringLiteral("Dlang2"),
+                                QStringLiteral("Dlang3"),        QStringLiteral("D1"),     QStringLiteral("D2"),
+                                QStringLiteral("D3")};
+  return n;
+}
+
+Lexicon* Lexicons::byName(QStringView name) {
+  Lexicon* all[] = {&Dlang_connect, &Dlang1, &Dlang2, &Dlang3, &D1, &D2, &D3};
+  const QStringList& n = names();
+  for (int i = 0; i < n.size(); ++i)
+    if (n.at(i) == name) return all[i];
+  return nullptr;
+}
+
+const Lexicon* Lexicons::byName(QStringView name) const { return const_cast<Lexicons*>(this)->byName(name); }
+
 QString OhmSign(const Lexicons& lex) {
   return lex.Dlang3[3] == QStringLiteral("Ом") ? QStringLiteral("Ом") : QString(QChar(0x03A9));
 }

@@ -25,6 +25,12 @@ struct Lexicons {
 
   // The design language (Russian) texts.
   static const Lexicons& russian();
+
+  // The lexicon names as language files spell them, in declaration order.
+  static const QStringList& names();
+  // The lexicon of that name, or nullptr for an unknown name.
+  Lexicon* byName(QStringView name);
+  const Lexicon* byName(QStringView name) const;
 };
 
 // "Ом" in the design language, otherwise the Greek capital omega.

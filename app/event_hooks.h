@@ -1,0 +1,16 @@
+#pragma once
+// Lets a handler react to an event of a widget that has no signal for it:
+// clicks on labels, the pointer entering or leaving a panel or list.
+#include <QEvent>
+#include <QObject>
+#include <functional>
+
+class QWidget;
+
+namespace zt {
+
+// Calls `fn` whenever `w` receives an event of type `type`; `fn` may return
+// nothing. The hook lives as long as the widget.
+QObject* OnWidgetEvent(QWidget* w, QEvent::Type type, std::function<void()> fn);
+
+}  // namespace zt

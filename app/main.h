@@ -1,0 +1,288 @@
+#pragma once
+// The logger's one window. TForm1 owns every control and every piece of
+// program-wide state, and wires control, timer and link events to the pure
+// cores (protocol/, panel/, log/). Its handlers are spread over several
+// source files, one per subsystem (main_*.cpp).
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "command.h"
+#include "frame.h"
+#include "lexicons.h"
+#include "meter_settings.h"
+#include "prompts.h"
+#include "transport.h"
+
+namespace zt {
+
+// What the window is built with. Tests pass fakes; the program passes the
+// real implementations (or nothing, for defaults).
+struct TForm1Deps {
+  Prompts* prompts = nullptr;  // null: real dialogues
+  // ---- deps: link ----
+  // ---- deps: ble ----
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(const TForm1Deps& deps = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The lexicons of the language in use; every run-time text reads them.
+  const Lexicons& lex() const;
+  Prompts& prompts() const { return *m_prompts; }
+  // Reports an error that would otherwise be lost: a critical message box.
+  void ReportError(const QString& text);
+
+  // ==== shell: start-up and shutdown ====
+  void FormCreate();
+  void FormShow();
+  void FormCloseQuery();
+  void FormClose();
+  void FormResize();
+
+  // ==== protocol: frames and commands ====
+  void ProcessFrame(Frame frame);
+  void ApplyModel();
+  // Checks the model's radio button; one that was not checked runs its click.
+  void SelectModelButton(std::uint8_t model);
+  void Timer_TXTimer();
+  void SendSettingsCommand();
+  void SendSpecialCommand(std::uint8_t code);
+  void TransmitCommand();
+
+  // Shared state.
+  MeterSettings meterSettings;
+  std::uint8_t MeterModel = kZT40;
+  std::uint8_t DisplayMode = 0;
+  std::int32_t MeterAsleep = 0;
+  std::int32_t SettingsBusy = 0;
+  CommandFrame Command{};
+
+  // Link flags.
+  std::uint8_t PortOpened = 0;
+  std::uint8_t LinkUp = 0;
+  std::uint8_t UseBle = 1;
+  std::uint8_t BleLinkUp = 0;
+  bool Scanning = false;
+  // Found field of the last port query: 1 when a serial device was present.
+  int PortQueryFound = 0;
+  // Where Command frames go: the serial port (6 bytes) or the Bluetooth LE
+  // characteristic (8 bytes). Null while that link has no device.
+  Transport* serialTransport = nullptr;
+  Transport* bleTransport = nullptr;
+
+  // ==== panel hooks (defined in main_panel.cpp) ====
+  void ShowRlcReading(const Frame& frame);
+  void ShowRdReading(const Frame& frame);
+  void ShowUReading(const Frame& frame);
+  void LoadDefaultSettings();
+  void ShowSettingsInLists();
+  // The model radio buttons' click behaviour (set MeterModel, ApplyModel,
+  // store the model byte).
+  void RB1Click();
+  void RB2Click();
+  void RB3Click();
+
+  // ==== log hooks (defined in main_log.cpp) ====
+  std::int32_t CheckTolerance();
+  void AppendLogRow();
+  void ShowLogHeaders();
+
+  // ==== settings file hooks (defined in main_settings.cpp) ====
+  std::int32_t LoadSettingsFile();
+
+  // ==== link hooks (defined in main_link.cpp) ====
+  void LoadPortLookup();  // start-up: the port lookup component
+  void StartupProbe();    // first show: probe for the serial dongle
+  // Closes the serial port (and says goodbye to the dongle) at shutdown.
+  void ShutdownLinks();
+
+  // ==== ble hooks (defined in main_ble.cpp) ====
+  void BleSetEnabled(bool on);
+
+  // ---- link ----
+  // ---- ble ----
+  // ---- panel ----
+  // ---- log ----
+  // ---- profile ----
+  // ---- settings ----
+  // ---- export ----
+  // ---- i18n ----
+
+  // ==== controls (objectName equals the member name) ====
+  // Top region
+  QFrame* Panel_top = nullptr;
+  QFrame* Panel3 = nullptr;
+  QFrame* Panel6 = nullptr;
+  QPushButton* Button2 = nullptr;  // "RLCD"
+  QPushButton* Button1 = nullptr;  // "RD"
+  QPushButton* Button3 = nullptr;  // "U"
+  QFrame* Panel1 = nullptr;
+  QComboBox* CBox10 = nullptr;
+  QLabel* JvP8 = nullptr;
+  QFrame* Panel5 = nullptr;
+  QPushButton* SB1 = nullptr;
+  QPushButton* SB2 = nullptr;
+  QPushButton* SB3 = nullptr;
+  QPushButton* SB4 = nullptr;  // toggle
+  QFrame* Panel4 = nullptr;
+  QFrame* P5 = nullptr;
+  QFrame* JvPanel5 = nullptr;
+  QFrame* JvPanel1 = nullptr;
+  QPushButton* SP4 = nullptr;  // toggle "Яркость"
+  QPushButton* SP3 = nullptr;  // toggle "Захват"
+  QPushButton* SP2 = nullptr;  // toggle "Звук"
+  QPushButton* SBe1 = nullptr;
+  QComboBox* LangCombo1 = nullptr;
+  QPushButton* SP5 = nullptr;
+  QFrame* P_connect = nullptr;
+  QPushButton* B2 = nullptr;
+  QCheckBox* CheckBox_connect_auto = nullptr;
+  QFrame* JvPanel3 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QWidget* DisplayArea = nullptr;  // the place the three display panels share
+
+  // RLC display
+  QFrame* Panel_RLCD = nullptr;
+  QLabel* L_Prim_RLC = nullptr;
+  QLabel* L_RLC_avto = nullptr;
+  QLabel* L_prim_n = nullptr;
+  QLabel* L_Sec_RLC = nullptr;
+  QLabel* L_RQD_avto = nullptr;
+  QLabel* L_sec_n = nullptr;
+  QLabel* L_righ1 = nullptr;
+  QLabel* L_righ2 = nullptr;
+  QLabel* L_righ3 = nullptr;
+  QLabel* L_righ4 = nullptr;
+  QLabel* L_righ5 = nullptr;
+  QLabel* L_righ6 = nullptr;
+  QLabel* L_freq_RLC = nullptr;
+  QLabel* L_Level_RLC = nullptr;
+  QLabel* L_Source_RLC = nullptr;
+  QLabel* L_SER_PER = nullptr;
+  QLabel* L_SER_PER1 = nullptr;
+  // RD display
+  QFrame* Panel_RD = nullptr;
+  QLabel* Im_Diod = nullptr;
+  QLabel* RD_prim_R = nullptr;
+  QLabel* RD_Prim = nullptr;
+  QLabel* RD_V = nullptr;
+  QLabel* RD_Auto = nullptr;
+  QLabel* J_prim = nullptr;
+  QLabel* Joo = nullptr;
+  QLabel* RD_J = nullptr;
+  QLabel* RD_J1 = nullptr;
+  // U display
+  QFrame* Panel_U = nullptr;
+  QLabel* U_Prim = nullptr;
+  QLabel* U_vrm = nullptr;
+  QLabel* U_pp = nullptr;
+
+  QLabel* JP5 = nullptr;  // economy / sleep indicator
+  // Pop-up choice panels: title over list.
+  QFrame* P_prim_RLC = nullptr;
+  QListWidget* ListBox_prim_RLC = nullptr;
+  QFrame* P_sec_RLC = nullptr;
+  QListWidget* ListBox_sec_RLC = nullptr;
+  QFrame* P_ser_per = nullptr;
+  QListWidget* ListBox_ser_per = nullptr;
+  QFrame* P_level_RLC = nullptr;
+  QListWidget* ListBox_Level_RLC = nullptr;
+  QFrame* P_freq_RLC = nullptr;
+  QListWidget* ListBox_freq_RLC = nullptr;
+  QFrame* P_Source_RLC = nullptr;
+  QListWidget* ListBox_Source_RLC = nullptr;
+
+  // Lower region
+  QFrame* Panel9 = nullptr;
+  QFrame* JvPanel2 = nullptr;
+  QLabel* JvP1 = nullptr;
+  QLabel* JvP11 = nullptr;
+  QFrame* Panel7 = nullptr;
+  QPushButton* BB1 = nullptr;
+  QPushButton* Button_DEL = nullptr;
+  QPushButton* Button_Add = nullptr;
+  QSpinBox* SE2 = nullptr;
+  QComboBox* CBox6 = nullptr;
+  QFrame* Panel8 = nullptr;
+  QComboBox* CBox2 = nullptr;
+  QComboBox* CBox5 = nullptr;
+  QLineEdit* E2 = nullptr;
+  QComboBox* CBox1 = nullptr;
+  QComboBox* CBox3 = nullptr;
+  QComboBox* CBox4 = nullptr;
+  QFrame* Panel11 = nullptr;
+  QComboBox* CBox11 = nullptr;
+  QComboBox* CBox51 = nullptr;
+  QLineEdit* E11 = nullptr;
+  QComboBox* CBox31 = nullptr;
+  QPushButton* BB2 = nullptr;
+  QFrame* Panel2 = nullptr;
+  QFrame* Panel13 = nullptr;
+  QSpinBox* SE1 = nullptr;
+  QComboBox* CB1 = nullptr;
+  QPushButton* SP1 = nullptr;  // toggle "Пуск"
+  QPushButton* Button4 = nullptr;
+  QPushButton* B5 = nullptr;
+  QFrame* Panel10 = nullptr;
+  QTableView* SG = nullptr;
+
+  // Model panel
+  QFrame* P16 = nullptr;
+  QGroupBox* RG1 = nullptr;
+  QRadioButton* RB1 = nullptr;
+  QRadioButton* RB2 = nullptr;
+  QRadioButton* RB3 = nullptr;
+
+  // Timers
+  QTimer* T2 = nullptr;
+  QTimer* T3 = nullptr;
+  QTimer* T4 = nullptr;
+  QTimer* T33 = nullptr;
+  QTimer* T34 = nullptr;
+  QTimer* T50 = nullptr;
+  QTimer* Timer_TX = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void BuildControls();  // main_ui.cpp
+  // Takes each subsystem's injected dependencies before the controls exist
+  // (defined in main_deps.cpp; each subsystem adds its lines there).
+  void ApplyDeps(const TForm1Deps& deps);
+  void ConnectSignals();  // main_form.cpp: wires every subsystem's handlers
+  // Each subsystem wires its own controls (called from ConnectSignals).
+  void ConnectProtocolSignals();
+  void ConnectLinkSignals();
+  void ConnectBleSignals();
+  void ConnectPanelSignals();
+  void ConnectLogSignals();
+  void ConnectProfileSignals();
+  void ConnectExportSignals();
+  void ConnectI18nSignals();
+
+  std::unique_ptr<Prompts> m_ownPrompts;
+  Prompts* m_prompts = nullptr;
+  bool m_shownOnce = false;
+};
+
+}  // namespace zt

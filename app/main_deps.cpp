@@ -1,0 +1,12 @@
+// Injected dependencies of the window, taken before the controls are built.
+#include "main.h"
+
+namespace zt {
+
+void TForm1::ApplyDeps(const TForm1Deps& deps) {
+  (void)deps;
+  // ---- apply: link ----
+  // ---- apply: ble ----
+}
+
+}  // namespace zt

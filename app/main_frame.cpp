@@ -1,0 +1,134 @@
+// Measurement frames in, Command frames out.
+#include "main.h"
+
+namespace zt {
+
+void TForm1::ConnectProtocolSignals() {
+  connect(Timer_TX, &QTimer::timeout, this, &TForm1::Timer_TXTimer);
+}
+
+void TForm1::ProcessFrame(Frame frame) {
+  const FrameStatus st = ValidateFrame(frame);
+  if (!st.accepted) return;  // bad terminator, sleep layout or checksum
+
+  MeterModel = st.model;
+  if (st.displayMode != 0) DisplayMode = st.displayMode;
+  T34->stop();
+
+  MeterAsleep = st.asleep ? 128 : 0;
+  if (st.asleep) {
+    QString caption;
+    if (st.deepSleep) {
+      caption = lex().Dlang_connect[8];
+      T34->start();
+    } else {
+      caption = lex().Dlang_connect[7];
+    }
+    JP5->setText(caption + QLatin1Char(' ') + QString::number(st.sleepSeconds) + lex().D3[5]);
+    JP5->show();
+    JP5->raise();
+  } else {
+    JP5->hide();
+  }
+
+  if (MeterModel <= kZT42) {
+    Button3->setVisible(MeterModel != kZT41);
+    SelectModelButton(MeterModel);
+  }
+  SP4->setChecked(st.brightness);  // no click behaviour
+
+  // While a profile is being edited the panel keeps what the operator set.
+  if (SB4->isChecked()) return;
+
+  T33->stop();
+  T33->start();
+  ApplyModel();
+  switch (DisplayMode) {
+    case 1: ShowRlcReading(frame); break;
+    case 2: ShowRdReading(frame); break;
+    case 3: ShowUReading(frame); break;
+    default: break;
+  }
+}
+
+void TForm1::SelectModelButton(std::uint8_t model) {
+  QRadioButton* rb = model == kZT40 ? RB1 : model == kZT41 ? RB2 : model == kZT42 ? RB3 : nullptr;
+  if (!rb || rb->isChecked()) return;
+  rb->setChecked(true);
+  if (rb == RB1) RB1Click();
+  else if (rb == RB2) RB2Click();
+  else RB3Click();
+}
+
+void TForm1::ApplyModel() {
+  P16->hide();
+  while (ListBox_freq_RLC->count() > 6) delete ListBox_freq_RLC->takeItem(6);
+  while (ListBox_Level_RLC->count() > 3) delete ListBox_Level_RLC->takeItem(3);
+
+  const QString vrms = lex().Dlang3[1];
+  const QString kHz = lex().Dlang1[1] + lex().Dlang3[0];
+  auto setLevelItem = [this](int i, const QString& text) {
+    if (QListWidgetItem* it = ListBox_Level_RLC->item(i)) it->setText(text);
+  };
+  switch (MeterModel) {
+    case kZT40:
+      L_Level_RLC->setText(QStringLiteral("1.0") + vrms);
+      setLevelItem(1, QStringLiteral("1.0") + vrms);
+      setLevelItem(2, QStringLiteral("0.5") + vrms);
+      ListBox_Level_RLC->addItem(QStringLiteral("0.1") + vrms);
+      for (const char* f : {"20", "30", "40", "50", "60", "70", "80", "90", "150"})
+        ListBox_freq_RLC->addItem(QString::fromLatin1(f) + kHz);
+      L_Source_RLC->hide();
+      break;
+    case kZT41:
+      L_Level_RLC->setText(QStringLiteral("1.0") + vrms);
+      setLevelItem(1, QStringLiteral("1.0") + vrms);
+      setLevelItem(2, QStringLiteral("0.5") + vrms);
+      ListBox_Level_RLC->addItem(QStringLiteral("0.1") + vrms);
+      ListBox_freq_RLC->addItem(QStringLiteral("250") + kHz);
+      L_Source_RLC->show();
+      break;
+    case kZT42:
+      L_Level_RLC->setText(QStringLiteral("0.7") + vrms);
+      setLevelItem(1, QStringLiteral("0.7") + vrms);
+      setLevelItem(2, QStringLiteral("0.1") + vrms);
+      L_Source_RLC->hide();
+      break;
+    default:
+      break;  // unknown models only trim the lists
+  }
+}
+
+void TForm1::SendSettingsCommand() {
+  if (LinkUp == 0) return;
+  if (SB4->isChecked()) return;  // profile editing: the meter is left alone
+  Command = BuildSettingsCommand(meterSettings, SP4->isChecked());
+  TransmitCommand();
+}
+
+void TForm1::SendSpecialCommand(std::uint8_t code) {
+  Command = BuildSpecialCommand(code, SP4->isChecked());
+  TransmitCommand();
+}
+
+void TForm1::TransmitCommand() {
+  Command[4] = kCommandFixedByte4;
+  if (!Timer_TX->isActive()) Timer_TX->start();
+  const QByteArray six(reinterpret_cast<const char*>(Command.data()), static_cast<int>(Command.size()));
+  if (PortQueryFound == 1) {
+    // A serial device was found: it carries the command whatever else is up.
+    if (serialTransport && serialTransport->isOpen()) serialTransport->write(six);
+    return;
+  }
+  // Otherwise the meter's Bluetooth LE characteristic, as 8 bytes. With no
+  // connected meter there is no target and the command is dropped, as a
+  // settings command is while no link is up.
+  if (bleTransport && bleTransport->isOpen()) bleTransport->write(six + QByteArray(2, '\0'));
+}
+
+void TForm1::Timer_TXTimer() {
+  Timer_TX->stop();
+  SettingsBusy = 0;
+}
+
+}  // namespace zt

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the unit,
+# widget and integration tests through ctest, then each fuzz target briefly
+# over its seed corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+JOBS=$(nproc)
+BUILD=build/ci
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_BUILD_TESTS=ON -DZT_BUILD_BENCH=ON -DZT_WERROR=ON
+cmake --build "$BUILD" -j "$JOBS"
+ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS"
+
+# Fuzz targets: a clang build with the sanitizers, each run for a short while.
+FUZZ=build/fuzz
+CC=clang CXX=clang++ cmake -S . -B "$FUZZ" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZT_BUILD_TESTS=OFF -DZT_BUILD_FUZZ=ON > /dev/null
+cmake --build "$FUZZ" -j "$JOBS"
+for dir in fuzz/*/; do
+  name=$(basename "$dir")
+  exe=$(find "$FUZZ/fuzz/$name" -maxdepth 1 -type f -executable -name 'fuzz_*' | head -n 1)
+  [ -n "$exe" ] || { echo "fuzz target $name not built" >&2; exit 1; }
+  work=$(mktemp -d)
+  cp -r "$dir/seeds/." "$work/" 2>/dev/null || true
+  echo "fuzzing $name"
+  "$exe" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 -print_final_stats=0 "$work" > "$work.log" 2>&1 \
+    || { tail -50 "$work.log"; exit 1; }
+  rm -rf "$work" "$work.log"
+done
+echo "fuzzing done"
