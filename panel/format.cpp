@@ -79,8 +79,8 @@ void RoundDigits(Decimal& d, int keep) {
   while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
 }
 
-char DigitAt(const Decimal& d, int i) {
-  return (i >= 0 && i < int(d.digits.size())) ? d.digits[std::size_t(i)] : '0';
+char DigitAt(const Decimal& d, long long i) {
+  return (i >= 0 && i < static_cast<long long>(d.digits.size())) ? d.digits[std::size_t(i)] : '0';
 }
 
 }  // namespace
@@ -93,7 +93,9 @@ QString FormatFixed(double x, int P, int D, bool grouped, const Separators& sep)
   Decimal d = ToDecimal(std::fabs(x), P);
   if (!d.digits.empty()) {
     // Digits down to the D-th decimal: those with place value >= 10^-D.
-    RoundDigits(d, std::min(P, d.exp10 + D + 1));
+    // (Computed wide: D is the caller's and could be anything.)
+    const long long keep = std::min<long long>(P, static_cast<long long>(d.exp10) + D + 1);
+    RoundDigits(d, static_cast<int>(std::max<long long>(keep, -1)));
   }
   // A value that rounds to zero is written without a sign: "-0.00" would
   // claim a direction the reading does not have.
@@ -119,7 +121,7 @@ QString FormatFixed(double x, int P, int D, bool grouped, const Separators& sep)
   QString s = sign + intPart;
   if (D > 0) {
     s += sep.decimal;
-    for (int j = 1; j <= D; ++j) s += QChar(zero ? '0' : DigitAt(d, d.exp10 + j));
+    for (int j = 1; j <= D; ++j) s += QChar(zero ? '0' : DigitAt(d, static_cast<long long>(d.exp10) + j));
   }
   return s;
 }
