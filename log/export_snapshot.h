@@ -1,0 +1,46 @@
+#pragma once
+// A frozen copy of the log grid's texts, taken on the UI thread and handed to
+// a writer on another thread. Cells are kept as UTF-8 in one buffer, each
+// followed by a NUL, so a 100,000-row log costs a few megabytes and the
+// spreadsheet writer can pass the bytes on without converting again.
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace zt {
+
+// Rows the export copies from the log grid, the heading row included:
+// nothing while the meter's last frame did not allow logging (LogReady 0);
+// ProfileCount + 1 in multi-part mode; else LogPosition. Negative inputs
+// count as 0.
+int ExportRowCount(bool logReady, bool multiPart, int logPosition, int profileCount);
+
+class ExportSnapshot {
+ public:
+  static constexpr int kColumns = 10;
+
+  ExportSnapshot() = default;
+
+  // rows x kColumns texts; cell(row, col) is asked in row order, and row 0 is
+  // the heading row. The caller answers rows beyond its grid with "".
+  static ExportSnapshot Capture(int rows, const std::function<QString(int row, int col)>& cell);
+
+  void reserve(int rows, qsizetype bytesPerRow = 96);
+  void appendRow(const std::array<QString, kColumns>& cells);
+
+  int rowCount() const { return static_cast<int>(rowStart_.size()); }
+  // NUL-terminated UTF-8 of one cell; valid while the snapshot lives.
+  const char* utf8(int row, int col) const;
+  QString text(int row, int col) const { return QString::fromUtf8(utf8(row, col)); }
+  // Bytes held, for sizing checks.
+  qsizetype byteSize() const;
+
+ private:
+  QByteArray data_;
+  std::vector<qsizetype> rowStart_;
+};
+
+}  // namespace zt

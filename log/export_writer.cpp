@@ -1,0 +1,231 @@
+#include "export_writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <xlsxwriter.h>
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace zt {
+
+namespace {
+
+// Progress goes out about 200 times per export, however long the log.
+int ProgressStep(int total) { return total / 200 > 0 ? total / 200 : 1; }
+
+bool Cancelled(const std::atomic<bool>* cancel) {
+  return cancel && cancel->load(std::memory_order_relaxed);
+}
+
+ExportResult Fail(const QString& path, const QString& why) {
+  ExportResult r;
+  r.status = ExportResult::Status::Failed;
+  r.path = path;
+  r.error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+  return r;
+}
+
+ExportResult Done(const QString& path, ExportResult::Status status) {
+  ExportResult r;
+  r.status = status;
+  r.path = path;
+  return r;
+}
+
+// Removes the temporary file unless released.
+class TempGuard {
+ public:
+  explicit TempGuard(QString path) : path_(std::move(path)) {}
+  ~TempGuard() {
+    if (!path_.isEmpty()) QFile::remove(path_);
+  }
+  TempGuard(const TempGuard&) = delete;
+  TempGuard& operator=(const TempGuard&) = delete;
+  void release() { path_.clear(); }
+
+ private:
+  QString path_;
+};
+
+// Creates a new, uniquely named file next to `path`, with the permissions an
+// ordinary new file gets there.
+bool CreateTemp(const QString& path, QFile& tmp, QString& why) {
+  const QFileInfo target(path);
+  if (target.isDir()) {
+    why = QStringLiteral("is a folder");
+    return false;
+  }
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    tmp.setFileName(target.absolutePath() + QStringLiteral("/.") + target.fileName() + u'.' +
+                    QString::number(QRandomGenerator::global()->generate(), 36) +
+                    QStringLiteral(".part"));
+    if (tmp.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
+    if (tmp.error() != QFileDevice::OpenError || !tmp.exists()) break;
+  }
+  why = tmp.errorString();
+  return false;
+}
+
+// Moves the finished temporary file over the target (replacing an old file).
+bool Commit(const QString& tmpPath, const QString& path, QString& why) {
+  std::error_code ec;
+  std::filesystem::rename(std::filesystem::path(QFile::encodeName(tmpPath).toStdString()),
+                          std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
+  if (ec) {
+    why = QString::fromLocal8Bit(ec.message().c_str());
+    return false;
+  }
+  return true;
+}
+
+struct WorkbookFree {
+  void operator()(lxw_workbook* wb) const { lxw_workbook_free(wb); }
+};
+
+ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QString& tmpPath,
+                       const std::atomic<bool>* cancel, const ExportProgressFn& progress) {
+  lxw_workbook_options opts{};
+  opts.constant_memory = LXW_TRUE;
+  const QByteArray name = QFile::encodeName(tmpPath);
+  std::unique_ptr<lxw_workbook, WorkbookFree> wb(workbook_new_opt(name.constData(), &opts));
+  if (!wb) return Fail(path, QStringLiteral("cannot start the workbook (out of memory)"));
+  lxw_worksheet* ws = workbook_add_worksheet(wb.get(), nullptr);
+  if (!ws) return Fail(path, QStringLiteral("cannot create the worksheet's temporary storage"));
+  // The library takes inches; -1 keeps the default top and bottom margins.
+  worksheet_set_margins(ws, kExportLeftMarginPt / 72.0, kExportRightMarginPt / 72.0, -1, -1);
+
+  const int total = snap.rowCount();
+  const int step = ProgressStep(total);
+  for (int i = 0; i < total; ++i) {
+    if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
+    for (int c = 0; c < ExportSnapshot::kColumns; ++c) {
+      const char* text = snap.utf8(i, c);
+      if (!*text) continue;  // an empty grid cell stays an empty worksheet cell
+      const lxw_error err = worksheet_write_string(ws, static_cast<lxw_row_t>(i),
+                                                   static_cast<lxw_col_t>(c), text, nullptr);
+      if (err != LXW_NO_ERROR)
+        return Fail(path, QStringLiteral("row %1, column %2: %3")
+                              .arg(i + 1)
+                              .arg(c + 1)
+                              .arg(QString::fromUtf8(lxw_strerror(err))));
+    }
+    if (progress && (i + 1) % step == 0) progress(i + 1, total);
+  }
+  if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
+  // workbook_close frees the workbook whatever it returns.
+  const lxw_error err = workbook_close(wb.release());
+  if (err != LXW_NO_ERROR) return Fail(path, QString::fromUtf8(lxw_strerror(err)));
+  return Done(path, ExportResult::Status::Ok);
+}
+
+// RFC 4180: a field holding the separator, a quote or a line break is quoted,
+// its quotes doubled. Both separators are ASCII, so UTF-8 can be scanned as is.
+void AppendCsvField(QByteArray& buf, const char* text, char sep) {
+  bool quote = false;
+  for (const char* p = text; *p && !quote; ++p)
+    quote = *p == sep || *p == '"' || *p == '\n' || *p == '\r';
+  if (!quote) {
+    buf.append(text);
+    return;
+  }
+  buf.append('"');
+  for (const char* p = text; *p; ++p) {
+    if (*p == '"') buf.append('"');
+    buf.append(*p);
+  }
+  buf.append('"');
+}
+
+ExportResult WriteCsv(const ExportSnapshot& snap, const QString& path, QFile& out, char sep,
+                      const std::atomic<bool>* cancel, const ExportProgressFn& progress) {
+  const int total = snap.rowCount();
+  const int step = ProgressStep(total);
+  QByteArray buf;
+  buf.reserve(1 << 17);
+  buf.append("\xEF\xBB\xBF");  // lets spreadsheet programs see UTF-8
+  auto flush = [&]() {
+    if (out.write(buf) != buf.size()) return false;
+    buf.clear();
+    return true;
+  };
+  for (int i = 0; i < total; ++i) {
+    if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
+    for (int c = 0; c < ExportSnapshot::kColumns; ++c) {
+      if (c) buf.append(sep);
+      AppendCsvField(buf, snap.utf8(i, c), sep);
+    }
+    buf.append("\r\n");
+    if (buf.size() >= (1 << 16) && !flush()) return Fail(path, out.errorString());
+    if (progress && (i + 1) % step == 0) progress(i + 1, total);
+  }
+  if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
+  if (!flush() || !out.flush()) return Fail(path, out.errorString());
+  out.close();
+  if (out.error() != QFileDevice::NoError) return Fail(path, out.errorString());
+  return Done(path, ExportResult::Status::Ok);
+}
+
+}  // namespace
+
+QChar CsvSeparatorFor(const QString& decimalSeparator) {
+  return decimalSeparator == QLatin1String(",") ? QChar(u';') : QChar(u',');
+}
+
+QString DefaultExportName(const QString& profileTitle, const QDateTime& now) {
+  QString name;
+  for (QChar ch : profileTitle.trimmed()) {
+    const bool bad = ch.unicode() < 0x20 || ch == u'/' || ch == u'\\' || ch == u':' ||
+                     ch == u'*' || ch == u'?' || ch == u'"' || ch == u'<' || ch == u'>' ||
+                     ch == u'|';
+    name += bad ? QChar(u'_') : ch;
+  }
+  // Names ending in a dot or blank, or made of dots only, are not usable on
+  // every system.
+  while (!name.isEmpty() && (name.endsWith(u'.') || name.endsWith(u' '))) name.chop(1);
+  bool onlyFill = true;
+  for (QChar ch : name) onlyFill = onlyFill && (ch == u'_' || ch == u'.' || ch == u' ');
+  if (onlyFill) return QStringLiteral("log ") + now.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+  return name;
+}
+
+ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path,
+                         const ExportOptions& options, const std::atomic<bool>* cancel,
+                         const ExportProgressFn& progress) {
+  if (path.isEmpty()) return Fail(path, QStringLiteral("no file name"));
+  if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
+  QFile tmp;
+  QString why;
+  if (!CreateTemp(path, tmp, why)) return Fail(path, why);
+  const QString tmpPath = tmp.fileName();
+  TempGuard guard(tmpPath);
+
+  ExportResult r;
+  try {
+    if (options.format == ExportFormat::Xlsx) {
+      tmp.close();  // the library opens the file by name
+      r = WriteXlsx(snapshot, path, tmpPath, cancel, progress);
+    } else {
+      if (options.csvSeparator.unicode() == 0 || options.csvSeparator.unicode() > 0x7e ||
+          options.csvSeparator == u'"' || options.csvSeparator == u'\n' ||
+          options.csvSeparator == u'\r')
+        r = Fail(path, QStringLiteral("unusable list separator"));
+      else
+        r = WriteCsv(snapshot, path, tmp, options.csvSeparator.toLatin1(), cancel, progress);
+    }
+  } catch (const std::bad_alloc&) {
+    r = Fail(path, QStringLiteral("out of memory"));
+  }
+  tmp.close();
+  if (!r.ok()) return r;
+  if (!Commit(tmpPath, path, why)) return Fail(path, why);
+  guard.release();
+  if (progress) progress(snapshot.rowCount(), snapshot.rowCount());
+  return r;
+}
+
+}  // namespace zt

@@ -1,0 +1,56 @@
+#pragma once
+// Writes a snapshot of the log grid to an .xlsx workbook or a CSV file.
+// Grid cell (column c, row i) lands in worksheet row i + 1, column c + 1; every
+// value is written as text exactly as the grid shows it. The file appears
+// under its name only when complete: the data goes to a temporary file in the
+// target folder that is renamed at the end, so a failure or a cancel leaves
+// nothing behind (and an existing file of that name untouched).
+#include <QDateTime>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+#include "export_snapshot.h"
+
+namespace zt {
+
+enum class ExportFormat { Xlsx, Csv };
+
+struct ExportOptions {
+  ExportFormat format = ExportFormat::Xlsx;
+  QChar csvSeparator = u',';  // ASCII; see CsvSeparatorFor
+};
+
+struct ExportResult {
+  enum class Status { Ok, Cancelled, Failed };
+  Status status = Status::Failed;
+  QString path;   // the target file
+  QString error;  // why it failed, for the operator; empty unless Failed
+  bool ok() const { return status == Status::Ok; }
+};
+
+// Page margins of the worksheet, in points.
+inline constexpr double kExportLeftMarginPt = 30.0;
+inline constexpr double kExportRightMarginPt = 10.0;
+
+// The list separator that goes with a decimal separator: a decimal comma
+// would clash with a comma between fields, so those systems use ";".
+QChar CsvSeparatorFor(const QString& decimalSeparator);
+
+// File name without extension: the profile title made safe for a file name,
+// or "log" with the date and time when there is no usable title.
+QString DefaultExportName(const QString& profileTitle, const QDateTime& now);
+
+// Called with rows written so far and the total; may be called from the
+// writing thread.
+using ExportProgressFn = std::function<void(int done, int total)>;
+
+// Writes `snapshot` to `path`. Stops as soon as `cancel` is set (returns
+// Cancelled, nothing written). Never throws; failures carry the reason.
+ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path,
+                         const ExportOptions& options,
+                         const std::atomic<bool>* cancel = nullptr,
+                         const ExportProgressFn& progress = {});
+
+}  // namespace zt

@@ -1,0 +1,44 @@
+"""Reads an exported file with independent readers and prints it as JSON.
+
+usage: read_back.py xlsx FILE
+       read_back.py csv FILE SEPARATOR
+"""
+import csv
+import json
+import sys
+
+
+def read_xlsx(path):
+    import openpyxl
+
+    wb = openpyxl.load_workbook(path)
+    ws = wb.worksheets[0]
+    cells = []
+    for row in ws.iter_rows():
+        for cell in row:
+            if cell.value is not None:
+                cells.append([cell.row, cell.column, cell.value, cell.data_type])
+    m = ws.page_margins
+    return {
+        "sheets": len(wb.worksheets),
+        "cells": cells,
+        "margins": {"left": m.left, "right": m.right, "top": m.top, "bottom": m.bottom},
+    }
+
+
+def read_csv(path, sep):
+    with open(path, "rb") as f:
+        raw = f.read()
+    with open(path, newline="", encoding="utf-8-sig") as f:
+        rows = list(csv.reader(f, delimiter=sep, strict=True))
+    return {"bom": raw.startswith(b"\xef\xbb\xbf"), "crlf": b"\r\n" in raw or not rows,
+            "rows": rows}
+
+
+def main():
+    kind, path = sys.argv[1], sys.argv[2]
+    out = read_xlsx(path) if kind == "xlsx" else read_csv(path, sys.argv[3])
+    sys.stdout.write(json.dumps(out))
+
+
+main()

@@ -1,0 +1,425 @@
+// Writes exports and reads them back with readers that are not ours
+// (openpyxl and Python's csv module), so a file another program cannot read
+// fails here.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+#include "export_runner.h"
+#include "export_snapshot.h"
+#include "export_writer.h"
+
+using namespace zt;
+
+namespace {
+
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+const char* const kHeaders[ExportSnapshot::kColumns] = {
+    "Позиция", "Время", "Основной", "Дополнительн.", "Схема",
+    "Частота", "Уровень", "Брак", "Основ.% откл.", "Допол.% откл."};
+
+// A reading row as the grid shows it: position, timestamp, Cyrillic and Greek
+// units, decimal commas, reject marks and sometimes empty deviation cells.
+QString Reading(int r, int c, bool multi) {
+  switch (c) {
+    case 0: return QString::number(r);
+    case 1:
+      if (multi)
+        return r % 2 ? QStringLiteral("Резистор \"A\";1,5") : QStringLiteral("две\nстроки, μ");
+      return QStringLiteral("12.03.24 14:%1:05").arg(r % 60, 2, 10, QChar(u'0'));
+    case 2: return QStringLiteral("Rs %1,%2 кΩ").arg(r).arg(r % 1000, 3, 10, QChar(u'0'));
+    case 3: return r % 2 ? QStringLiteral("Ls 4,70 μH") : QStringLiteral("Q 12,3");
+    case 4: return r % 2 ? QStringLiteral("S") : QStringLiteral("P");
+    case 5: return r % 3 ? QStringLiteral("10кГц") : QStringLiteral("A");
+    case 6: return QStringLiteral("1,0Вскз");
+    case 7: return r % 2 ? QStringLiteral("+") : QStringLiteral("-");
+    case 8: return r % 3 ? QStringLiteral("-0,50") : QString();
+    default: return r % 3 ? QStringLiteral("12,00") : QString();
+  }
+}
+
+// The log grid as the export sees it.
+struct Grid {
+  int rows = 16;
+  int filledFrom = 1;
+  int filledTo = 0;
+  bool multi = false;
+  QString cell(int r, int c) const {
+    if (r == 0) return QString::fromUtf8(kHeaders[c]);
+    if (r >= rows || r < filledFrom || r > filledTo) return QString();
+    return Reading(r, c, multi);
+  }
+};
+
+ExportSnapshot Snap(const Grid& g, int n) {
+  return ExportSnapshot::Capture(n, [&](int r, int c) { return g.cell(r, c); });
+}
+
+bool ReadBack(const QStringList& args, QJsonObject& out) {
+  QProcess p;
+  p.start(kPython, QStringList{QStringLiteral(ZT_READ_BACK_SCRIPT)} + args);
+  if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+    qWarning() << "reader failed:" << p.readAllStandardError();
+    return false;
+  }
+  out = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+  return !out.isEmpty();
+}
+
+QStringList Entries(const QString& dir) {
+  return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray Contents(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  f.write(data);
+}
+
+struct Format {
+  const char* name;
+  ExportFormat format;
+  const char* decimal;  // the system's decimal separator, for CSV
+};
+const Format kFormats[] = {
+    {"xlsx", ExportFormat::Xlsx, ","},
+    {"csv, decimal comma", ExportFormat::Csv, ","},
+    {"csv, decimal point", ExportFormat::Csv, "."},
+};
+
+ExportOptions Options(ExportFormat f, const QString& decimal) {
+  ExportOptions o;
+  o.format = f;
+  o.csvSeparator = CsvSeparatorFor(decimal);
+  return o;
+}
+
+QString Suffix(ExportFormat f) {
+  return f == ExportFormat::Xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
+}
+
+}  // namespace
+
+class TestExportWriter : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    if (!QFile::exists(kPython)) QSKIP("no system Python to read the files back");
+    QProcess p;
+    p.start(kPython, {QStringLiteral("-c"), QStringLiteral("import openpyxl")});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+  }
+
+  // The row count rule and the cell mapping, checked in the written file.
+  void roundTrip_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("gridRows");
+    QTest::addColumn<int>("filledFrom");
+    QTest::addColumn<int>("filledTo");
+    QTest::addColumn<bool>("logReady");
+    QTest::addColumn<bool>("multi");
+    QTest::addColumn<int>("logPosition");
+    QTest::addColumn<int>("profileCount");
+    QTest::addColumn<int>("expectedRows");
+    for (int f = 0; f < int(std::size(kFormats)); ++f) {
+      auto row = [&](const char* name) -> QTestData& {
+        return QTest::addRow("%s: %s", kFormats[f].name, name) << f;
+      };
+      row("single part, rows 1-5") << 16 << 1 << 5 << true << false << 6 << 0 << 6;
+      row("start position moved back from 20 to 3, one row logged")
+          << 21 << 1 << 19 << true << false << 4 << 0 << 4;
+      row("nothing logged") << 16 << 1 << 0 << true << false << 0 << 0 << 0;
+      row("cleared log keeps its position, rows beyond the grid")
+          << 16 << 1 << 0 << true << false << 20 << 0 << 20;
+      row("multi part, 4 profiles") << 5 << 1 << 4 << true << true << 17 << 4 << 5;
+      row("log not ready") << 16 << 1 << 5 << false << false << 6 << 0 << 0;
+      row("log not ready, multi part") << 5 << 1 << 4 << false << true << 0 << 4 << 0;
+    }
+  }
+
+  void roundTrip() {
+    QFETCH(int, format);
+    QFETCH(int, gridRows);
+    QFETCH(int, filledFrom);
+    QFETCH(int, filledTo);
+    QFETCH(bool, logReady);
+    QFETCH(bool, multi);
+    QFETCH(int, logPosition);
+    QFETCH(int, profileCount);
+    QFETCH(int, expectedRows);
+    const Format& fmt = kFormats[format];
+
+    const Grid grid{gridRows, filledFrom, filledTo, multi};
+    const int n = ExportRowCount(logReady, multi, logPosition, profileCount);
+    QCOMPARE(n, expectedRows);
+    const ExportSnapshot snap = Snap(grid, n);
+    QCOMPARE(snap.rowCount(), n);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("Журнал") + Suffix(fmt.format));
+    WriteFile(path, "an older file of that name");  // must be replaced
+
+    const ExportOptions opts = Options(fmt.format, QString::fromLatin1(fmt.decimal));
+    const ExportResult r = WriteExport(snap, path, opts);
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QCOMPARE(r.path, path);
+    QCOMPARE(Entries(dir.path()), QStringList{QFileInfo(path).fileName()});
+
+    QJsonObject back;
+    if (fmt.format == ExportFormat::Xlsx) {
+      QVERIFY(ReadBack({QStringLiteral("xlsx"), path}, back));
+      QCOMPARE(back.value("sheets").toInt(), 1);
+      QHash<QPair<int, int>, QString> cells;
+      for (const QJsonValue& v : back.value("cells").toArray()) {
+        const QJsonArray a = v.toArray();
+        QCOMPARE(a.at(3).toString(), QStringLiteral("s"));  // text, never a number
+        cells.insert({a.at(0).toInt(), a.at(1).toInt()}, a.at(2).toString());
+      }
+      int expectedCells = 0;
+      for (int i = 0; i < n; ++i) {
+        for (int c = 0; c < ExportSnapshot::kColumns; ++c) {
+          const QString want = grid.cell(i, c);
+          if (want.isEmpty()) {
+            QVERIFY(!cells.contains({i + 1, c + 1}));
+            continue;
+          }
+          ++expectedCells;
+          QCOMPARE(cells.value({i + 1, c + 1}), want);
+        }
+      }
+      QCOMPARE(cells.size(), expectedCells);  // nothing outside rows 1..N, columns 1..10
+    } else {
+      const QString sep(opts.csvSeparator);
+      QVERIFY(ReadBack({QStringLiteral("csv"), path, sep}, back));
+      QVERIFY(back.value("bom").toBool());
+      QVERIFY(back.value("crlf").toBool());
+      const QJsonArray rows = back.value("rows").toArray();
+      QCOMPARE(rows.size(), n);
+      for (int i = 0; i < n; ++i) {
+        const QJsonArray fields = rows.at(i).toArray();
+        QCOMPARE(fields.size(), ExportSnapshot::kColumns);
+        for (int c = 0; c < ExportSnapshot::kColumns; ++c)
+          QCOMPARE(fields.at(c).toString(), grid.cell(i, c));
+      }
+    }
+  }
+
+  void margins() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m.xlsx"));
+    const ExportResult r =
+        WriteExport(Snap(Grid{16, 1, 2}, 3), path, Options(ExportFormat::Xlsx, "."));
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QJsonObject back;
+    QVERIFY(ReadBack({QStringLiteral("xlsx"), path}, back));
+    const QJsonObject m = back.value("margins").toObject();
+    QCOMPARE(qRound64(m.value("left").toDouble() * 72 * 1e6), qint64(30e6));   // points
+    QCOMPARE(qRound64(m.value("right").toDouble() * 72 * 1e6), qint64(10e6));
+    QCOMPARE(m.value("top").toDouble(), 0.75);  // untouched defaults, inches
+    QCOMPARE(m.value("bottom").toDouble(), 0.75);
+  }
+
+  // A failed export says why and where, and leaves no file behind.
+  void failure_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("relPath");
+    QTest::addColumn<bool>("longCell");
+    for (int f = 0; f < 2; ++f) {
+      auto row = [&](const char* name) -> QTestData& {
+        return QTest::addRow("%s: %s", kFormats[f].name, name) << f;
+      };
+      row("parent is a regular file") << QStringLiteral("plain.txt/out") << false;
+      row("folder does not exist") << QStringLiteral("no/such/folder/out") << false;
+      row("target is a folder") << QStringLiteral("adir") << false;
+    }
+    QTest::addRow("xlsx: cell longer than a worksheet cell holds")
+        << 0 << QStringLiteral("out") << true;
+  }
+
+  void failure() {
+    QFETCH(int, format);
+    QFETCH(QString, relPath);
+    QFETCH(bool, longCell);
+    const Format& fmt = kFormats[format];
+    QTemporaryDir dir;
+    WriteFile(dir.filePath(QStringLiteral("plain.txt")), "x");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("adir")));
+    const QStringList before = Entries(dir.path());
+
+    ExportSnapshot snap = Snap(Grid{16, 1, 3}, 4);
+    if (longCell) {
+      std::array<QString, ExportSnapshot::kColumns> cells;
+      cells[2] = QString(40000, u'Ω');
+      snap.appendRow(cells);
+    }
+    QString path = dir.filePath(relPath);
+    if (relPath != QLatin1String("adir")) path += Suffix(fmt.format);
+    const ExportResult r = WriteExport(snap, path, Options(fmt.format, ","));
+    QCOMPARE(r.status, ExportResult::Status::Failed);
+    QVERIFY(!r.error.isEmpty());
+    QVERIFY2(r.error.contains(QDir::toNativeSeparators(path)), qPrintable(r.error));
+    QCOMPARE(Entries(dir.path()), before);
+    QVERIFY(Entries(dir.filePath(QStringLiteral("adir"))).isEmpty());
+  }
+
+  void emptyPathFails() {
+    const ExportResult r = WriteExport(Snap(Grid{}, 2), QString(), ExportOptions{});
+    QCOMPARE(r.status, ExportResult::Status::Failed);
+    QVERIFY(!r.error.isEmpty());
+  }
+
+  // Cancelled before or during the write: no new file, an old one untouched.
+  void cancel_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("cancelAtRow");
+    for (int f = 0; f < 2; ++f) {
+      QTest::addRow("%s: before start", kFormats[f].name) << f << 0;
+      QTest::addRow("%s: while writing", kFormats[f].name) << f << 1;
+    }
+  }
+
+  void cancel() {
+    QFETCH(int, format);
+    QFETCH(int, cancelAtRow);
+    const Format& fmt = kFormats[format];
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log") + Suffix(fmt.format));
+    WriteFile(path, "old");
+
+    std::atomic<bool> stop{cancelAtRow == 0};
+    int lastDone = 0;
+    const ExportResult r =
+        WriteExport(Snap(Grid{5000, 1, 4999}, 5000), path, Options(fmt.format, "."), &stop,
+                    [&](int done, int) {
+                      lastDone = done;
+                      if (done >= cancelAtRow) stop = true;
+                    });
+    QCOMPARE(r.status, ExportResult::Status::Cancelled);
+    QVERIFY(lastDone < 5000);
+    QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("log") + Suffix(fmt.format)});
+    QCOMPARE(Contents(path), QByteArray("old"));
+  }
+
+  void snapshotKeepsColumnsApart_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("empty") << QString() << QString();
+    QTest::addRow("Cyrillic and signs") << QStringLiteral("Cs 1,5 мкФ Ω μ") << QStringLiteral("Cs 1,5 мкФ Ω μ");
+    QTest::addRow("embedded NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("b")
+                                  << QStringLiteral("ab");
+  }
+
+  void snapshotKeepsColumnsApart() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    ExportSnapshot s;
+    std::array<QString, ExportSnapshot::kColumns> cells;
+    for (int c = 0; c < ExportSnapshot::kColumns; ++c) cells[c] = QString::number(c);
+    cells[4] = text;
+    s.appendRow(cells);
+    s.appendRow(cells);
+    for (int r = 0; r < 2; ++r) {
+      for (int c = 0; c < ExportSnapshot::kColumns; ++c)
+        QCOMPARE(s.text(r, c), c == 4 ? expected : QString::number(c));
+    }
+    QCOMPARE(s.text(2, 0), QString());  // out of range reads as empty
+    QCOMPARE(s.text(0, ExportSnapshot::kColumns), QString());
+  }
+
+  void defaultName_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("plain title") << QStringLiteral("Резисторы 1%") << QStringLiteral("Резисторы 1%");
+    QTest::addRow("unsafe characters")
+        << QStringLiteral(" a/b\\c:d*e?f\"g<h>i|j\tk. ") << QStringLiteral("a_b_c_d_e_f_g_h_i_j_k");
+    QTest::addRow("no title") << QString() << QStringLiteral("log 2024-03-12 14-05-09");
+    QTest::addRow("only unusable characters") << QStringLiteral("../..")
+                                              << QStringLiteral("log 2024-03-12 14-05-09");
+  }
+
+  void defaultName() {
+    QFETCH(QString, title);
+    QFETCH(QString, expected);
+    const QDateTime now(QDate(2024, 3, 12), QTime(14, 5, 9));
+    QCOMPARE(DefaultExportName(title, now), expected);
+  }
+
+  // The runner writes off the calling thread and reports there.
+  void runnerWritesAndReports() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.csv"));
+    const int n = 20000;
+    ExportRunner runner;
+    QList<int> done;
+    bool allOnThisThread = true;
+    connect(&runner, &ExportRunner::progress, this, [&](int d, int total) {
+      allOnThisThread = allOnThisThread && QThread::currentThread() == thread();
+      QCOMPARE(total, n);
+      done << d;
+    });
+    QSignalSpy finished(&runner, &ExportRunner::finished);
+    QVERIFY(runner.start(Snap(Grid{n, 1, n - 1}, n), path, Options(ExportFormat::Csv, ",")));
+    QVERIFY(runner.isRunning());
+    QVERIFY(!runner.start(Snap(Grid{}, 1), dir.filePath(QStringLiteral("second.csv")),
+                          Options(ExportFormat::Csv, ",")));
+    QVERIFY(finished.wait(60000));
+    const auto r = finished.first().first().value<ExportResult>();
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QVERIFY(!runner.isRunning());
+    QCoreApplication::processEvents();
+    QVERIFY(allOnThisThread);
+    QVERIFY(!done.isEmpty());
+    QVERIFY(std::is_sorted(done.begin(), done.end()));
+    QVERIFY(done.last() <= n);
+    QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("big.csv")});
+    QJsonObject back;
+    QVERIFY(ReadBack({QStringLiteral("csv"), path, QStringLiteral(";")}, back));
+    QCOMPARE(back.value("rows").toArray().size(), n);
+  }
+
+  void runnerCancelLeavesNothing_data() {
+    QTest::addColumn<bool>("destroy");
+    QTest::addRow("cancel") << false;
+    QTest::addRow("runner destroyed while writing") << true;
+  }
+
+  void runnerCancelLeavesNothing() {
+    QFETCH(bool, destroy);
+    QTemporaryDir dir;
+    const int n = 100000;
+    auto runner = std::make_unique<ExportRunner>();
+    QSignalSpy finished(runner.get(), &ExportRunner::finished);
+    QVERIFY(runner->start(Snap(Grid{n, 1, n - 1}, n), dir.filePath(QStringLiteral("big.xlsx")),
+                          Options(ExportFormat::Xlsx, ",")));
+    if (destroy) {
+      runner.reset();
+    } else {
+      runner->cancel();
+      QVERIFY(finished.wait(60000));
+      QCOMPARE(finished.first().first().value<ExportResult>().status,
+               ExportResult::Status::Cancelled);
+    }
+    QVERIFY(Entries(dir.path()).isEmpty());
+  }
+};
+
+QTEST_GUILESS_MAIN(TestExportWriter)
+#include "test_export_writer.moc"
