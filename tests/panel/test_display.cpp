@@ -114,8 +114,10 @@ class DisplayTest : public QObject {
     QFETCH(int, live);
     QFETCH(int, model);
     const TestFrequency t = FrequencyOfIndex(index, std::uint8_t(live), std::uint8_t(model));
-    QCOMPARE(t.hz, hz_());
-    QCOMPARE(t.none, none_());
+    QFETCH(int, hz);
+    QFETCH(bool, none);
+    QCOMPARE(t.hz, hz);
+    QCOMPARE(t.none, none);
   }
 
   void rlcTexts_data() {
@@ -124,7 +126,7 @@ class DisplayTest : public QObject {
     QTest::addColumn<int>("model");
     QTest::addColumn<Expect>("expect");
     for (const auto& set : kSeparatorSets) {
-      auto row = [&](const char* what) { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
+      auto row = [&](const char* what) -> QTestData& { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
       // ZT40, 1 kHz, level 1, 100 ohm source, series, L primary, Q secondary.
       row("R 1 X 10 at 1 kHz") << set.sep << MakeRlcFrame(1, 10, RlcBytes(3, true, 3, 2, 1, 0), 0x01) << 0
                                << Expect{{"Vt", "91{.}3мВскз"},
@@ -148,7 +150,7 @@ class DisplayTest : public QObject {
                                  << Expect{{"primary", "-1{.}5915 мГн"}, {"secondary", "0{.}1000"}};
       row("negative sign only in front of L and C")
           << set.sep << MakeRlcFrame(1, 10, RlcBytes(3, true, 1, 4, 1, 0, true), 0x01) << 0
-          << Expect{{"primary", "1{.}0000 Ом"}, {"secondary", "84{.}2900°"}};
+          << Expect{{"primary", "1{.}000 Ом"}, {"secondary", "84{.}2900°"}};
       row("1.59 F series capacitance grouped")
           << set.sep << MakeRlcFrame(100, 0.0001f, RlcBytes(3, true, 2, 1, 1, 0), 0x01) << 0
           << Expect{{"Ct", "1{,}591{,}549 мкФ"},
@@ -174,8 +176,8 @@ class DisplayTest : public QObject {
           << set.sep << MakeRlcFrame(2e6f, 1e7f, RlcBytes(0, true, 4, 4, 1, 0), 0x01) << 0
           << Expect{{"primary", ""}, {"serPer1", ""}, {"secondary", ""}};
       row("no test frequency, parallel has no fixed texts")
-          << set.sep << MakeRlcFrame(2e6f, 1e7f, RlcBytes(0, false, 1, 0, 1, 0), 0x01) << 0
-          << Expect{{"primary", "52{.}000 MОм"}, {"Ct", "132{.}63 пФ"}, {"secondary", " "}};
+          << set.sep << MakeRlcFrame(2e6f, 2e6f, RlcBytes(0, false, 1, 0, 1, 0), 0x01) << 0
+          << Expect{{"primary", "4{.}0000 МОм"}, {"Ct", "331{.}57 пФ"}, {"secondary", " "}};
       row("capacitance below 40 mF flag") << set.sep
                                           << MakeRlcFrame(100, 0.0001f, RlcBytes(3, true, 2, 0, 1, 0, false, true), 0x01)
                                           << 0 << Expect{{"primary", " <40{.}00 мФ"}};
@@ -295,7 +297,8 @@ class DisplayTest : public QObject {
   void offerToLog() {
     QFETCH(bool, recording);
     QFETCH(int, hold);
-    QCOMPARE(OfferReadingToLog(recording, std::uint8_t(hold)), offered_());
+    QFETCH(bool, offered);
+    QCOMPARE(OfferReadingToLog(recording, std::uint8_t(hold)), offered);
   }
 
   void rdTexts_data() {
@@ -303,7 +306,7 @@ class DisplayTest : public QObject {
     QTest::addColumn<Frame>("frame");
     QTest::addColumn<Expect>("expect");
     for (const auto& set : kSeparatorSets) {
-      auto row = [&](const char* what) { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
+      auto row = [&](const char* what) -> QTestData& { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
       row("diode 3.2 V range") << set.sep << MakeFrame(652.3f, 1000, 0, 0x20, 0x02)
                                << Expect{{"main", "  V=0{.}652 В"},  {"letter", "I"},      {"subscript", "п"},
                                          {"current", "=1{.}000 мA"}, {"picture", "0"},     {"voltage", " 3.2В"},
@@ -367,7 +370,7 @@ class DisplayTest : public QObject {
     QTest::addColumn<QString>("upper");
     QTest::addColumn<QString>("lower");
     for (const auto& set : kSeparatorSets) {
-      auto row = [&](const char* what) { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
+      auto row = [&](const char* what) -> QTestData& { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
       row("millivolts rms and peak-to-peak")
           << set.sep << MakeFrame(-3.2f, 9.04f, -12.345f, 0x20, 0x03) << "V -12{.}350мВ"
           << "Vскз=3{.}2мВ"
@@ -396,20 +399,15 @@ class DisplayTest : public QObject {
   void uTexts() {
     QFETCH(Separators, sep);
     QFETCH(Frame, frame);
+    QFETCH(QString, main);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
     const UReading u = ComputeUReading(frame, TextEnv{Lexicons::russian(), sep});
-    QCOMPARE(u.main, Localise(main_(), sep));
-    QCOMPARE(u.upper, Localise(upper_(), sep));
-    QCOMPARE(u.lower, Localise(lower_(), sep));
+    QCOMPARE(u.main, Localise(main, sep));
+    QCOMPARE(u.upper, Localise(upper, sep));
+    QCOMPARE(u.lower, Localise(lower, sep));
   }
 
- private:
-  // Fetch helpers for columns compared after the call.
-  static int hz_() { return *static_cast<int*>(QTest::qData("hz", qMetaTypeId<int>())); }
-  static bool none_() { return *static_cast<bool*>(QTest::qData("none", qMetaTypeId<bool>())); }
-  static bool offered_() { return *static_cast<bool*>(QTest::qData("offered", qMetaTypeId<bool>())); }
-  static QString main_() { return *static_cast<QString*>(QTest::qData("main", qMetaTypeId<QString>())); }
-  static QString upper_() { return *static_cast<QString*>(QTest::qData("upper", qMetaTypeId<QString>())); }
-  static QString lower_() { return *static_cast<QString*>(QTest::qData("lower", qMetaTypeId<QString>())); }
 };
 
 QTEST_GUILESS_MAIN(DisplayTest)
