@@ -32,7 +32,8 @@ class ExportSnapshot {
   void appendRow(const std::array<QString, kColumns>& cells);
 
   int rowCount() const { return static_cast<int>(rowStart_.size()); }
-  // NUL-terminated UTF-8 of one cell; valid while the snapshot lives.
+  // NUL-terminated UTF-8 of one cell; valid while the snapshot lives. The
+  // cells of a row follow each other: cell c + 1 starts after cell c's NUL.
   const char* utf8(int row, int col) const;
   QString text(int row, int col) const { return QString::fromUtf8(utf8(row, col)); }
   // Bytes held, for sizing checks.

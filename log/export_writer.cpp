@@ -7,6 +7,7 @@
 
 #include <xlsxwriter.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -103,8 +104,8 @@ ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QS
   const int step = ProgressStep(total);
   for (int i = 0; i < total; ++i) {
     if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
-    for (int c = 0; c < ExportSnapshot::kColumns; ++c) {
-      const char* text = snap.utf8(i, c);
+    const char* text = snap.utf8(i, 0);  // the row's cells follow one another
+    for (int c = 0; c < ExportSnapshot::kColumns; ++c, text += std::strlen(text) + 1) {
       if (!*text) continue;  // an empty grid cell stays an empty worksheet cell
       const lxw_error err = worksheet_write_string(ws, static_cast<lxw_row_t>(i),
                                                    static_cast<lxw_col_t>(c), text, nullptr);
@@ -155,9 +156,10 @@ ExportResult WriteCsv(const ExportSnapshot& snap, const QString& path, QFile& ou
   };
   for (int i = 0; i < total; ++i) {
     if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
-    for (int c = 0; c < ExportSnapshot::kColumns; ++c) {
+    const char* text = snap.utf8(i, 0);
+    for (int c = 0; c < ExportSnapshot::kColumns; ++c, text += std::strlen(text) + 1) {
       if (c) buf.append(sep);
-      AppendCsvField(buf, snap.utf8(i, c), sep);
+      AppendCsvField(buf, text, sep);
     }
     buf.append("\r\n");
     if (buf.size() >= (1 << 16) && !flush()) return Fail(path, out.errorString());
