@@ -1,0 +1,100 @@
+#pragma once
+// The log grid's data: ten columns, one heading row and up to 100,000 reading
+// rows, kept compact (one UTF-8 buffer per row) so a full log stays light.
+//
+// Rows are addressed in grid rows, as the window counts them: grid row 0 is
+// the heading row, shown by the view's horizontal header (headerData), and
+// grid row p >= 1 is model row p - 1. gridRowCount() counts the heading row,
+// so a grid of 16 rows is a model of 15.
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QColor>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+#include "grid_row.h"
+
+namespace zt {
+
+// The texts of one reading, as the log writes them.
+struct LogReading {
+  QString position;             // column 0
+  std::optional<QString> time;  // column 1; left as it is when empty (the profile name in multi-part mode)
+  QString primary;              // column 2
+  QString secondary;            // column 3
+  QString circuit;              // column 4
+  QString frequency;            // column 5
+  QString level;                // column 6
+  bool primaryOn = false;       // the primary tolerance is switched on
+  bool secondaryOn = false;
+  QString mark;                 // reject or pass mark for column 7, written when a tolerance is on
+  QString primaryDeviation;     // column 8 when primaryOn
+  QString secondaryDeviation;   // column 9 when secondaryOn
+  std::int32_t sortResult = 0;  // the verdict the row is painted with
+};
+
+class LogModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  static constexpr int kMarkColumn = 7;
+  static constexpr int kPrimaryDeviationColumn = 8;
+  static constexpr int kSecondaryDeviationColumn = 9;
+  static inline const QColor kRejectColour{255, 0, 0};
+  static inline const QColor kPassColour{0, 128, 0};
+
+  explicit LogModel(QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+  // Grid rows including the heading row (at least 1).
+  int gridRowCount() const { return static_cast<int>(rows_.size()) + 1; }
+  // `gridRows` rows, all reading rows empty; the headings stay.
+  void resetGrid(int gridRows);
+  // Grows with empty rows or drops rows from the end.
+  void setGridRowCount(int gridRows);
+
+  QString cell(int gridRow, int col) const;
+  void setCell(int gridRow, int col, const QString& text);
+  // Writes the non-null texts of `texts` into the row (null texts are left as they are).
+  void setRowTexts(int gridRow, const GridRowTexts& texts);
+  // Empties all ten cells of a row and forgets its verdict.
+  void clearRow(int gridRow);
+
+  QString header(int col) const;
+  void setHeader(int col, const QString& text);
+
+  // The texts of column 7 that mean reject and pass (they follow the language).
+  void setMarks(const QString& reject, const QString& pass);
+
+  // Writes a reading into a row: columns 0-6, then the mark and deviations
+  // by which tolerances are on. The row keeps its own verdict for painting.
+  void writeReading(int gridRow, const LogReading& r);
+  std::int32_t rowVerdict(int gridRow) const;
+
+  // The colour a cell is painted with, or an invalid colour for the normal background.
+  QColor cellColour(int gridRow, int col) const;
+
+ private:
+  struct Row {
+    QByteArray text;                       // the cells' UTF-8 bytes, one after another
+    std::array<std::uint16_t, kLogColumns> end{};  // end offset of each cell in `text`
+    std::int8_t verdict = 0;
+  };
+
+  bool validCell(int gridRow, int col) const;
+  static QByteArrayView cellBytes(const Row& row, int col);
+  static void putCell(Row& row, int col, const QString& text);
+  void emitRowChanged(int gridRow, int firstCol, int lastCol);
+
+  std::deque<Row> rows_;
+  std::array<QString, kLogColumns> headers_;
+  QByteArray rejectMark_;
+  QByteArray passMark_;
+};
+
+}  // namespace zt

@@ -1,0 +1,375 @@
+#include "profile_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+#include <algorithm>
+
+#include "format.h"
+#include "profile_codepage.h"
+
+namespace zt {
+
+namespace {
+
+namespace off = profile_offset;
+
+void PutShortString(QByteArray& rec, int offset, const QString& text, int limit) {
+  const QByteArray bytes = ToProfileCodePage(text).left(limit);
+  rec[offset] = static_cast<char>(bytes.size());
+  for (qsizetype i = 0; i < bytes.size(); ++i) rec[offset + 1 + i] = bytes[i];
+}
+
+QString GetShortString(QByteArrayView rec, int offset, int limit, const char* field, QStringList* problems) {
+  int len = static_cast<unsigned char>(rec[offset]);
+  if (len > limit) {
+    if (problems)
+      problems->append(QStringLiteral("поле %1: длина %2 больше %3").arg(QLatin1String(field)).arg(len).arg(limit));
+    len = limit;
+  }
+  return FromProfileCodePage(rec.sliced(offset + 1, len));
+}
+
+QByteArray Int32Bytes(std::int32_t v) {
+  QByteArray b(4, '\0');
+  qToLittleEndian<std::int32_t>(v, b.data());
+  return b;
+}
+
+QString OpenError(const QFile& f) {
+  return QStringLiteral("Файл профилей %1: %2").arg(f.fileName(), f.errorString());
+}
+
+bool OpenExisting(QFile& f, QIODevice::OpenMode mode, ProfileIo& io) {
+  if (f.open(mode | QIODevice::ExistingOnly)) return true;
+  io.ok = false;
+  io.message = OpenError(f);
+  return false;
+}
+
+// Writes at `offset`, zero-filling any gap behind the current end first.
+bool WriteAt(QFile& f, qint64 offset, const QByteArray& bytes, ProfileIo& io) {
+  if ((f.size() < offset && !f.resize(offset)) || !f.seek(offset) || f.write(bytes) != bytes.size()) {
+    io.ok = false;
+    io.message = OpenError(f);
+    return false;
+  }
+  return true;
+}
+
+// Reads up to one record; bytes past the end are reported and read as zero.
+QByteArray ReadRecordBytes(QFile& f, int n, ProfileIo& io) {
+  QByteArray bytes;
+  const qint64 at = ProfileRecordOffset(n);
+  if (at < f.size() && f.seek(at)) bytes = f.read(kProfileRecordSize);
+  if (bytes.size() < kProfileRecordSize) {
+    io.problems.append(bytes.isEmpty()
+                           ? QStringLiteral("профиль %1 лежит за концом файла").arg(n)
+                           : QStringLiteral("профиль %1 обрезан концом файла").arg(n));
+    bytes.append(QByteArray(kProfileRecordSize - bytes.size(), '\0'));
+  }
+  return bytes;
+}
+
+bool MoveRecord(QFile& f, int from, int to, ProfileIo& io) {
+  ProfileIo ignored;  // a short source only happens with a damaged file; zeros move
+  const QByteArray bytes = ReadRecordBytes(f, from, ignored);
+  return WriteAt(f, ProfileRecordOffset(to), bytes, io);
+}
+
+QString KindLetter(int kind, const char* letters) {
+  return (kind >= 0 && kind < 3) ? QString(QLatin1Char(letters[kind])) + QLatin1Char(' ') : QString();
+}
+
+}  // namespace
+
+QByteArray EncodeProfileRecord(const ProfileRecord& r) {
+  QByteArray rec(kProfileRecordSize, '\0');
+  PutShortString(rec, off::kName, r.ProfileName, kProfileNameMax);
+  qToLittleEndian<std::int32_t>(r.StartPosition, rec.data() + off::kStartPosition);
+  PutShortString(rec, off::kPrimaryTolerance, r.PrimaryTolerance, kProfileToleranceMax);
+  rec[off::kPrimaryKind] = static_cast<char>(r.PrimaryKind);
+  rec[off::kPrimaryUnit] = static_cast<char>(r.PrimaryUnit);
+  PutShortString(rec, off::kPrimaryNominal, r.PrimaryNominal, kProfileNominalMax);
+  PutShortString(rec, off::kSecondaryTolerance, r.SecondaryTolerance, kProfileToleranceMax);
+  rec[off::kSecondaryKind] = static_cast<char>(r.SecondaryKind);
+  rec[off::kSecondaryUnit] = static_cast<char>(r.SecondaryUnit);
+  PutShortString(rec, off::kSecondaryNominal, r.SecondaryNominal, kProfileNominalMax);
+  const auto s = r.Settings.toBytes();
+  for (std::size_t i = 0; i < s.size(); ++i) rec[off::kSettings + static_cast<int>(i)] = static_cast<char>(s[i]);
+  return rec;
+}
+
+ProfileRecord DecodeProfileRecord(QByteArrayView bytes, QStringList* problems) {
+  QByteArray rec = bytes.first(std::min<qsizetype>(bytes.size(), kProfileRecordSize)).toByteArray();
+  if (rec.size() < kProfileRecordSize) {
+    if (problems) problems->append(QStringLiteral("запись короче %1 байт").arg(kProfileRecordSize));
+    rec.append(QByteArray(kProfileRecordSize - rec.size(), '\0'));
+  }
+  const QByteArrayView v(rec);
+  ProfileRecord r;
+  r.ProfileName = GetShortString(v, off::kName, kProfileNameMax, "имя", problems);
+  r.StartPosition = qFromLittleEndian<std::int32_t>(rec.constData() + off::kStartPosition);
+  r.PrimaryTolerance = GetShortString(v, off::kPrimaryTolerance, kProfileToleranceMax, "допуск", problems);
+  r.PrimaryKind = static_cast<std::uint8_t>(rec[off::kPrimaryKind]);
+  r.PrimaryUnit = static_cast<std::uint8_t>(rec[off::kPrimaryUnit]);
+  r.PrimaryNominal = GetShortString(v, off::kPrimaryNominal, kProfileNominalMax, "номинал", problems);
+  r.SecondaryTolerance =
+      GetShortString(v, off::kSecondaryTolerance, kProfileToleranceMax, "доп. допуск", problems);
+  r.SecondaryKind = static_cast<std::uint8_t>(rec[off::kSecondaryKind]);
+  r.SecondaryUnit = static_cast<std::uint8_t>(rec[off::kSecondaryUnit]);
+  r.SecondaryNominal = GetShortString(v, off::kSecondaryNominal, kProfileNominalMax, "доп. номинал", problems);
+  std::array<std::uint8_t, MeterSettings::kSize> s{};
+  for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::uint8_t>(rec[off::kSettings + static_cast<int>(i)]);
+  r.Settings = MeterSettings::fromBytes(s);
+  return r;
+}
+
+ProfileIo ProfileFile::readCount(std::int32_t& count) const {
+  ProfileIo io;
+  QFile f(path_);
+  if (!OpenExisting(f, QIODevice::ReadOnly, io)) return io;
+  const QByteArray head = f.read(4);
+  if (head.size() < 4) {
+    count = 0;
+    io.problems.append(QStringLiteral("файл короче заголовка"));
+    return io;
+  }
+  std::int32_t header = qFromLittleEndian<std::int32_t>(head.constData());
+  const qint64 held = std::max<qint64>(0, (f.size() - kProfileHeaderSize) / kProfileRecordSize);
+  if (header < 0) {
+    io.problems.append(QStringLiteral("число профилей в заголовке отрицательно (%1)").arg(header));
+    header = 0;
+  } else if (header > held) {
+    io.problems.append(
+        QStringLiteral("в заголовке %1 профилей, в файле только %2").arg(header).arg(held));
+    header = static_cast<std::int32_t>(held);
+  }
+  count = header;
+  return io;
+}
+
+ProfileIo ProfileFile::writeCount(std::int32_t count) const {
+  ProfileIo io;
+  QFile f(path_);
+  if (OpenExisting(f, QIODevice::ReadWrite, io)) WriteAt(f, 0, Int32Bytes(count), io);
+  return io;
+}
+
+ProfileIo ProfileFile::readRecord(int n, ProfileRecord& out) const {
+  ProfileIo io;
+  if (n < 1) {
+    io.ok = false;
+    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
+    return io;
+  }
+  QFile f(path_);
+  if (!OpenExisting(f, QIODevice::ReadOnly, io)) return io;
+  QStringList fieldProblems;
+  out = DecodeProfileRecord(ReadRecordBytes(f, n, io), &fieldProblems);
+  for (const QString& p : fieldProblems) io.problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+  return io;
+}
+
+ProfileIo ProfileFile::writeRecord(int n, const ProfileRecord& r) const {
+  ProfileIo io;
+  if (n < 1) {
+    io.ok = false;
+    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
+    return io;
+  }
+  QFile f(path_);
+  if (OpenExisting(f, QIODevice::ReadWrite, io)) WriteAt(f, ProfileRecordOffset(n), EncodeProfileRecord(r), io);
+  return io;
+}
+
+ProfileIo ProfileFile::readRecords(int count, QVector<ProfileRecord>& out) const {
+  ProfileIo io;
+  out.clear();
+  QFile f(path_);
+  if (!OpenExisting(f, QIODevice::ReadOnly, io)) return io;
+  for (int n = 1; n <= count; ++n) {
+    if (ProfileRecordOffset(n) >= f.size()) {
+      io.problems.append(QStringLiteral("профили %1-%2 лежат за концом файла").arg(n).arg(count));
+      break;
+    }
+    QStringList fieldProblems;
+    out.append(DecodeProfileRecord(ReadRecordBytes(f, n, io), &fieldProblems));
+    for (const QString& p : fieldProblems) io.problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+  }
+  return io;
+}
+
+ProfileIo ProfileFile::create(const ProfileRecord& first) const {
+  ProfileIo io;
+  QFile f(path_);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    io.ok = false;
+    io.message = OpenError(f);
+    return io;
+  }
+  QByteArray bytes = Int32Bytes(1);
+  bytes.append(QByteArray(kProfileHeaderSize - 4, '\0'));
+  bytes.append(EncodeProfileRecord(first));
+  if (f.write(bytes) != bytes.size()) {
+    io.ok = false;
+    io.message = OpenError(f);
+  }
+  return io;
+}
+
+ProfileIo ProfileFile::store(std::int32_t& count, int n, const ProfileRecord& r) const {
+  ProfileIo io;
+  if (n < 1) {
+    io.ok = false;
+    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
+    return io;
+  }
+  QFile f(path_);
+  if (!OpenExisting(f, QIODevice::ReadWrite, io)) return io;
+  const bool append = n > count;
+  const int slot = append ? count + 1 : n;
+  if (!WriteAt(f, ProfileRecordOffset(slot), EncodeProfileRecord(r), io)) return io;
+  if (append) {
+    if (!WriteAt(f, 0, Int32Bytes(count + 1), io)) return io;
+    ++count;
+  }
+  return io;
+}
+
+ProfileIo ProfileFile::insert(std::int32_t& count, int n, const ProfileRecord& r) const {
+  ProfileIo io;
+  if (n < 1 || n > count + 1) {
+    io.ok = false;
+    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
+    return io;
+  }
+  QFile f(path_);
+  if (!OpenExisting(f, QIODevice::ReadWrite, io)) return io;
+  for (int k = count; k >= n; --k)
+    if (!MoveRecord(f, k, k + 1, io)) return io;
+  if (!WriteAt(f, ProfileRecordOffset(n), EncodeProfileRecord(r), io)) return io;
+  if (!WriteAt(f, 0, Int32Bytes(count + 1), io)) return io;
+  ++count;
+  return io;
+}
+
+ProfileIo ProfileFile::remove(std::int32_t& count, int n) const {
+  ProfileIo io;
+  if (count <= 0) {
+    io.ok = false;
+    io.message = QStringLiteral("В файле нет профилей для удаления");
+    return io;
+  }
+  if (n < 1) {
+    io.ok = false;
+    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
+    return io;
+  }
+  QFile f(path_);
+  if (!OpenExisting(f, QIODevice::ReadWrite, io)) return io;
+  for (int k = n + 1; k <= count; ++k)
+    if (!MoveRecord(f, k, k - 1, io)) return io;
+  if (!WriteAt(f, 0, Int32Bytes(count - 1), io)) return io;
+  --count;
+  return io;
+}
+
+ProfileIo ProfileFile::copyTo(const QString& target) const {
+  ProfileIo io;
+  QFile src(path_);
+  if (!OpenExisting(src, QIODevice::ReadOnly, io)) return io;
+  const QByteArray all = src.readAll();
+  QFile dst(target);
+  if (!dst.open(QIODevice::WriteOnly | QIODevice::Truncate) || dst.write(all) != all.size()) {
+    io.ok = false;
+    io.message = OpenError(dst);
+  }
+  return io;
+}
+
+QString ResistanceUnitText(int unit, const Lexicons& lex) {
+  const QString prefix = unit == 1 ? lex.Dlang1[1] : unit == 2 ? lex.Dlang1[0] : QString();
+  return prefix + OhmSign(lex);
+}
+
+QString InductanceUnitText(int unit, const Lexicons& lex) {
+  const QString prefix = unit == 0 ? MicroSign(lex) : unit == 1 ? lex.Dlang1[2] : QString();
+  return prefix + lex.Dlang3[4];
+}
+
+QString CapacitanceUnitText(int unit, const Lexicons& lex) {
+  const QString prefix = unit == 0 ? lex.Dlang1[5] : unit == 1 ? lex.Dlang1[4] : unit == 2 ? MicroSign(lex) : QString();
+  return prefix + lex.Dlang3[5];
+}
+
+GridRowTexts ProfileTableHeaders(const Lexicons& lex) {
+  GridRowTexts h;
+  h[1] = lex.D2[11];
+  h[2] = lex.D2[12];
+  h[3] = lex.D2[13];
+  h[7] = lex.D2[15];
+  h[8] = lex.D2[14];
+  h[9] = QLatin1String("");  // emptied, not kept
+  return h;
+}
+
+GridRowTexts ProfileTableRow(const ProfileRecord& r, int row, const ProfileTableEnv& env) {
+  const Lexicons& lex = env.lex;
+  const MeterSettings& s = r.Settings;
+  GridRowTexts c;
+  c[0] = FormatFixed(row, 7, 0, false, Separators{});
+  c[1] = r.ProfileName;
+  if (r.PrimaryTolerance != ProfileToleranceOff()) {
+    QString unit;
+    switch (r.PrimaryKind) {
+      case 0: unit = ResistanceUnitText(r.PrimaryUnit, lex); break;
+      case 1: unit = InductanceUnitText(r.PrimaryUnit, lex); break;
+      case 2: unit = CapacitanceUnitText(r.PrimaryUnit, lex); break;
+      default: break;
+    }
+    c[2] = KindLetter(r.PrimaryKind, "RLC") + r.PrimaryTolerance + QLatin1Char(' ') + r.PrimaryNominal + unit;
+  }
+  if (r.SecondaryTolerance != ProfileToleranceOff()) {
+    const QString unit = r.SecondaryKind == 0 ? ResistanceUnitText(r.SecondaryUnit, lex) : QString();
+    c[3] = KindLetter(r.SecondaryKind, "RQD") + r.SecondaryTolerance + QLatin1Char(' ') + r.SecondaryNominal + unit;
+  }
+  QString interval;
+  switch (s.IntervalCode) {
+    case 1: interval = QStringLiteral("2"); break;
+    case 2: interval = QStringLiteral("1"); break;
+    case 3: interval = QStringLiteral("0.5"); break;
+    default: break;
+  }
+  c[7] = interval + lex.D3[5];
+  c[8] = QString::number(r.StartPosition);
+  if (s.CircuitAuto == 1)
+    c[4] = QStringLiteral("A");
+  else
+    c[4] = s.CircuitSeries == 1 ? lex.Dlang2[2] : s.CircuitSeries == 0 ? lex.Dlang2[3] : QString();
+
+  int i = s.FreqCode;
+  if ((env.meterModel == 2 && i > 5) || (env.meterModel == 1 && i > 6) || (env.meterModel == 0 && i > 14)) i = 3;
+  const int f = env.frequencyOfIndex ? env.frequencyOfIndex(i) : 0;
+  QString freq;
+  if (f > 999) {
+    freq = QString::number(f / 1000) + lex.Dlang1[1] + lex.Dlang3[0];
+  } else if (env.liveFreqCode != 0) {
+    freq = QString::number(f) + lex.Dlang3[0];
+  }
+  c[5] = (s.FreqAuto == 1 ? QStringLiteral("A") : QString()) + freq;
+
+  int l = s.LevelCode;
+  QString level;
+  if (env.meterModel == 2) {
+    if (l > 2) l = 0;
+    level = l == 2 ? QStringLiteral("0.1") : QStringLiteral("0.7");
+  } else if (env.meterModel == 0 || env.meterModel == 1) {
+    if (l > 3) l = 0;
+    level = l == 2 ? QStringLiteral("0.5") : l == 3 ? QStringLiteral("0.1") : QStringLiteral("1.0");
+  }
+  c[6] = (s.LevelAuto == 1 ? QStringLiteral("A") : QString()) + level + lex.Dlang3[1];
+  return c;
+}
+
+}  // namespace zt
