@@ -1,0 +1,78 @@
+// zt-meter-sim: a simulated meter on a pseudo-terminal, for trying the logger
+// without hardware and for its integration tests.
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "command_line.h"
+#include "simulated_meter.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char c = 1;
+  [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("zt-meter-sim"));
+
+  zt::sim::CommandLine cl;
+  QString error, help;
+  if (!zt::sim::ParseCommandLine(QCoreApplication::arguments(), cl, &error, &help)) {
+    std::fprintf(stderr, "zt-meter-sim: %s\n", qPrintable(error));
+    return 2;
+  }
+  if (!help.isEmpty()) {
+    std::fputs(qPrintable(help), stdout);
+    return 0;
+  }
+
+  // SIGINT/SIGTERM end the event loop, so the registration is removed on the
+  // way out.
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0) {
+    std::perror("zt-meter-sim: socketpair");
+    return 1;
+  }
+  QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
+    char c;
+    [[maybe_unused]] const ssize_t n = ::read(gSignalPipe[0], &c, 1);
+    QCoreApplication::quit();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGHUP, &sa, nullptr);
+
+  zt::sim::SimulatedMeter meter(cl.options);
+  QObject::connect(&meter, &zt::sim::SimulatedMeter::unplugged, &app, [] {
+    std::fprintf(stderr, "zt-meter-sim: unplugged\n");
+    QCoreApplication::quit();
+  });
+  if (!meter.start(&error)) {
+    std::fprintf(stderr, "zt-meter-sim: %s\n", qPrintable(error));
+    return 1;
+  }
+  if (cl.printPort) {
+    std::printf("%s\n", qPrintable(meter.portPath()));
+    std::fflush(stdout);
+  }
+  std::fprintf(stderr, "zt-meter-sim: \"%s\" on %s, registered as %s\n", qPrintable(meter.friendlyName()),
+               qPrintable(meter.portPath()), qPrintable(meter.registrationPath()));
+  const int rc = app.exec();
+  meter.stop();
+  return rc;
+}
