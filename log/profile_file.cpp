@@ -125,6 +125,25 @@ ProfileRecord DecodeProfileRecord(QByteArrayView bytes, QStringList* problems) {
   return r;
 }
 
+ProfileFileView ParseProfileFile(QByteArrayView bytes) {
+  ProfileFileView v;
+  if (bytes.size() < 4) {
+    v.problems.append(QStringLiteral("файл короче заголовка"));
+    return v;
+  }
+  v.headerCount = qFromLittleEndian<std::int32_t>(bytes.data());
+  const qint64 held = std::max<qint64>(0, (bytes.size() - kProfileHeaderSize) / kProfileRecordSize);
+  v.count = static_cast<std::int32_t>(std::clamp<qint64>(v.headerCount, 0, held));
+  if (v.count != v.headerCount)
+    v.problems.append(QStringLiteral("в заголовке %1 профилей, в файле %2").arg(v.headerCount).arg(held));
+  for (int n = 1; n <= v.count; ++n) {
+    QStringList fieldProblems;
+    v.records.append(DecodeProfileRecord(bytes.sliced(ProfileRecordOffset(n), kProfileRecordSize), &fieldProblems));
+    for (const QString& p : fieldProblems) v.problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+  }
+  return v;
+}
+
 ProfileIo ProfileFile::readCount(std::int32_t& count) const {
   ProfileIo io;
   QFile f(path_);

@@ -65,6 +65,16 @@ QByteArray EncodeProfileRecord(const ProfileRecord& r);
 // read as written is added to `problems`.
 ProfileRecord DecodeProfileRecord(QByteArrayView bytes, QStringList* problems = nullptr);
 
+// A whole profile file read from memory: the count limited to the records
+// present (a negative count reads as 0) and those records.
+struct ProfileFileView {
+  std::int32_t headerCount = 0;
+  std::int32_t count = 0;
+  QVector<ProfileRecord> records;
+  QStringList problems;
+};
+ProfileFileView ParseProfileFile(QByteArrayView bytes);
+
 // Byte offset of profile n (1-based).
 constexpr qint64 ProfileRecordOffset(int n) { return kProfileHeaderSize + kProfileRecordSize * (qint64(n) - 1); }
 

@@ -309,6 +309,7 @@ void TestProfileFile::damagedFiles() {
   const ProfileIo countIo = file.readCount(c);
   QVERIFY(countIo.ok);
   QCOMPARE(c, count);
+  QCOMPARE(ParseProfileFile(bytes).count, count);
 
   QVector<ProfileRecord> recs;
   const ProfileIo recIo = file.readRecords(headerCount, recs);
