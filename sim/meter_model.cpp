@@ -443,6 +443,11 @@ void MeterModel::frameTick(qint64 t) {
   }
 }
 
+void MeterModel::inject(QByteArray bytes, qint64 nowMs) {
+  advance(nowMs);
+  if (!bytes.isEmpty()) enqueue(std::move(bytes), nowMs);
+}
+
 void MeterModel::enqueue(QByteArray bytes, qint64 at, qint64 minGap) {
   if (options_.faults.silent) return;
   if (!mergeStash_.isEmpty()) {

@@ -103,6 +103,10 @@ class MeterModel {
   const Options& options() const { return options_; }
   const Part& currentPart() const { return parts_[partIndex_]; }
 
+  // Queues an arbitrary burst (a truncated frame, a made-up text, ...) to be
+  // written as it is, with the usual spacing. Ignored by a silent device.
+  void inject(QByteArray bytes, qint64 nowMs);
+
   bool setDut(const QString& text, QString* error = nullptr);
   // Puts the device on a new clock as if just plugged in: nothing pending in
   // either direction, radio link down; the meter keeps its settings.

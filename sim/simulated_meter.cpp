@@ -122,6 +122,11 @@ void SimulatedMeter::kick() {
   if (isRunning()) service();
 }
 
+void SimulatedMeter::inject(const QByteArray& bytes) {
+  core_->inject(bytes, nowMs());
+  kick();
+}
+
 void SimulatedMeter::onReadable() {
   char buf[512];
   for (;;) {

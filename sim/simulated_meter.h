@@ -51,6 +51,8 @@ class SimulatedMeter : public QObject {
   MeterModel& core() { return *core_; }
   const MeterModel& core() const { return *core_; }
   void kick();
+  // Writes an arbitrary burst in one piece, at least 20 ms after the last one.
+  void inject(const QByteArray& bytes);
 
  signals:
   void started(const QString& portPath);

@@ -262,6 +262,16 @@ class DialogueTest : public QObject {
     for (qint64 g : Gaps(bursts)) QVERIFY2(g >= MeterModel::kMinBurstGapMs, qPrintable(QString::number(g)));
   }
 
+  void injectedBurstsKeepTheSpacing() {
+    MeterModel m(Dongle(), 0);
+    qint64 now = 0;
+    m.inject(QByteArray(17, 'x'), 0);
+    m.inject(QByteArray(19, 'y'), 0);
+    const auto bursts = simtest::RunUntil(m, now, 100);
+    QCOMPARE(Texts(bursts), (QList<QByteArray>{QByteArray(17, 'x'), QByteArray(19, 'y')}));
+    QCOMPARE(Gaps(bursts), QList<qint64>{MeterModel::kMinBurstGapMs});
+  }
+
   // Whatever arrives, the device neither crashes nor hangs, and every burst
   // it writes is one of its texts or a well-formed frame.
   void arbitraryInput_data() {

@@ -117,6 +117,16 @@ class PtyTest : public QObject {
     QCOMPARE(int(meter.settings().intervalCode), 2);
   }
 
+  void injectedBurstArrivesWhole() {
+    SimulatedMeter meter;  // a dongle: silent until asked
+    QVERIFY(meter.start());
+    Port port(meter.portPath());
+    QVERIFY(port.isOpen());
+    const QByteArray odd = QByteArray("OK+CONNLOK+CONN\r\n") + '\x55';
+    meter.inject(odd);
+    QTRY_COMPARE(port.drain(), odd);
+  }
+
   void unplugHangsUpAndUnregisters() {
     Options o;
     o.faults.unplugAfterMs = 150;
