@@ -62,6 +62,13 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "zt-meter-sim: unplugged\n");
     QCoreApplication::quit();
   });
+  // Events on standard error, so scripts can follow the session.
+  QObject::connect(&meter, &zt::sim::SimulatedMeter::linkChanged, &app, [](bool up) {
+    std::fprintf(stderr, "zt-meter-sim: link %s\n", up ? "up" : "down");
+  });
+  QObject::connect(&meter, &zt::sim::SimulatedMeter::commandReceived, &app, [](const QByteArray& c) {
+    std::fprintf(stderr, "zt-meter-sim: command %s\n", c.toHex(' ').constData());
+  });
   if (!meter.start(&error)) {
     std::fprintf(stderr, "zt-meter-sim: %s\n", qPrintable(error));
     return 1;
