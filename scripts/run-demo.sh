@@ -47,12 +47,12 @@ xvfb-run -a -s "-screen 0 1100x760x24" bash -c '
   "$ROOT/$BUILD/app/zt-logger" &
   LOGGER=$!
   # The logger wakes the meter a second after the link comes up; frames follow.
-  for _ in $(seq 300); do grep -q "command 80 01 01 01 0a 01" "$SIMLOG" && break; sleep 0.1; done
+  for _ in $(seq 300); do grep -qE "command (80|c0) 01 01 01 0a 01" "$SIMLOG" && break; sleep 0.1; done
   sleep 4
   import -window root "$SHOT"
   kill $LOGGER; wait $LOGGER 2>/dev/null || true
 '
-if grep -q "command 80 01 01 01 0a 01" "$SIMLOG"; then
+if grep -qE "command (80|c0) 01 01 01 0a 01" "$SIMLOG"; then
   echo "The logger connected to the simulated meter and shows its readings."
 else
   echo "The logger did not connect to the simulated meter; simulator log:" >&2
