@@ -119,6 +119,66 @@ class TForm1 : public QWidget {
   // ---- link ----
   // ---- ble ----
   // ---- panel ----
+  // The last RLC reading (sorting and the log read these).
+  std::int32_t TestFreqHz = 10000;
+  bool NoTestFrequency = false;
+  double ReadingR = 0;
+  double ReadingX = 0;
+  double ParallelR = 0;
+  double ParallelX = 0;
+  double PhaseDeg = 0;
+  double ImpedanceAbs = 0;
+  double DutVoltage = 0;
+  // Frequency and level as the panel names them, without the auto mark; the
+  // log row copies them.
+  QString FreqText;
+  QString LevelText;
+  // Number separators of the system's regional settings (tests may set them).
+  QString DecimalSeparator = QStringLiteral(".");
+  QString GroupSeparator = QStringLiteral(",");
+  // The resistance/diode pictures: diode up, diode down, resistor.
+  QList<QPixmap> ImList1;
+
+  void ApplySettingsToPanel(const MeterSettings& settings);
+  void ShowCircuit();
+  // Settings menus.
+  void L_freq_RLCClick();
+  void L_Level_RLCClick();
+  void L_Prim_nClick();
+  void L_Sec_RLCClick();
+  void L_SER_PERClick();
+  void L_Source_RLCClick();
+  void ListBox_freq_RLCClick();
+  void ListBox_Level_RLCClick();
+  void ListBox_prim_RLCClick();
+  void ListBox_sec_RLCClick();
+  void ListBox_ser_perClick();
+  void ListBox_Source_RLCClick();
+  void ListBox_freq_RLCMouseEnter();
+  void Panel_RLCDMouseEnter();  // also the leave handlers of the other lists
+  // Function buttons.
+  void SP2Click();
+  void SP3Click();
+  void SP4Click();
+  void SP5Click();
+  void SBe1Click();
+  void SB4Click();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void CB1Click();
+  void CB1DropDown();
+  void CB1CloseUp();
+  void Memo1Click();
+  void P16MouseLeave();
+  // Connecting removes the memo's click handler for the rest of the run.
+  void UnbindMemo1Click();
+  // Stores MeterModel in the settings file (the model radio buttons).
+  void SaveModelByte();
+  // True while Panel_RLCDMouseEnter is attached to the RLC panel itself.
+  bool RlcPanelEnterBound = true;
+  QObject* Memo1ClickHook = nullptr;
+  bool CB1Picked = false;
   // ---- log ----
   // ---- profile ----
   // ---- settings ----

@@ -250,7 +250,7 @@ void TForm1::BuildControls() {
   L_RLC_avto->setGeometry(8, 42, 20, 18);
   L_prim_n = MakeLabel(Panel_RLCD, "L_prim_n");
   L_prim_n->setFont(big);
-  L_prim_n->setGeometry(34, 2, 356, 56);
+  L_prim_n->setGeometry(54, 2, 336, 56);
   L_prim_n->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   L_Sec_RLC = MakeLabel(Panel_RLCD, "L_Sec_RLC", QStringLiteral("Q"));
   L_Sec_RLC->setFont(mid);
@@ -260,7 +260,7 @@ void TForm1::BuildControls() {
   L_RQD_avto->setGeometry(8, 90, 20, 18);
   L_sec_n = MakeLabel(Panel_RLCD, "L_sec_n");
   L_sec_n->setFont(mid);
-  L_sec_n->setGeometry(34, 60, 356, 34);
+  L_sec_n->setGeometry(54, 60, 336, 34);
   L_sec_n->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   QLabel** right[] = {&L_righ1, &L_righ2, &L_righ3, &L_righ4, &L_righ5, &L_righ6};
   const char* rightNames[] = {"L_righ1", "L_righ2", "L_righ3", "L_righ4", "L_righ5", "L_righ6"};
@@ -289,9 +289,11 @@ void TForm1::BuildControls() {
   L_SER_PER->setFrameShape(QFrame::Panel);
   L_SER_PER->setFrameShadow(QFrame::Raised);
   L_SER_PER->setAlignment(Qt::AlignCenter);
-  L_SER_PER->setGeometry(x, 120, 30, 24);
+  // Each circuit mark sits beside the parameter letter it qualifies.
+  L_SER_PER->setGeometry(30, 68, 22, 22);
   L_SER_PER1->setFont(small);
-  L_SER_PER1->setGeometry(x + 32, 124, 18, 18);
+  L_SER_PER1->setAlignment(Qt::AlignCenter);
+  L_SER_PER1->setGeometry(30, 16, 22, 22);
   L_Source_RLC->hide();
 
   // RD display
@@ -318,10 +320,10 @@ void TForm1::BuildControls() {
   Joo->setGeometry(120, 82, 16, 18);
   RD_J = MakeLabel(Panel_RD, "RD_J");
   RD_J->setFont(mid);
-  RD_J->setGeometry(138, 66, 300, 34);
+  RD_J->setGeometry(134, 66, 300, 34);
   RD_J1 = MakeLabel(Panel_RD, "RD_J1");
   RD_J1->setFont(mid);
-  RD_J1->setGeometry(138, 104, 300, 34);
+  RD_J1->setGeometry(104, 104, 330, 34);
 
   // U display
   U_Prim = MakeLabel(Panel_U, "U_Prim");
@@ -331,9 +333,11 @@ void TForm1::BuildControls() {
   U_vrm = MakeLabel(Panel_U, "U_vrm");
   U_vrm->setFont(mid);
   U_vrm->setGeometry(10, 66, 420, 34);
+  U_vrm->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   U_pp = MakeLabel(Panel_U, "U_pp");
   U_pp->setFont(mid);
   U_pp->setGeometry(10, 104, 420, 34);
+  U_pp->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
   // Over the display panels, hidden at start: the sleep indicator and the six
   // pop-up choice panels.
