@@ -183,6 +183,20 @@ class TForm1 : public QWidget {
   // ---- profile ----
   // ---- settings ----
   // ---- export ----
+  // Writes the log grid to a file the operator chooses, then opens it.
+  void Button4Click();
+  // Rows the export copies, heading row included (row count rule).
+  int ExportRows() const;
+  void ExportFinished(const struct ExportResult& result);
+  // Hands a written file to the system's default application; false when
+  // there is none. Tests replace it.
+  std::function<bool(const QString& path)> OpenExportedFile;
+  class ExportRunner* m_exportRunner = nullptr;
+  // Log and profile state the export reads. They belong to the log grid and
+  // the profile file; declared here until those sections take them over.
+  std::int32_t LogPosition = 0;
+  std::int32_t ProfileCount = 0;
+  QString ProfileTitle;
   // ---- i18n ----
 
   // ==== controls (objectName equals the member name) ====

@@ -21,6 +21,8 @@ class FakePrompts : public Prompts {
   QStringList saveAnswers;
   QString saveFilterAnswer;
   QStringList dialogCaptions;
+  QStringList saveDirs;     // the proposed path of each save dialogue
+  QStringList saveFilters;  // the file types each save dialogue offered
 
   void message(QWidget*, const QString& caption, const QString& text, Icon icon) override {
     messages.append({caption, text, icon});
@@ -29,9 +31,11 @@ class FakePrompts : public Prompts {
     dialogCaptions.append(caption);
     return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
   }
-  QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&,
+  QString saveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter,
                        QString* selectedFilter) override {
     dialogCaptions.append(caption);
+    saveDirs.append(dir);
+    saveFilters.append(filter);
     if (selectedFilter && !saveFilterAnswer.isEmpty()) *selectedFilter = saveFilterAnswer;
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
   }
