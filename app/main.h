@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "command.h"
@@ -25,6 +26,10 @@
 #include "meter_settings.h"
 #include "prompts.h"
 #include "transport.h"
+#include "ble_link.h"
+#include "com_port.h"
+#include "modem_probe.h"
+#include "port_lookup.h"
 
 namespace zt {
 
@@ -33,6 +38,8 @@ namespace zt {
 struct TForm1Deps {
   Prompts* prompts = nullptr;  // null: real dialogues
   // ---- deps: link ----
+  // Port lookup; null: the system's serial ports plus the virtual-ports folder.
+  PortLookup* portLookup = nullptr;
   // ---- deps: ble ----
 };
 
@@ -117,6 +124,36 @@ class TForm1 : public QWidget {
   void BleSetEnabled(bool on);
 
   // ---- link ----
+  // Serial link: the port component and its events.
+  bool DiscoverSerialPort();
+  void ComPortRxChar(const QByteArray& burst);
+  void ComPortAfterOpen();
+  void ComPortBeforeClose();
+  void ComPortException(int kind, const QString& message);
+  // The port's device vanished (unplugged): the link cannot be up any more.
+  void ComPortDeviceGone();
+  void StartupProbeDone(bool answered);
+  // Link manager.
+  void B2Click();
+  void CheckBox_connect_autoClick();
+  void OnLinkUp();
+  void OnLinkDown();
+  void T2Timer();
+  void T3Timer();
+  void T4Timer();
+  void T33Timer();
+  void T34Timer();
+  void T50Timer();
+  ComPort* comPort = nullptr;
+  PortQuery portQuery;
+  // The Bluetooth LE side of a connect attempt, set by the Bluetooth LE
+  // wiring: enable-and-scan request, and the disconnect handling (which ends
+  // in OnLinkDown). Unset: there is no Bluetooth LE path.
+  std::function<BleRequest()> bleStartDiscovery;
+  std::function<void()> bleDisconnect;
+  ModemProbe* m_modemProbe = nullptr;
+  PortLookup* m_portLookup = nullptr;
+  std::unique_ptr<PortLookup> m_ownPortLookup;
   // ---- ble ----
   // ---- panel ----
   // The last RLC reading (sorting and the log read these).
@@ -183,20 +220,6 @@ class TForm1 : public QWidget {
   // ---- profile ----
   // ---- settings ----
   // ---- export ----
-  // Writes the log grid to a file the operator chooses, then opens it.
-  void Button4Click();
-  // Rows the export copies, heading row included (row count rule).
-  int ExportRows() const;
-  void ExportFinished(const struct ExportResult& result);
-  // Hands a written file to the system's default application; false when
-  // there is none. Tests replace it.
-  std::function<bool(const QString& path)> OpenExportedFile;
-  class ExportRunner* m_exportRunner = nullptr;
-  // Log and profile state the export reads. They belong to the log grid and
-  // the profile file; declared here until those sections take them over.
-  std::int32_t LogPosition = 0;
-  std::int32_t ProfileCount = 0;
-  QString ProfileTitle;
   // ---- i18n ----
 
   // ==== controls (objectName equals the member name) ====

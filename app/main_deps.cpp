@@ -6,6 +6,7 @@ namespace zt {
 void TForm1::ApplyDeps(const TForm1Deps& deps) {
   (void)deps;
   // ---- apply: link ----
+  m_portLookup = deps.portLookup;
   // ---- apply: ble ----
 }
 
