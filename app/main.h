@@ -41,6 +41,8 @@ struct TForm1Deps {
   // Port lookup; null: the system's serial ports plus the virtual-ports folder.
   PortLookup* portLookup = nullptr;
   // ---- deps: ble ----
+  // The Bluetooth LE component; null: the platform's stack (QtBle).
+  Ble* ble = nullptr;
 };
 
 class TForm1 : public QWidget {
@@ -155,6 +157,25 @@ class TForm1 : public QWidget {
   PortLookup* m_portLookup = nullptr;
   std::unique_ptr<PortLookup> m_ownPortLookup;
   // ---- ble ----
+  // The Bluetooth LE component `BLE` (owned by the window unless injected).
+  Ble* BLE = nullptr;
+  void ApplyBleDeps(Ble* injected);
+  // The discovery request of B2Click and T3Timer: enables the component and,
+  // unless a scan is under way (then nothing is asked and Started is
+  // returned), starts a 1900 ms scan. Refused and Error are acted on by the
+  // caller (memo line, UseBle := 0, T3).
+  BleRequest RequestBleDiscovery();
+  // Events of the component.
+  void BLEDiscoverLEDevice(const BleDevice& device);
+  void BLEEndDiscoverDevices();
+  void BLEConnect();
+  void BLEConnectFailed();
+  void BLEDisconnect();  // also the disconnect handling B2 runs
+  void BLEServicesDiscovered(const QList<QBluetoothUuid>& services);
+  void BLECharacteristicRead(const QByteArray& value);
+  BleDevice m_bleMeter;          // the meter found last; kept after a disconnect
+  bool m_bleMeterFound = false;  // the scan under way has found the meter
+  std::unique_ptr<Transport> m_bleTransport;
   // ---- panel ----
   // The last RLC reading (sorting and the log read these).
   std::int32_t TestFreqHz = 10000;

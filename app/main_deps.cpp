@@ -8,6 +8,7 @@ void TForm1::ApplyDeps(const TForm1Deps& deps) {
   // ---- apply: link ----
   m_portLookup = deps.portLookup;
   // ---- apply: ble ----
+  ApplyBleDeps(deps.ble);
 }
 
 }  // namespace zt

@@ -42,6 +42,12 @@ void FakeBle::SeeDevice(const QString& name, const QString& id) {
   ReportDeviceFound(devices_.last());
 }
 
+void FakeBle::SeeDevices(const QList<BleDevice>& devices) {
+  if (!scanning_ || devices.isEmpty()) return;
+  devices_.append(devices);
+  ReportDeviceFound(devices_.last());
+}
+
 void FakeBle::EndScan() {
   if (!scanning_) return;
   scanning_ = false;

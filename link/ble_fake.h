@@ -37,6 +37,8 @@ class FakeBle : public Ble {
   // The remote side. Each does nothing when its precondition does not hold
   // (no scan, no pending connection, no link, no subscription).
   void SeeDevice(const QString& name, const QString& id);
+  // Several devices come in at once; one report, for the last of them.
+  void SeeDevices(const QList<BleDevice>& devices);
   void EndScan();
   void AcceptConnection();   // Connected, then ServicesDiscovered
   void RefuseConnection();   // ConnectFailed
