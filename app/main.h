@@ -238,8 +238,74 @@ class TForm1 : public QWidget {
   QObject* Memo1ClickHook = nullptr;
   bool CB1Picked = false;
   // ---- log ----
+  // The log grid's data; SG shows it (heading row = the view's header).
+  class LogModel* SGModel = nullptr;
+  // The latest tolerance check (CheckTolerance stores it).
+  std::int32_t SortResult = 0;
+  double PrimaryDeviation = 0;
+  double SecondaryDeviation = 0;
+  std::int32_t MultiGridReady = 0;
+  // Row 100,000 has been written: further single-part readings are not
+  // written over it until the start position is changed or the log cleared.
+  bool LogFull = false;
+  void ResetLogGrid(int n);
+  void PrepareMultiGrid();
+  void SelectGridCell(int row, int col);
+  void SP1Click();
+  void B5Click();
+  void CBox10Click();
+  // The window sees keys before its controls; the key is never consumed.
+  void FormKeyDown(int key);
+  bool SGSelectCell(int col, int row) const;
+  void SGMouseUp(const QPoint& pos);
+  bool PrimaryToleranceOn() const;
+  bool SecondaryToleranceOn() const;
+  QObject* m_keyPreview = nullptr;
   // ---- profile ----
+  QString CurrentProfilePath;
+  // Editor input rules.
+  void E2Change();
+  void E11Change();
+  void CBox5Change();
+  void CBox51Change();
+  void CBox2Change();
+  void CBox11Change();
+  // Selection.
+  void CBox6DropDown();
+  void CBox6Click(int index);
+  void SE2TopClick();
+  void SE2BottomClick();
+  void SE2Change();
+  void BB2Click();
+  // Editing commands.
+  void BB1Click();
+  void Button_AddClick();
+  void Button_DELClick();
+  // Records and the file. They return false after a failure, which they
+  // leave in ProfileError for the caller to report.
+  bool ReadProfile(int n);
+  bool WriteProfile(int n);
+  bool LoadProfileNames();
+  bool ShowProfileTable(int a);
+  std::int32_t RestoreProfileFile(const QString& path);
+  void SB1Click();
+  void SB2Click();
+  void SB3Click();
+  // The editor's values as a record.
+  struct ProfileRecord EditorRecord() const;
+  // Tells the operator what a read of a damaged profile file could not read
+  // (once per distinct report).
+  void ReportProfileProblems(const QStringList& problems);
+  void ReportProfileError();
+  QString ProfileError;
+  QString LastProfileProblems;
+  bool SE2Stepping = false;       // an arrow or key step of SE2 is under way
+  bool ToleranceSetByProgram = false;
   // ---- settings ----
+  // Stores the profile path in 1.dat and makes the file current: through
+  // LoadSettingsFile, or directly when 1.dat cannot take the path (the
+  // operator is told). Returns LoadSettingsFile's result.
+  std::int32_t RememberProfilePath(const QString& path);
   // ---- export ----
   // ---- i18n ----
 

@@ -62,41 +62,7 @@ void TForm1::SelectModelButton(std::uint8_t model) {
 
 void TForm1::ApplyModel() {
   P16->hide();
-  while (ListBox_freq_RLC->count() > 6) delete ListBox_freq_RLC->takeItem(6);
-  while (ListBox_Level_RLC->count() > 3) delete ListBox_Level_RLC->takeItem(3);
-
-  const QString vrms = lex().Dlang3[1];
-  const QString kHz = lex().Dlang1[1] + lex().Dlang3[0];
-  auto setLevelItem = [this](int i, const QString& text) {
-    if (QListWidgetItem* it = ListBox_Level_RLC->item(i)) it->setText(text);
-  };
-  switch (MeterModel) {
-    case kZT40:
-      L_Level_RLC->setText(QStringLiteral("1.0") + vrms);
-      setLevelItem(1, QStringLiteral("1.0") + vrms);
-      setLevelItem(2, QStringLiteral("0.5") + vrms);
-      ListBox_Level_RLC->addItem(QStringLiteral("0.1") + vrms);
-      for (const char* f : {"20", "30", "40", "50", "60", "70", "80", "90", "150"})
-        ListBox_freq_RLC->addItem(QString::fromLatin1(f) + kHz);
-      L_Source_RLC->hide();
-      break;
-    case kZT41:
-      L_Level_RLC->setText(QStringLiteral("1.0") + vrms);
-      setLevelItem(1, QStringLiteral("1.0") + vrms);
-      setLevelItem(2, QStringLiteral("0.5") + vrms);
-      ListBox_Level_RLC->addItem(QStringLiteral("0.1") + vrms);
-      ListBox_freq_RLC->addItem(QStringLiteral("250") + kHz);
-      L_Source_RLC->show();
-      break;
-    case kZT42:
-      L_Level_RLC->setText(QStringLiteral("0.7") + vrms);
-      setLevelItem(1, QStringLiteral("0.7") + vrms);
-      setLevelItem(2, QStringLiteral("0.1") + vrms);
-      L_Source_RLC->hide();
-      break;
-    default:
-      break;  // unknown models only trim the lists
-  }
+  RebuildModelLists();  // main_panel.cpp
 }
 
 void TForm1::SendSettingsCommand() {

@@ -434,6 +434,37 @@ void TForm1::SaveModelByte() {
   if (!w.ok) ReportError(w.message);
 }
 
+namespace {
+
+QStringList ItemTexts(const QListWidget* list) {
+  QStringList s;
+  s.reserve(list->count());
+  for (int i = 0; i < list->count(); ++i) s.append(list->item(i)->text());
+  return s;
+}
+
+void SyncItems(QListWidget* list, const QStringList& items) {
+  while (list->count() > items.size()) delete list->takeItem(list->count() - 1);
+  for (int i = 0; i < items.size(); ++i) {
+    if (i < list->count()) {
+      if (list->item(i)->text() != items.at(i)) list->item(i)->setText(items.at(i));
+    } else {
+      list->addItem(items.at(i));
+    }
+  }
+}
+
+}  // namespace
+
+void TForm1::RebuildModelLists() {
+  const ModelLists m =
+      ApplyModelToLists(ItemTexts(ListBox_freq_RLC), ItemTexts(ListBox_Level_RLC), MeterModel, lex());
+  SyncItems(ListBox_freq_RLC, m.freq);
+  SyncItems(ListBox_Level_RLC, m.level);
+  Put(L_Level_RLC, m.levelCaption);
+  if (m.sourceVisible) L_Source_RLC->setVisible(*m.sourceVisible);
+}
+
 void TForm1::Memo1Click() {
   P16->show();
   P16->raise();
