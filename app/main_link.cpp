@@ -193,7 +193,8 @@ void TForm1::B2Click() {
   const Lexicon& c = lex().Dlang_connect;
   if (B2->text() == c[0]) {
     B2->setText(QStringLiteral(" "));
-    if (DiscoverSerialPort()) {
+    const bool serialFound = DiscoverSerialPort();
+    if (serialFound) {
       comPort->writeText(QStringLiteral("AT+CONNL"));
       UseBle = 0;
     }
@@ -212,6 +213,12 @@ void TForm1::B2Click() {
             break;
         }
       }
+    }
+    if (!serialFound && UseBle == 0) {
+      // Nothing to connect through (no serial device, Bluetooth LE given up):
+      // give the button back rather than leave it blank and disabled.
+      B2->setText(c[0]);
+      T2->start();
     }
   } else {
     B2->setText(QStringLiteral(" "));

@@ -287,6 +287,13 @@ class TestBle : public QObject {
     if (answer == BleRequest::Error) {
       QCOMPARE(w.ble.discoveryRequests, 1);
       QCOMPARE(w.memo(), memo);
+      // With nothing left to connect through, the button still comes back.
+      w.f->T2->stop();
+      w.f->B2Click();
+      QCOMPARE(w.f->B2->text(), kConnect);
+      QVERIFY(w.f->T2->isActive());
+      QCOMPARE(w.ble.discoveryRequests, 1);
+      QCOMPARE(w.memo(), memo);
     }
   }
 
