@@ -3,6 +3,7 @@
 // the display panels at the window's minimum size.
 #include <QtTest>
 
+#include "meter_model.h"
 #include "window_fixture.h"
 
 using namespace zt;
@@ -84,6 +85,26 @@ void Leave(QWidget* w) {
   QCoreApplication::sendEvent(w, &e);
 }
 
+// The simulated meter's core behind the serial transport: commands reach it
+// at once, its frames are handed to the window by the test.
+class SimTransport : public Transport {
+ public:
+  explicit SimTransport(sim::MeterModel& m) : meter(m) {}
+  sim::MeterModel& meter;
+  qint64 nowMs = 0;
+  bool isOpen() const override { return true; }
+  qint64 write(const QByteArray& bytes) override {
+    meter.receive(bytes, nowMs);
+    return bytes.size();
+  }
+};
+
+Frame ToFrame(const sim::FrameBytes& b) {
+  Frame f{};
+  std::copy(b.begin(), b.end(), f.begin());
+  return f;
+}
+
 struct MenuUi {
   QLabel* opener;
   QFrame* panel;
@@ -156,6 +177,33 @@ class TestPanel : public QObject {
     QVERIFY(m.panel->isVisible());  // a choice does not close the menu
     QCOMPARE(f.SettingsBusy, 1);
     QVERIFY(f.Timer_TX->isActive());
+  }
+
+  void simulatedMeterTakesFrequency() {
+    sim::Options o;
+    o.mode = sim::LinkMode::Bridge;
+    o.dut = QStringLiteral("C=100n,esr=0.5");
+    sim::MeterModel meter(o, 0);
+    SimTransport link(meter);
+    LinkedWindow w;
+    TForm1& f = w.f;
+    f.serialTransport = &link;
+    // Each pick reaches the meter, and the meter's next frame shows it.
+    const std::pair<int, QString> picks[] = {{1, QStringLiteral(" 100Гц")}, {3, QStringLiteral(" 1кГц")}};
+    qint64 t = 1000;
+    for (const auto& [item, shown] : picks) {
+      f.ProcessFrame(ToFrame(meter.buildFrame(t)));
+      ClickLabel(f.L_freq_RLC);
+      link.nowMs = t + 100;
+      ClickItem(f.ListBox_freq_RLC, item);
+      meter.advance(t + 200);
+      QCOMPARE(int(meter.settings().freqCode), item);
+      f.ProcessFrame(ToFrame(meter.buildFrame(t + 1000)));
+      QCOMPARE(f.L_freq_RLC->text(), shown);
+      t += 2000;
+    }
+    QCOMPARE(f.TestFreqHz, 1000);
+    QCOMPARE(f.L_Prim_RLC->text(), QStringLiteral("C"));
   }
 
   void choiceStoresModelLimits() {
