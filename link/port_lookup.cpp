@@ -85,6 +85,14 @@ PortLookup::PortLookup() : PortLookup(&SystemPorts, NativeMatchRule()) {}
 
 PortLookup::PortLookup(PortLister lister, MatchRule rule) : lister_(std::move(lister)), rule_(rule) {}
 
+const QList<SerialPortEntry>& PortLookup::ports() const {
+  if (!portsAge_.isValid() || portsAge_.elapsed() > kPortListReuseMs) {
+    ports_ = lister_();
+    portsAge_.start();
+  }
+  return ports_;
+}
+
 void PortLookup::gets(PortQuery& query) const {
   query.found = 0;
   const QString simulated = VirtualPortPath(query.deviceName);
@@ -98,7 +106,7 @@ void PortLookup::gets(PortQuery& query) const {
     if (query.deviceName == QLatin1String(d.friendlyName)) known = &d;
   }
   if (!known || !lister_) return;
-  for (const SerialPortEntry& port : lister_()) {
+  for (const SerialPortEntry& port : ports()) {
     if (!PortMatches(port, *known, rule_)) continue;
     query.found = 1;
 #ifdef Q_OS_WIN

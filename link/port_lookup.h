@@ -6,6 +6,7 @@
 // VirtualPortsFolder() named exactly after the friendly name, holding the
 // path of the device (for example /dev/pts/7); such a device is present
 // while its file exists and names an existing path.
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -49,6 +50,9 @@ MatchRule NativeMatchRule();
 bool PortMatches(const SerialPortEntry& port, const KnownUsbDevice& device, MatchRule rule);
 
 // The answer to one query: Found and PortName of the port query record.
+// How long one listing of the system's ports answers further queries.
+inline constexpr qint64 kPortListReuseMs = 100;
+
 struct PortQuery {
   QString deviceName;
   int found = 0;
@@ -70,8 +74,14 @@ class PortLookup {
   virtual void gets(PortQuery& query) const;
 
  private:
+  const QList<SerialPortEntry>& ports() const;
+
   PortLister lister_;
   MatchRule rule_;
+  // Listing the system's ports costs milliseconds; the queries of one
+  // discovery (one per device name) share one listing.
+  mutable QList<SerialPortEntry> ports_;
+  mutable QElapsedTimer portsAge_;
 };
 
 // The port a simulated device file names, or an empty text when the file is
