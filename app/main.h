@@ -18,10 +18,13 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <array>
 #include <memory>
 
 #include "command.h"
 #include "frame.h"
+#include "lang_client.h"
+#include "lang_man.h"
 #include "lexicons.h"
 #include "meter_settings.h"
 #include "prompts.h"
@@ -43,6 +46,8 @@ struct TForm1Deps {
   // ---- deps: ble ----
   // The Bluetooth LE component; null: the platform's stack (QtBle).
   Ble* ble = nullptr;
+  // ---- deps: i18n ----
+  QString langDir;  // empty: "lang" in the program folder (else in the working folder)
 };
 
 class TForm1 : public QWidget {
@@ -308,6 +313,23 @@ class TForm1 : public QWidget {
   std::int32_t RememberProfilePath(const QString& path);
   // ---- export ----
   // ---- i18n ----
+  // The language engine and its client that translates this window.
+  zt::LangMan* LangMan = nullptr;
+  LangManClient* LangManClient1 = nullptr;
+  // The operator picked another language in LangCombo1: store the index,
+  // release the dongle, restart the connection poll, keep the combo boxes'
+  // positions. Never vetoes.
+  void LangManChangeLangQuery(int newIndex, bool* proceed);
+  // The engine has switched and translated the window.
+  void LangManChangeLanguage();
+  // Start-up choice from the stored index: selects it in LangCombo1 (no
+  // switch) and makes English the default language for 1, Russian otherwise.
+  void ApplyLanguageIndex(std::int32_t index);
+  // The eleven combo boxes whose positions survive a language change.
+  std::array<QComboBox*, 11> LangSavedCombos() const;
+  std::array<std::int32_t, 11> LangSavedIndices{};
+  bool LangIndicesSaved = false;
+  QString LangDirectory;
 
   // ==== controls (objectName equals the member name) ====
   // Top region

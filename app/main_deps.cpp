@@ -9,6 +9,8 @@ void TForm1::ApplyDeps(const TForm1Deps& deps) {
   m_portLookup = deps.portLookup;
   // ---- apply: ble ----
   ApplyBleDeps(deps.ble);
+  // ---- apply: i18n ----
+  LangDirectory = deps.langDir;
 }
 
 }  // namespace zt

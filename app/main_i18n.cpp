@@ -1,10 +1,95 @@
-// Localisation of the window.
+// Localisation of the window: the language engine, the translation of the
+// window's captions and lists, and the language switch.
+#include <QCoreApplication>
+#include <QDir>
+#include <QSignalBlocker>
+
+#include "data_folder.h"
 #include "main.h"
+#include "settings_file.h"
 
 namespace zt {
 
-void TForm1::ConnectI18nSignals() {}
+namespace {
 
-const Lexicons& TForm1::lex() const { return Lexicons::russian(); }
+// The program folder's "lang"; when the program runs from elsewhere (a build
+// tree) the working folder's, which the start-up check has already found.
+QString DefaultLangDirectory() {
+  const QString own = QCoreApplication::applicationDirPath() + u'/' + zt::LangMan::langSubdirectory();
+  if (QDir(own).exists()) return own;
+  return QDir::currentPath() + u'/' + zt::LangMan::langSubdirectory();
+}
+
+}  // namespace
+
+void TForm1::ConnectI18nSignals() {
+  LangMan = new zt::LangMan(this);
+  LangMan->setObjectName(QStringLiteral("LangMan"));
+  // The engine starts in its default language, English.
+  LangMan->loadLanguages(LangDirectory.isEmpty() ? DefaultLangDirectory() : LangDirectory);
+
+  LangManClient1 = new LangManClient(LangMan, this);
+  LangManClient1->setObjectName(QStringLiteral("LangManClient1"));
+  LangManClient1->exclude(QStringLiteral("CBox6"));  // the operator's own profile names
+  LangManClient1->bindLanguageCombo(LangCombo1);
+  LangManClient1->attach(this);
+
+  connect(LangMan, &zt::LangMan::changeLangQuery, this,
+          [this](int newIndex, bool* proceed) { LangManChangeLangQuery(newIndex, proceed); });
+  connect(LangMan, &zt::LangMan::languageChanged, this, [this] { LangManChangeLanguage(); });
+}
+
+const Lexicons& TForm1::lex() const { return LangMan ? LangMan->lexicons() : Lexicons::russian(); }
+
+std::array<QComboBox*, 11> TForm1::LangSavedCombos() const {
+  return {CB1, CBox51, CBox5, CBox31, CBox11, CBox2, CBox6, CBox10, CBox1, CBox3, CBox4};
+}
+
+void TForm1::ApplyLanguageIndex(std::int32_t index) {
+  {
+    // Showing the stored index is not a pick.
+    QSignalBlocker block(LangCombo1);
+    LangCombo1->setCurrentIndex(index >= 0 && index < LangCombo1->count() ? index : -1);
+  }
+  LangMan->setDefaultLanguage(index == 1 ? QStringLiteral("English") : zt::LangMan::designLanguageName());
+}
+
+void TForm1::LangManChangeLangQuery(int newIndex, bool* proceed) {
+  (void)newIndex;
+  (void)proceed;  // the switch is never refused
+  // 1. The picked index goes to 1.dat.
+  const SettingsWrite w = SaveLanguageIndex(DataFolder(), LangCombo1->currentIndex());
+  if (!w.ok) ReportError(w.message);
+  // 2. Release the dongle's radio link and poll for the meter again.
+  if (serialTransport && serialTransport->isOpen()) serialTransport->write(QByteArrayLiteral("AT"));
+  T3->start();
+  // 3. The translation rewrites the boxes' items; keep their positions.
+  const auto combos = LangSavedCombos();
+  for (std::size_t i = 0; i < combos.size(); ++i) LangSavedIndices[i] = combos[i]->currentIndex();
+  LangIndicesSaved = true;
+}
+
+void TForm1::LangManChangeLanguage() {
+  // 1. Positions saved by the query (a switch to a new default language at
+  //    start-up has none to restore).
+  if (LangIndicesSaved) {
+    const auto combos = LangSavedCombos();
+    for (std::size_t i = 0; i < combos.size(); ++i) {
+      // Only a position that moved is set back: setting the same index again
+      // would wipe the typed text of an editable box (profile name, tolerance)
+      // that matches no item.
+      if (combos[i]->currentIndex() == LangSavedIndices[i]) continue;
+      QSignalBlocker block(combos[i]);
+      combos[i]->setCurrentIndex(LangSavedIndices[i]);
+    }
+    LangIndicesSaved = false;
+  }
+  // 2. The three band captions.
+  JvP8->setText(lex().D1[0] + ProfileTitle);
+  JvP1->setText(lex().D1[6]);
+  JvP11->setText(lex().D1[1]);
+  // 3. The log headings (this empties the log).
+  ShowLogHeaders();
+}
 
 }  // namespace zt

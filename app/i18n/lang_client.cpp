@@ -55,9 +55,7 @@ void LangManClient::attach(QWidget* root) {
       // An editable field holds data, not a caption.
       if (e->isReadOnly()) add(w, name, LngCaption, -1, e->text());
     } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-      // The items of an editable box are the operator's own entries.
-      if (!c->isEditable())
-        for (int i = 0; i < c->count(); ++i) add(w, name, LngListItem, i, c->itemText(i));
+      for (int i = 0; i < c->count(); ++i) add(w, name, LngListItem, i, c->itemText(i));
     } else if (auto* lw = qobject_cast<QListWidget*>(w)) {
       for (int i = 0; i < lw->count(); ++i) add(w, name, LngListItem, i, lw->item(i)->text());
     }

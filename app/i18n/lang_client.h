@@ -28,7 +28,8 @@ class LangManClient : public QObject {
   explicit LangManClient(LangMan* engine, QObject* parent = nullptr);
 
   // Controls (and everything inside them) that are never translated, e.g. the
-  // language picker or lists the program fills itself. Call before attach.
+  // language picker or boxes listing the operator's own entries. Call before
+  // attach.
   void exclude(const QString& objectName);
 
   // Captures the design texts of root and its named descendants and applies

@@ -1,0 +1,258 @@
+// The window in its languages: the shipped English file is complete, the
+// language switch keeps the operator's selections and rewrites the grid, the
+// stored language survives a restart only for English, and the unit signs
+// follow the language.
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include "log_model.h"
+#include "settings_file.h"
+#include "simulated_meter.h"
+#include "window_fixture.h"
+
+using namespace zt;
+using zt::test::WindowFixture;
+
+namespace {
+
+const QString kLangDir = QStringLiteral(ZT_LANG_DIR);
+
+bool HasCyrillic(const QString& s) {
+  static const QRegularExpression re(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+  return s.contains(re);
+}
+
+TForm1Deps WithLanguages(const QString& dir) {
+  TForm1Deps d;
+  d.langDir = dir;
+  return d;
+}
+
+// Every text the operator can read on the window, by control: captions, list
+// items and the window title. Status lines, log cells, profile names and
+// language names are data, not the window's own texts.
+QList<QPair<QString, QString>> VisibleTexts(TForm1& f) {
+  QList<QPair<QString, QString>> out{{f.objectName(), f.windowTitle()}};
+  for (QWidget* w : f.findChildren<QWidget*>()) {
+    const QString n = w->objectName();
+    if (n.isEmpty() || n.startsWith(QLatin1String("qt_")) || n == u"CBox6" || n == u"LangCombo1") continue;
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) out.append({n, b->text()});
+    if (auto* l = qobject_cast<QLabel*>(w)) out.append({n, l->text()});
+    if (auto* g = qobject_cast<QGroupBox*>(w)) out.append({n, g->title()});
+    if (auto* c = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < c->count(); ++i) out.append({n + QStringLiteral("[%1]").arg(i), c->itemText(i)});
+    if (auto* lw = qobject_cast<QListWidget*>(w))
+      for (int i = 0; i < lw->count(); ++i) out.append({n + QStringLiteral("[%1]").arg(i), lw->item(i)->text()});
+  }
+  return out;
+}
+
+QStringList Headings(TForm1& f) {
+  QStringList h;
+  for (int c = 0; c < f.SG->model()->columnCount(); ++c) h << f.SG->model()->headerData(c, Qt::Horizontal).toString();
+  return h;
+}
+
+void Pick(TForm1& f, int index) {
+  f.LangCombo1->setCurrentIndex(index);
+  emit f.LangCombo1->activated(index);
+}
+
+std::int32_t StoredLanguage(const QTemporaryDir& dataDir) {
+  QFile dat(SettingsFilePath(dataDir.path()));
+  if (!dat.open(QIODevice::ReadOnly)) return -100;
+  return ParseSettingsFile(dat.readAll()).languageIndex;
+}
+
+void PutFloat(Frame& fr, std::size_t at, float v) {
+  const auto b = EncodeFrameFloat(v);
+  std::copy(b.begin(), b.end(), fr.begin() + at);
+}
+
+// An RLC frame: 1 kHz, series, an inductive reading.
+Frame RlcFrame() {
+  Frame fr{};
+  PutFloat(fr, 0, 0.5f);
+  PutFloat(fr, 4, 30.0f);
+  const std::array<std::uint8_t, 4> settings{0x46, 0x13, 0x0A, 0x88};
+  std::copy(settings.begin(), settings.end(), fr.begin() + 8);
+  fr[15] = 0x09;
+  fr[17] = kFrameTerminator;
+  fr[16] = FrameSum(fr);
+  return fr;
+}
+
+}  // namespace
+
+class TestI18n : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void englishIsComplete() {
+    WindowFixture fx(WithLanguages(kLangDir));
+    TForm1& f = *fx.form;
+    QCOMPARE(f.LangMan->currentLanguageName(), QStringLiteral("English"));
+    for (const auto& [control, text] : VisibleTexts(f))
+      QVERIFY2(!HasCyrillic(text), qPrintable(control + QStringLiteral(": ") + text));
+    for (const QString& name : Lexicons::names()) {
+      const Lexicon* lex = f.lex().byName(name);
+      for (int i = 0; i < lex->items.size(); ++i)
+        QVERIFY2(!HasCyrillic(lex->items[i]), qPrintable(QStringLiteral("%1[%2]: %3").arg(name).arg(i).arg((*lex)[i])));
+    }
+    // The captions the program compares with lexicon items agree with them.
+    QCOMPARE(f.B2->text(), f.lex().Dlang_connect[0]);
+    QCOMPARE(f.SP1->text(), f.lex().D1[8]);
+    QCOMPARE(f.CBox5->itemText(0), QStringLiteral("off"));
+
+    // The file is up to date with the window: an entry for every caption and
+    // item, nothing left over from controls that are gone.
+    std::optional<LngFile> eng = LangMan::readLanguageFile(kLangDir + QStringLiteral("/eng.lng"));
+    QVERIFY(eng);
+    QSet<QString> inFile;
+    for (const LngEntry& e : eng->entries) {
+      QVERIFY2(!e.old, qPrintable(e.component));
+      inFile.insert(QStringLiteral("%1/%2/%3").arg(e.component).arg(e.kind).arg(e.item));
+    }
+    for (const LngEntry& e : f.LangManClient1->designEntries()) {
+      const QString key = QStringLiteral("%1/%2/%3").arg(e.component).arg(e.kind).arg(e.item);
+      QVERIFY2(inFile.contains(key), qPrintable(key + QStringLiteral(" missing from eng.lng: ") + e.text));
+    }
+  }
+
+  void switchKeepsSelectionsAndRewritesTheGrid() {
+    WindowFixture fx(WithLanguages(kLangDir));
+    TForm1& f = *fx.form;
+    const QList<QComboBox*> combos{f.CB1,  f.CBox51, f.CBox5,  f.CBox31, f.CBox11, f.CBox2,
+                                   f.CBox6, f.CBox10, f.CBox1, f.CBox3,  f.CBox4};
+    QList<int> chosen;
+    for (QComboBox* c : combos) {
+      c->setCurrentIndex(c->count() - 1);
+      chosen << c->currentIndex();
+    }
+    f.CBox6->setEditText(QStringLiteral("Part 7"));  // a typed name, not an item
+    const QStringList english = Headings(f);
+    QCOMPARE(english.mid(0, 3), (QStringList{"Position", "Time", "Primary"}));
+    LogModel* model = f.SGModel;
+
+    for (int target : {0, 1}) {
+      model->setCell(1, 0, QStringLiteral("17"));
+      f.T3->stop();
+      Pick(f, target);
+      QCOMPARE(f.LangMan->currentIndex(), target);
+      QCOMPARE(StoredLanguage(fx.dataDir), target);
+      QVERIFY(f.T3->isActive());
+      QList<int> now;
+      for (QComboBox* c : combos) now << c->currentIndex();
+      QCOMPARE(now, chosen);
+      QCOMPARE(f.CBox6->currentText(), QStringLiteral("Part 7"));
+      const Lexicon& d2 = f.lex().D2;
+      QCOMPARE(Headings(f), d2.items.mid(1, 10));
+      QCOMPARE(Headings(f) == english, target == 1);
+      QCOMPARE(model->cell(1, 0), QString());
+      QCOMPARE(f.JvP1->text(), f.lex().D1[6]);
+      QCOMPARE(f.JvP11->text(), f.lex().D1[1]);
+      QVERIFY(f.JvP8->text().startsWith(f.lex().D1[0]));
+    }
+    QVERIFY(fx.prompts.messages.isEmpty());
+  }
+
+  // Only English survives a restart; any other language picked is used for
+  // the rest of that run.
+  void storedLanguageAtRestart_data() {
+    QTest::addColumn<QList<int>>("picks");  // in order; the run starts in English
+    QTest::addColumn<QString>("afterRestart");
+    QTest::newRow("English") << QList<int>{0, 1} << "English";
+    QTest::newRow("Russian") << QList<int>{0} << "Русский";
+    QTest::newRow("a third language") << QList<int>{2} << "Русский";
+  }
+  void storedLanguageAtRestart() {
+    QFETCH(QList<int>, picks);
+    const int picked = picks.last();
+    QFETCH(QString, afterRestart);
+    QTemporaryDir langs;
+    QVERIFY(QFile::copy(kLangDir + QStringLiteral("/eng.lng"), langs.filePath(QStringLiteral("eng.lng"))));
+    QFile third(langs.filePath(QStringLiteral("deu.lng")));
+    QVERIFY(third.open(QIODevice::WriteOnly));
+    third.write(QStringLiteral("[LANGUAGE_FILE]\r\n0\t%LANGUAGE_NAME=\"Deutsch\"\t%CODE=de;\r\n"
+                               "1\t\"Verbinden\"\t%COMPONENT=B2;\t%OWNER=Form1;\r\n"
+                               "0\t%LEXICON_STRINGS\r\n0\t%SMART_STRINGS\r\n")
+                    .toUtf8());
+    third.close();
+
+    WindowFixture fx(WithLanguages(langs.path()));
+    QCOMPARE(fx.form->LangCombo1->count(), 3);
+    QCOMPARE(fx.form->LangCombo1->itemText(1), QStringLiteral("English"));
+    QCOMPARE(fx.form->LangCombo1->itemText(2), QStringLiteral("Deutsch"));
+    for (int i : picks) Pick(*fx.form, i);
+    QCOMPARE(fx.form->LangMan->currentIndex(), picked);
+    if (picked == 2) QCOMPARE(fx.form->B2->text(), QStringLiteral("Verbinden"));
+
+    fx.form.reset();
+    TForm1Deps deps = WithLanguages(langs.path());
+    deps.prompts = &fx.prompts;
+    fx.form = std::make_unique<TForm1>(deps);
+    QCOMPARE(StoredLanguage(fx.dataDir), picked);
+    QCOMPARE(fx.form->LangMan->currentLanguageName(), afterRestart);
+    QCOMPARE(fx.form->LangCombo1->currentIndex(), picked);
+    QCOMPARE(fx.form->B2->text(), fx.form->lex().Dlang_connect[0]);
+  }
+
+  void unitSignsAfterTheNextFrame() {
+    WindowFixture fx(WithLanguages(kLangDir));
+    TForm1& f = *fx.form;
+    f.MeterModel = kZT41;
+    f.ApplyModel();
+    f.SB4->setChecked(false);
+    for (int lang : {1, 0, 1}) {
+      Pick(f, lang);
+      f.ProcessFrame(RlcFrame());
+      const bool english = lang == 1;
+      QVERIFY2(f.L_Source_RLC->text().contains(english ? QStringLiteral("Ω") : QStringLiteral("Ом")),
+               qPrintable(f.L_Source_RLC->text()));
+      QCOMPARE(HasCyrillic(f.L_Source_RLC->text()), !english);
+      QCOMPARE(HasCyrillic(f.L_freq_RLC->text()), !english);
+    }
+  }
+
+  // The whole window with a simulated meter connected, in both languages:
+  // every caption fits its control. With ZT_I18N_PNG_DIR set the window is
+  // saved as english.png and russian.png there.
+  void windowWithMeterConnected() {
+    const QString dir = qEnvironmentVariable("ZT_I18N_PNG_DIR");
+    if (!dir.isEmpty()) QDir().mkpath(dir);
+    for (int lang : {1, 0}) {
+      WindowFixture fx(WithLanguages(kLangDir));  // first: it names the data folder the meter registers in
+      TForm1& f = *fx.form;
+      Pick(f, lang);  // the picker is there only while no meter is connected
+      sim::Options o;
+      o.mode = sim::LinkMode::Dongle;
+      o.model = sim::Model::ZT41;
+      sim::SimulatedMeter meter(o);
+      QString why;
+      QVERIFY2(meter.start(&why), qPrintable(why));
+      f.CheckBox_connect_auto->setChecked(true);
+      f.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&f));
+      QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(1), 8000);
+      QTRY_VERIFY_WITH_TIMEOUT(f.SP5->isVisible(), 3000);
+      QVERIFY(!f.LangCombo1->isVisible());
+      QTRY_VERIFY_WITH_TIMEOUT(!f.L_prim_n->text().trimmed().isEmpty(), 5000);
+      QTest::qWait(1200);  // a second frame: every panel text rebuilt
+      QCOMPARE(HasCyrillic(f.L_prim_n->text() + f.L_freq_RLC->text() + f.L_Level_RLC->text()), lang == 0);
+      for (QAbstractButton* b : f.findChildren<QAbstractButton*>()) {
+        if (!b->isVisible() || b->text().isEmpty()) continue;
+        QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= b->contentsRect().width(),
+                 qPrintable(QStringLiteral("%1 \"%2\" is cut off").arg(b->objectName(), b->text())));
+      }
+      if (!dir.isEmpty())
+        QVERIFY(f.grab().save(dir + (lang == 1 ? QStringLiteral("/english.png") : QStringLiteral("/russian.png"))));
+    }
+  }
+};
+
+QTEST_MAIN(TestI18n)
+#include "test_i18n.moc"
