@@ -90,6 +90,10 @@ void TForm1::LangManChangeLanguage() {
   JvP11->setText(lex().D1[1]);
   // 3. The log headings (this empties the log).
   ShowLogHeaders();
+  // 4. The frequency and level menus carry units built from the lexicons;
+  //    rebuilt now, since no frame arrives to do it while the picker is
+  //    shown (no meter connected).
+  RebuildModelLists();
 }
 
 }  // namespace zt

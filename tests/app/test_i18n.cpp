@@ -149,6 +149,10 @@ class TestI18n : public QObject {
       for (QComboBox* c : combos) now << c->currentIndex();
       QCOMPARE(now, chosen);
       QCOMPARE(f.CBox6->currentText(), QStringLiteral("Part 7"));
+      // The menus with units follow at once, not only with the next frame.
+      for (QListWidget* menu : {f.ListBox_freq_RLC, f.ListBox_Level_RLC})
+        for (int i = 0; i < menu->count(); ++i)
+          QVERIFY2(HasCyrillic(menu->item(i)->text()) == (target == 0), qPrintable(menu->item(i)->text()));
       const Lexicon& d2 = f.lex().D2;
       QCOMPARE(Headings(f), d2.items.mid(1, 10));
       QCOMPARE(Headings(f) == english, target == 1);
