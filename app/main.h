@@ -238,6 +238,10 @@ class TForm1 : public QWidget {
   void UnbindMemo1Click();
   // Stores MeterModel in the settings file (the model radio buttons).
   void SaveModelByte();
+  // The model-dependent menu items, level caption and source label of
+  // ApplyModel. Items already right are left alone, so a steady model costs
+  // nothing per frame.
+  void RebuildModelLists();
   // True while Panel_RLCDMouseEnter is attached to the RLC panel itself.
   bool RlcPanelEnterBound = true;
   QObject* Memo1ClickHook = nullptr;
@@ -312,6 +316,20 @@ class TForm1 : public QWidget {
   // operator is told). Returns LoadSettingsFile's result.
   std::int32_t RememberProfilePath(const QString& path);
   // ---- export ----
+  // Writes the log grid to a file the operator chooses, then opens it.
+  void Button4Click();
+  // Rows the export copies, heading row included (row count rule).
+  int ExportRows() const;
+  void ExportFinished(const struct ExportResult& result);
+  // Hands a written file to the system's default application; false when
+  // there is none. Tests replace it.
+  std::function<bool(const QString& path)> OpenExportedFile;
+  class ExportRunner* m_exportRunner = nullptr;
+  // Log and profile state the export reads. They belong to the log grid and
+  // the profile file; declared here until those sections take them over.
+  std::int32_t LogPosition = 0;
+  std::int32_t ProfileCount = 0;
+  QString ProfileTitle;
   // ---- i18n ----
   // The language engine and its client that translates this window.
   zt::LangMan* LangMan = nullptr;
