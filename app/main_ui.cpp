@@ -448,10 +448,11 @@ void TForm1::BuildControls() {
   g8->setSpacing(2);
   CBox2 = MakeCombo(Panel8, "CBox2", {QStringLiteral("R"), QStringLiteral("L"), QStringLiteral("C")});
   CBox5 = MakeCombo(Panel8, "CBox5", tolerances);
+  CBox5->setMinimumWidth(ui::kToleranceBoxWidth);
   E2 = Make<QLineEdit>(Panel8, "E2");
   E2->setText(QStringLiteral("10000"));
   E2->setMaxLength(7);
-  E2->setFixedWidth(70);
+  E2->setFixedWidth(60);
   auto* unitPlace = new QWidget(Panel8);
   auto* unitGrid = new QGridLayout(unitPlace);
   unitGrid->setContentsMargins(0, 0, 0, 0);
@@ -473,10 +474,11 @@ void TForm1::BuildControls() {
   g11->setSpacing(2);
   CBox11 = MakeCombo(Panel11, "CBox11", {QStringLiteral("R"), QStringLiteral("Q"), QStringLiteral("D")});
   CBox51 = MakeCombo(Panel11, "CBox51", tolerances);
+  CBox51->setMinimumWidth(ui::kToleranceBoxWidth);
   E11 = Make<QLineEdit>(Panel11, "E11");
   E11->setText(QStringLiteral("10000"));
   E11->setMaxLength(7);
-  E11->setFixedWidth(70);
+  E11->setFixedWidth(60);
   CBox31 = MakeCombo(Panel11, "CBox31", {QStringLiteral("Ом"), QStringLiteral("кОм"), QStringLiteral("МОм")});
   for (QWidget* w : {static_cast<QWidget*>(CBox11), static_cast<QWidget*>(CBox51), static_cast<QWidget*>(E11),
                      static_cast<QWidget*>(CBox31)})

@@ -15,6 +15,8 @@ inline constexpr int kMemoWidth = 183;
 inline constexpr int kBandHeight = 88;
 inline constexpr int kEditorWidth = 458;
 inline constexpr int kGridColumnWidth = 60;
+// Wide enough for "выкл." and "0,2%" with the drop-down arrow.
+inline constexpr int kToleranceBoxWidth = 66;
 inline constexpr int kGridRows = 26;  // heading row included
 inline constexpr int kGridColumns = 10;
 
