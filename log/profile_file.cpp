@@ -125,6 +125,25 @@ ProfileRecord DecodeProfileRecord(QByteArrayView bytes, QStringList* problems) {
   return r;
 }
 
+namespace {
+
+// Decodes record n, telling its field problems under the record's number.
+ProfileRecord DecodeNumbered(QByteArrayView bytes, int n, QStringList& problems) {
+  QStringList fieldProblems;
+  ProfileRecord r = DecodeProfileRecord(bytes, &fieldProblems);
+  for (const QString& p : fieldProblems) problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+  return r;
+}
+
+ProfileIo NoSuchProfile(int n) {
+  ProfileIo io;
+  io.ok = false;
+  io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
+  return io;
+}
+
+}  // namespace
+
 ProfileFileView ParseProfileFile(QByteArrayView bytes) {
   ProfileFileView v;
   if (bytes.size() < 4) {
@@ -137,9 +156,7 @@ ProfileFileView ParseProfileFile(QByteArrayView bytes) {
   if (v.count != v.headerCount)
     v.problems.append(QStringLiteral("в заголовке %1 профилей, в файле %2").arg(v.headerCount).arg(held));
   for (int n = 1; n <= v.count; ++n) {
-    QStringList fieldProblems;
-    v.records.append(DecodeProfileRecord(bytes.sliced(ProfileRecordOffset(n), kProfileRecordSize), &fieldProblems));
-    for (const QString& p : fieldProblems) v.problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+    v.records.append(DecodeNumbered(bytes.sliced(ProfileRecordOffset(n), kProfileRecordSize), n, v.problems));
   }
   return v;
 }
@@ -177,26 +194,16 @@ ProfileIo ProfileFile::writeCount(std::int32_t count) const {
 
 ProfileIo ProfileFile::readRecord(int n, ProfileRecord& out) const {
   ProfileIo io;
-  if (n < 1) {
-    io.ok = false;
-    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
-    return io;
-  }
+  if (n < 1) return NoSuchProfile(n);
   QFile f(path_);
   if (!OpenExisting(f, QIODevice::ReadOnly, io)) return io;
-  QStringList fieldProblems;
-  out = DecodeProfileRecord(ReadRecordBytes(f, n, io), &fieldProblems);
-  for (const QString& p : fieldProblems) io.problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+  out = DecodeNumbered(ReadRecordBytes(f, n, io), n, io.problems);
   return io;
 }
 
 ProfileIo ProfileFile::writeRecord(int n, const ProfileRecord& r) const {
   ProfileIo io;
-  if (n < 1) {
-    io.ok = false;
-    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
-    return io;
-  }
+  if (n < 1) return NoSuchProfile(n);
   QFile f(path_);
   if (OpenExisting(f, QIODevice::ReadWrite, io)) WriteAt(f, ProfileRecordOffset(n), EncodeProfileRecord(r), io);
   return io;
@@ -212,9 +219,7 @@ ProfileIo ProfileFile::readRecords(int count, QVector<ProfileRecord>& out) const
       io.problems.append(QStringLiteral("профили %1-%2 лежат за концом файла").arg(n).arg(count));
       break;
     }
-    QStringList fieldProblems;
-    out.append(DecodeProfileRecord(ReadRecordBytes(f, n, io), &fieldProblems));
-    for (const QString& p : fieldProblems) io.problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+    out.append(DecodeNumbered(ReadRecordBytes(f, n, io), n, io.problems));
   }
   return io;
 }
@@ -239,11 +244,7 @@ ProfileIo ProfileFile::create(const ProfileRecord& first) const {
 
 ProfileIo ProfileFile::store(std::int32_t& count, int n, const ProfileRecord& r) const {
   ProfileIo io;
-  if (n < 1) {
-    io.ok = false;
-    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
-    return io;
-  }
+  if (n < 1) return NoSuchProfile(n);
   QFile f(path_);
   if (!OpenExisting(f, QIODevice::ReadWrite, io)) return io;
   const bool append = n > count;
@@ -258,11 +259,7 @@ ProfileIo ProfileFile::store(std::int32_t& count, int n, const ProfileRecord& r)
 
 ProfileIo ProfileFile::insert(std::int32_t& count, int n, const ProfileRecord& r) const {
   ProfileIo io;
-  if (n < 1 || n > count + 1) {
-    io.ok = false;
-    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
-    return io;
-  }
+  if (n < 1 || n > count + 1) return NoSuchProfile(n);
   QFile f(path_);
   if (!OpenExisting(f, QIODevice::ReadWrite, io)) return io;
   for (int k = count; k >= n; --k)
@@ -280,11 +277,7 @@ ProfileIo ProfileFile::remove(std::int32_t& count, int n) const {
     io.message = QStringLiteral("В файле нет профилей для удаления");
     return io;
   }
-  if (n < 1) {
-    io.ok = false;
-    io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
-    return io;
-  }
+  if (n < 1) return NoSuchProfile(n);
   QFile f(path_);
   if (!OpenExisting(f, QIODevice::ReadWrite, io)) return io;
   for (int k = n + 1; k <= count; ++k)
