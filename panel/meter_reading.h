@@ -1,0 +1,51 @@
+#pragma once
+// One displayed RLC reading as a plain value: what the recorder, the journal,
+// the headless recorder and the publisher take from the meter's state. Texts
+// are those the panel shows for this reading; numbers are in SI units so that
+// programs reading our files need not parse display texts.
+#include <QDateTime>
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "display.h"
+#include "meter_settings.h"
+
+namespace zt {
+
+// What a number measures. The primary parameter is R, C, L or Z; the
+// secondary R, Q, D or the phase angle.
+enum class Quantity { None, Resistance, Capacitance, Inductance, Impedance, QualityFactor, DissipationFactor, PhaseAngle };
+
+struct QuantityValue {
+  Quantity kind = Quantity::None;
+  double value = std::numeric_limits<double>::quiet_NaN();  // SI units (ohm, farad, henry, degree, plain ratio)
+  QString unit;                                               // "Ω", "F", "H", "°", or empty for Q and D
+  bool valid() const { return kind != Quantity::None && std::isfinite(value); }
+};
+
+struct MeterReading {
+  QDateTime time;              // when the frame was shown (local time with its offset)
+  MeterSettings settings;      // the meter's settings after the frame
+  std::uint8_t model = 0;      // MeterModel
+  std::int32_t testFreqHz = 0;
+  bool noTestFrequency = false;
+  RlcValues values;            // R and X and what follows from them
+
+  // As the panel shows them for this reading; where a frame leaves a label
+  // unchanged these carry the text an earlier frame wrote.
+  QString primaryLetter;       // L_Prim_RLC
+  QString primaryText;         // L_prim_n: value with prefix and unit
+  QString secondaryLetter;     // L_Sec_RLC
+  QString secondaryText;       // L_sec_n
+  QString freqText;            // frequency without the auto mark ("10кГц")
+  QString levelText;           // level without the auto mark ("1.0Вскз")
+
+  // The same readings as numbers.
+  QuantityValue primary;
+  QuantityValue secondary;
+};
+
+}  // namespace zt
