@@ -76,7 +76,9 @@ class TForm1 : public QWidget {
   // Checks the model's radio button; one that was not checked runs its click.
   void SelectModelButton(std::uint8_t model);
   void Timer_TXTimer();
-  void SendSettingsCommand();
+  // False when nothing was sent (no link up, or a profile being edited); the
+  // change-in-flight flag is then dropped unless an earlier send still holds it.
+  bool SendSettingsCommand();
   void SendSpecialCommand(std::uint8_t code);
   void TransmitCommand();
 
