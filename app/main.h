@@ -50,6 +50,11 @@ struct TForm1Deps {
   QString langDir;  // empty: "lang" in the program folder (else in the working folder)
 };
 
+// Top left corner of a window frame of size `frame` centred in `area` (a
+// screen's available part); a frame larger than the area keeps its top left
+// corner inside it.
+QPoint CentredPosition(const QSize& frame, const QRect& area);
+
 class TForm1 : public QWidget {
   Q_OBJECT
 
