@@ -148,6 +148,28 @@ class TForm1 : public QWidget {
   void ComPortDeviceGone();
   void StartupProbeDone(bool answered);
   // Link manager.
+  // Where the connection stands, whichever transport carries it. Every
+  // connect-or-disconnect decision reads this, never B2's caption (a language
+  // may word the caption differently from the lexicon); the caption is only
+  // its rendering, set by SetLinkState.
+  enum class LinkState {
+    Idle,           // no link: a press connects
+    Connecting,     // a press asked for a link and waits for the outcome
+    Up,             // a link is up: a press disconnects
+    Disconnecting,  // a press asked the dongle to drop the link
+  };
+  enum class LinkVia { None, Serial, Ble };
+  LinkState linkState = LinkState::Idle;
+  LinkVia linkVia = LinkVia::None;
+  // Sets the state, shows it on B2 and arms or stops ConnectWait.
+  void SetLinkState(LinkState state, LinkVia via = LinkVia::None);
+  // A press is waiting for its outcome: B2 stays disabled meanwhile.
+  bool LinkActionPending() const;
+  // A connect attempt ended without a link (refused, or never answered).
+  void ConnectAttemptFailed();
+  // Bounds the wait for the serial device's answer to a press.
+  void ConnectWaitTimer();
+  QTimer* ConnectWait = nullptr;
   void B2Click();
   void CheckBox_connect_autoClick();
   void OnLinkUp();

@@ -53,11 +53,11 @@ BleRequest TForm1::RequestBleDiscovery() {
   if (r == BleRequest::Started) {
     Scanning = true;
     m_bleMeterFound = false;
-  } else if (B2->text() == QStringLiteral(" ")) {
+  } else if (linkState == LinkState::Connecting) {
     // The button started this attempt and nothing will follow it: give the
     // button back (T2 re-enables it unless auto-connect is on) rather than
     // leave it blank and disabled for good.
-    B2->setText(lex().Dlang_connect[0]);
+    SetLinkState(LinkState::Idle);
     T2->start();
   }
   return r;
@@ -85,8 +85,8 @@ void TForm1::BLEEndDiscoverDevices() {
   // A scan started by the button found nothing: give the button back (after
   // T2's pause, and only without auto-connect) instead of leaving it blank and
   // disabled for good.
-  if (B2->text() == QStringLiteral(" ")) {
-    B2->setText(lex().Dlang_connect[0]);
+  if (linkState == LinkState::Connecting) {
+    SetLinkState(LinkState::Idle);
     T2->start();
   }
 }
@@ -103,7 +103,7 @@ void TForm1::BLEConnectFailed() {
   m_bleMeterFound = false;
   Scanning = false;
   if (LinkUp == 1) return;
-  B2->setText(lex().Dlang_connect[0]);
+  SetLinkState(LinkState::Idle);
   T2->start();
   T3->start();
 }

@@ -116,6 +116,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
 void TForm1::FormCloseQuery() {
   T2->stop();
   T3->stop();
+  ConnectWait->stop();
   P5->setEnabled(false);
   if (UseBle == 1) {
     try {

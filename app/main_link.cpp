@@ -13,6 +13,15 @@ namespace {
 
 const char* const kSerialDeviceNames[] = {kDongleFriendlyName, kUartBridgeFriendlyName};
 
+// How long a press waits for the serial device to answer before the button
+// comes back. A dongle answers "AT+CONNL" within a few milliseconds at 9600
+// baud and reports the outcome of its radio attempt within a second or two;
+// 5 s (two poll periods) is well past both, yet short enough that the
+// operator is not left before a blank button wondering whether the program
+// hangs. A late answer still counts: "OK+CONN" brings the link up whatever
+// the button shows.
+constexpr int kConnectAnswerWaitMs = 5000;
+
 std::span<const std::uint8_t> BytesOf(const QByteArray& b) {
   return {reinterpret_cast<const std::uint8_t*>(b.constData()), static_cast<std::size_t>(b.size())};
 }
@@ -43,6 +52,11 @@ void TForm1::ConnectLinkSignals() {
   connect(T33, &QTimer::timeout, this, &TForm1::T33Timer);
   connect(T34, &QTimer::timeout, this, &TForm1::T34Timer);
   connect(T50, &QTimer::timeout, this, &TForm1::T50Timer);
+  ConnectWait = new QTimer(this);
+  ConnectWait->setObjectName(QStringLiteral("ConnectWait"));
+  ConnectWait->setSingleShot(true);
+  ConnectWait->setInterval(kConnectAnswerWaitMs);
+  connect(ConnectWait, &QTimer::timeout, this, &TForm1::ConnectWaitTimer);
 }
 
 void TForm1::LoadPortLookup() {
@@ -107,17 +121,21 @@ void TForm1::ComPortRxChar(const QByteArray& burst) {
       B2->setEnabled(false);
       SP1->setEnabled(false);
       Memo1->appendPlainText(c[2]);
+      // The dongle has taken the request: its radio attempt gets a full wait.
+      if (linkState == LinkState::Connecting) SetLinkState(LinkState::Connecting, LinkVia::Serial);
       break;
     case RxBurstKind::ConnectFailed:
       LinkUp = 0;
       SP1->setEnabled(false);
       T2->start();
+      ConnectAttemptFailed();
       break;
     case RxBurstKind::NoConnection:
       LinkUp = 0;
       SP1->setEnabled(false);
       T2->start();
       Memo1->appendPlainText(QStringLiteral("NN ") + c[3]);
+      ConnectAttemptFailed();
       break;
     case RxBurstKind::Connected:
       OnLinkUp();
@@ -148,7 +166,9 @@ void TForm1::ComPortRxChar(const QByteArray& burst) {
 
 void TForm1::ComPortAfterOpen() {
   // With automatic connection the poll owns the button; it stays disabled.
-  if (!CheckBox_connect_auto->isChecked()) B2->setEnabled(true);
+  // So it does while a press waits for its outcome (the press itself may
+  // have opened the port).
+  if (!CheckBox_connect_auto->isChecked() && !LinkActionPending()) B2->setEnabled(true);
 }
 
 void TForm1::ComPortBeforeClose() {
@@ -159,7 +179,7 @@ void TForm1::ComPortBeforeClose() {
     B2->setEnabled(false);
     SP1->setEnabled(false);
     T2->start();
-    B2->setText(lex().Dlang_connect[0]);
+    SetLinkState(LinkState::Idle);
     Memo1->appendPlainText(lex().Dlang_connect[5]);
     T3->start();
     // The wake-up sequence of a link that is going away has nothing to wake.
@@ -180,10 +200,58 @@ void TForm1::ComPortDeviceGone() {
   // The port's device is gone (unplugged). Whatever name it comes back
   // under, the next poll opens it afresh.
   PortOpened = 0;
-  if (LinkUp == 1 || B2->text() != lex().Dlang_connect[0]) OnLinkDown();
+  if (LinkUp == 1 || linkState != LinkState::Idle) OnLinkDown();
 }
 
 // ---- Link manager ----
+
+void TForm1::SetLinkState(LinkState state, LinkVia via) {
+  linkState = state;
+  linkVia = state == LinkState::Idle ? LinkVia::None : via;
+  const Lexicon& c = lex().Dlang_connect;
+  switch (state) {
+    case LinkState::Idle: B2->setText(c[0]); break;
+    case LinkState::Up: B2->setText(c[1]); break;
+    case LinkState::Connecting:
+    case LinkState::Disconnecting:
+      // Blank and disabled until the outcome: a press now could only
+      // contradict the one before.
+      B2->setText(QStringLiteral(" "));
+      B2->setEnabled(false);
+      break;
+  }
+  // Only the serial device can leave a press unanswered for good: a
+  // Bluetooth LE attempt always ends in an event (scan over, connection
+  // refused, connected).
+  if (LinkActionPending() && linkVia == LinkVia::Serial)
+    ConnectWait->start();
+  else
+    ConnectWait->stop();
+}
+
+bool TForm1::LinkActionPending() const {
+  return linkState == LinkState::Connecting || linkState == LinkState::Disconnecting;
+}
+
+void TForm1::ConnectAttemptFailed() {
+  SetLinkState(LinkState::Idle);
+  // Auto-connect tries again (the poll may have been stopped by a link that
+  // was up).
+  if (!T3->isActive()) T3->start();
+}
+
+void TForm1::ConnectWaitTimer() {
+  ConnectWait->stop();
+  if (linkState == LinkState::Disconnecting) {
+    // The dongle never confirmed the drop: the link is not to be relied on.
+    OnLinkDown();
+    return;
+  }
+  if (linkState != LinkState::Connecting) return;
+  ConnectAttemptFailed();
+  Memo1->appendPlainText(lex().Dlang_connect[9]);
+  if (!CheckBox_connect_auto->isChecked()) B2->setEnabled(true);
+}
 
 void TForm1::B2Click() {
   B2->setEnabled(false);
@@ -191,44 +259,53 @@ void TForm1::B2Click() {
   pal.setColor(QPalette::Window, ui::DisplayColour());
   Panel_RLCD->setPalette(pal);
   const Lexicon& c = lex().Dlang_connect;
-  if (B2->text() == c[0]) {
-    B2->setText(QStringLiteral(" "));
-    const bool serialFound = DiscoverSerialPort();
-    if (serialFound) {
-      comPort->writeText(QStringLiteral("AT+CONNL"));
-      UseBle = 0;
-    }
-    if (UseBle == 1) {
-      BleSetEnabled(true);
-      if (!Scanning && bleStartDiscovery) {
-        switch (bleStartDiscovery()) {
-          case BleRequest::Started: break;
-          case BleRequest::Refused:
-            Memo1->appendPlainText(c[6]);
-            T3->stop();
-            break;
-          case BleRequest::Error:
-            // No usable adapter: the poll goes on looking for a serial device.
-            UseBle = 0;
-            break;
+  switch (linkState) {
+    case LinkState::Connecting:
+    case LinkState::Disconnecting:
+      return;  // the press before is still waiting for its outcome
+    case LinkState::Idle: {
+      SetLinkState(LinkState::Connecting);
+      if (DiscoverSerialPort()) {
+        comPort->writeText(QStringLiteral("AT+CONNL"));
+        UseBle = 0;
+        SetLinkState(LinkState::Connecting, LinkVia::Serial);
+      } else if (UseBle == 1) {
+        SetLinkState(LinkState::Connecting, LinkVia::Ble);
+        BleSetEnabled(true);
+        if (!Scanning && bleStartDiscovery) {
+          // A request that does not start gives the button back itself.
+          switch (bleStartDiscovery()) {
+            case BleRequest::Started: break;
+            case BleRequest::Refused:
+              Memo1->appendPlainText(c[6]);
+              T3->stop();
+              break;
+            case BleRequest::Error:
+              // No usable adapter: the poll goes on looking for a serial device.
+              UseBle = 0;
+              break;
+          }
         }
       }
+      if (linkState == LinkState::Connecting && linkVia == LinkVia::None) {
+        // Nothing to connect through (no serial device, Bluetooth LE given up):
+        // give the button back rather than leave it blank and disabled.
+        SetLinkState(LinkState::Idle);
+        T2->start();
+      }
+      return;
     }
-    if (!serialFound && UseBle == 0) {
-      // Nothing to connect through (no serial device, Bluetooth LE given up):
-      // give the button back rather than leave it blank and disabled.
-      B2->setText(c[0]);
-      T2->start();
-    }
-  } else {
-    B2->setText(QStringLiteral(" "));
-    if (BleLinkUp == 0) {
-      // The dongle drops its radio link and answers "OK+LOST".
-      comPort->writeText(QStringLiteral("AT"));
-    } else {
-      if (UseBle == 1) BleSetEnabled(false);
-      if (bleDisconnect) bleDisconnect();
-    }
+    case LinkState::Up:
+      if (BleLinkUp == 0) {
+        // The dongle drops its radio link and answers "OK+LOST".
+        SetLinkState(LinkState::Disconnecting, LinkVia::Serial);
+        comPort->writeText(QStringLiteral("AT"));
+      } else {
+        SetLinkState(LinkState::Disconnecting, LinkVia::Ble);
+        if (UseBle == 1) BleSetEnabled(false);
+        if (bleDisconnect) bleDisconnect();
+      }
+      return;
   }
 }
 
@@ -240,7 +317,7 @@ void TForm1::T3Timer() {
     if (!comPort->isOpen()) comPort->open();
     if (autoConnect) {
       B2->setEnabled(false);
-      if (B2->text() == lex().Dlang_connect[0]) {
+      if (linkState == LinkState::Idle) {
         comPort->writeText(QStringLiteral("AT+CONNL"));
         UseBle = 0;
       }
@@ -269,7 +346,7 @@ void TForm1::OnLinkUp() {
   SP1->setEnabled(true);
   T2->start();
   T3->stop();
-  B2->setText(lex().Dlang_connect[1]);
+  SetLinkState(LinkState::Up, BleLinkUp == 1 ? LinkVia::Ble : LinkVia::Serial);
   Memo1->appendPlainText(lex().Dlang_connect[4]);
   SB4->setChecked(false);
   UnbindMemo1Click();
@@ -290,7 +367,7 @@ void TForm1::OnLinkDown() {
   SB4->setChecked(true);
   SP1->setEnabled(false);
   T2->start();
-  B2->setText(lex().Dlang_connect[0]);
+  SetLinkState(LinkState::Idle);
   Memo1->appendPlainText(lex().Dlang_connect[5]);
   T3->start();
   for (QLabel* l : {L_prim_n, L_sec_n, L_righ1, L_righ2, L_righ3, L_righ4}) l->clear();
@@ -305,14 +382,15 @@ void TForm1::OnLinkDown() {
 
 void TForm1::CheckBox_connect_autoClick() {
   const bool on = CheckBox_connect_auto->isChecked();
-  B2->setEnabled(!on);
+  // A blank button waiting for the outcome of a press is not handed back.
+  B2->setEnabled(!on && !LinkActionPending());
   const SettingsWrite w = SaveAutoConnect(DataFolder(), on);
   if (!w.ok) ReportError(w.message);
 }
 
 void TForm1::T2Timer() {
   T2->stop();
-  if (!CheckBox_connect_auto->isChecked()) B2->setEnabled(true);
+  if (!CheckBox_connect_auto->isChecked() && !LinkActionPending()) B2->setEnabled(true);
 }
 
 void TForm1::T4Timer() {

@@ -65,6 +65,18 @@ void Pick(TForm1& f, int index) {
   emit f.LangCombo1->activated(index);
 }
 
+// A third language that translates the connect button but no lexicon, so the
+// button's caption is not the connection lexicon's word for it.
+bool WriteDeutsch(const QString& dir) {
+  QFile f(QDir(dir).filePath(QStringLiteral("deu.lng")));
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  f.write(QStringLiteral("[LANGUAGE_FILE]\r\n0\t%LANGUAGE_NAME=\"Deutsch\"\t%CODE=de;\r\n"
+                         "1\t\"Verbinden\"\t%COMPONENT=B2;\t%OWNER=Form1;\r\n"
+                         "0\t%LEXICON_STRINGS\r\n0\t%SMART_STRINGS\r\n")
+              .toUtf8());
+  return true;
+}
+
 std::int32_t StoredLanguage(const QTemporaryDir& dataDir) {
   QFile dat(SettingsFilePath(dataDir.path()));
   if (!dat.open(QIODevice::ReadOnly)) return -100;
@@ -106,7 +118,8 @@ class TestI18n : public QObject {
       for (int i = 0; i < lex->items.size(); ++i)
         QVERIFY2(!HasCyrillic(lex->items[i]), qPrintable(QStringLiteral("%1[%2]: %3").arg(name).arg(i).arg((*lex)[i])));
     }
-    // The captions the program compares with lexicon items agree with them.
+    // Captions that lexicon items replace at run time say the same, so the
+    // button reads alike before and after a link; SP1's is also compared.
     QCOMPARE(f.B2->text(), f.lex().Dlang_connect[0]);
     QCOMPARE(f.SP1->text(), f.lex().D1[8]);
     QCOMPARE(f.CBox5->itemText(0), QStringLiteral("off"));
@@ -182,13 +195,7 @@ class TestI18n : public QObject {
     QFETCH(QString, afterRestart);
     QTemporaryDir langs;
     QVERIFY(QFile::copy(kLangDir + QStringLiteral("/eng.lng"), langs.filePath(QStringLiteral("eng.lng"))));
-    QFile third(langs.filePath(QStringLiteral("deu.lng")));
-    QVERIFY(third.open(QIODevice::WriteOnly));
-    third.write(QStringLiteral("[LANGUAGE_FILE]\r\n0\t%LANGUAGE_NAME=\"Deutsch\"\t%CODE=de;\r\n"
-                               "1\t\"Verbinden\"\t%COMPONENT=B2;\t%OWNER=Form1;\r\n"
-                               "0\t%LEXICON_STRINGS\r\n0\t%SMART_STRINGS\r\n")
-                    .toUtf8());
-    third.close();
+    QVERIFY(WriteDeutsch(langs.path()));
 
     WindowFixture fx(WithLanguages(langs.path()));
     QCOMPARE(fx.form->LangCombo1->count(), 3);
@@ -206,6 +213,45 @@ class TestI18n : public QObject {
     QCOMPARE(fx.form->LangMan->currentLanguageName(), afterRestart);
     QCOMPARE(fx.form->LangCombo1->currentIndex(), picked);
     QCOMPARE(fx.form->B2->text(), fx.form->lex().Dlang_connect[0]);
+  }
+
+  // The connect button works from the link's state, not from its caption: in
+  // a language whose caption differs from the lexicon's word it still
+  // connects and disconnects.
+  void connectButtonWithItsOwnCaption() {
+    QTemporaryDir langs;
+    QVERIFY(QFile::copy(kLangDir + QStringLiteral("/eng.lng"), langs.filePath(QStringLiteral("eng.lng"))));
+    QVERIFY(WriteDeutsch(langs.path()));
+    WindowFixture fx(WithLanguages(langs.path()));  // first: it names the data folder the meter registers in
+    TForm1& f = *fx.form;
+    sim::Options o;
+    o.mode = sim::LinkMode::Dongle;
+    sim::SimulatedMeter meter(o);
+    QStringList texts;
+    connect(&meter, &sim::SimulatedMeter::textReceived, this, [&](const QByteArray& t) { texts << QString::fromLatin1(t); });
+    QString why;
+    QVERIFY2(meter.start(&why), qPrintable(why));
+    f.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.m_modemProbe->isRunning(), 2000);
+    f.T3Timer();  // the poll's reopen of the checked port, now rather than mid-press
+    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
+    // Picked once the port has settled, whose closing and reopening writes the
+    // lexicon's word on the button.
+    Pick(f, 2);
+    QCOMPARE(f.B2->text(), QStringLiteral("Verbinden"));
+    QVERIFY(f.B2->text() != f.lex().Dlang_connect[0]);
+
+    QTest::mouseClick(f.B2, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(1), 3000);
+    QCOMPARE(texts.count(QStringLiteral("AT+CONNL")), 1);
+    QCOMPARE(f.B2->text(), f.lex().Dlang_connect[1]);
+    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
+    QTest::mouseClick(f.B2, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(0), 3000);
+    QCOMPARE(texts.count(QStringLiteral("AT+CONNL")), 1);
+    QCOMPARE(texts.last(), QStringLiteral("AT"));
+    QCOMPARE(f.B2->text(), f.lex().Dlang_connect[0]);
+    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
   }
 
   void unitSignsAfterTheNextFrame() {

@@ -216,6 +216,98 @@ class TestLink : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);  // T2, manual mode
   }
 
+  // However a connect attempt ends without a link (each failure text of the
+  // dongle, or no answer at all), the button works again: a second press asks
+  // anew, and so does the auto-connect poll.
+  void buttonWorksAfterAFailedAttempt_data() {
+    QTest::addColumn<QString>("device");
+    // The line the failed attempt leaves: a prefix and a connection lexicon item.
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<int>("item");
+    QTest::newRow("OK+CONNF") << "F" << QString() << 2;  // "Подключаемся...", nothing after it
+    QTest::newRow("OK+CONNE") << "E" << QString() << 2;
+    QTest::newRow("OK+CONNEOK+CONNF") << "EF" << QString() << 2;
+    QTest::newRow("OK+CONNN") << "N" << QStringLiteral("NN ") << 3;
+    QTest::newRow("silent device") << "silent" << QString() << 9;  // no answer
+  }
+  void buttonWorksAfterAFailedAttempt() {
+    QFETCH(QString, device);
+    QFETCH(QString, prefix);
+    QFETCH(int, item);
+    const bool answers = device.size() <= 2;
+    sim::Options o = Dongle();
+    if (device == u"F") o.connectFailure = sim::ConnectFailure::F;
+    if (device == u"E") o.connectFailure = sim::ConnectFailure::E;
+    if (device == u"EF") o.connectFailure = sim::ConnectFailure::EF;
+    if (device == u"N") o.connectFailure = sim::ConnectFailure::N;
+    if (device == u"silent") o.faults.silent = true;
+    o.connectFailures = 2;  // a dongle connects at the third attempt
+    Rig rig(o);
+    TForm1& f = rig.form;
+    int connl = 0;
+    connect(&rig.meter, &sim::SimulatedMeter::textReceived, this, [&](const QByteArray& t) {
+      if (t == "AT+CONNL") ++connl;
+    });
+    QVERIFY(rig.startMeter());
+    f.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.probing(), 2000);
+    // The poll's first tick reopens the port the start-up check left; run it
+    // now so that it does not fall in the middle of an attempt.
+    f.T3Timer();
+    QVERIFY(f.comPort->isOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
+    const Lexicon& c = f.lex().Dlang_connect;
+    const QString idle = c[0];
+    const QString memo = prefix + c[item];
+
+    for (int press = 1; press <= 2; ++press) {
+      if (press > 1) QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);  // T2, or at once after the wait
+      QTest::mouseClick(f.B2, Qt::LeftButton);
+      QTRY_COMPARE_WITH_TIMEOUT(connl, press, 1000);
+      QCOMPARE(f.B2->text(), QStringLiteral(" "));
+      // A silent device gets a bounded wait; a refusal ends the attempt at once.
+      QTRY_COMPARE_WITH_TIMEOUT(f.B2->text(), idle, answers ? 2000 : 8000);
+      QCOMPARE(f.LinkUp, std::uint8_t(0));
+      QCOMPARE(rig.memo().last(), memo);
+    }
+    QCOMPARE(rig.memo().count(c[9]), answers ? 0 : 2);
+
+    // With "Авто" ticked the poll asks again within one period.
+    f.CheckBox_connect_auto->setChecked(true);
+    QVERIFY(!f.B2->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(connl, 3, 4000);
+    if (answers) {
+      QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(1), 2000);
+      QCOMPARE(f.B2->text(), c[1]);
+    }
+    QVERIFY(!f.B2->isEnabled());
+  }
+
+  // "Отключить" asks the dongle to drop its link; a dongle that never says
+  // "OK+LOST" (here an idle one, which only answers "OK") must not leave the
+  // button blank for good.
+  void unconfirmedDisconnectEnds() {
+    Rig rig(Dongle());
+    TForm1& f = rig.form;
+    QVERIFY(rig.startMeter());
+    f.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.probing(), 2000);
+    f.T3Timer();  // the poll's reopen of the checked port, done now
+    rig.meter.inject("OK+CONN");
+    QTRY_COMPARE(f.LinkUp, std::uint8_t(1));
+    const Lexicon& c = f.lex().Dlang_connect;
+    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
+    QTest::mouseClick(f.B2, Qt::LeftButton);
+    QCOMPARE(f.B2->text(), QStringLiteral(" "));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.memo().last(), QStringLiteral("OK"), 1000);
+    QCOMPARE(f.LinkUp, std::uint8_t(1));
+    QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(0), 8000);
+    QCOMPARE(f.B2->text(), c[0]);
+    QCOMPARE(rig.memo().last(), c[5]);
+    QVERIFY(f.T3->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
+  }
+
   void linkDownStopsTheWakeUp() {
     Rig rig(Dongle());
     TForm1& f = rig.form;
