@@ -2,10 +2,12 @@
 // path, the language file check, and a lock that does not outlive a killed
 // copy.
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 #include "zt_version.h"
 
@@ -100,6 +102,32 @@ class TestProcess : public QObject {
     QVERIFY(a.runsFor(1000));
     Logger b(copy, work.path(), data.path());
     QVERIFY(b.runsFor(1000));
+  }
+
+  // One copy per user: another user's running copy of the same program file
+  // (an installed program has one path for everybody), and the lock it
+  // holds, do not turn this user away.
+  void otherUsersCopyDoesNotCount() {
+    if (::geteuid() != 0) QSKIP("starting a copy as another user needs root");
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty()) QSKIP("setpriv (util-linux) missing");
+    QTemporaryDir work, theirData;
+    MakeWorkDir(work, true);
+    // Readable, and their data folder writable, for the other user.
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                      QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(work.path(), open));
+    QVERIFY(QFile::setPermissions(work.filePath(QStringLiteral("lang")), open));
+    QVERIFY(QFile::setPermissions(theirData.path(), open | QFile::WriteGroup | QFile::WriteOther));
+
+    Logger mine(kProgram, work.path(), data.path());
+    QVERIFY(mine.runsFor(1000));
+    Logger theirs(setpriv, work.path(), theirData.path(),
+                  {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"),
+                   kProgram});
+    const bool runs = theirs.runsFor(1500);
+    QVERIFY2(runs, qPrintable(QString::fromUtf8(theirs.p.readAllStandardError())));
+    QCOMPARE(mine.p.state(), QProcess::Running);
   }
 
   void missingLanguageFileEndsSayingWhy() {
