@@ -18,7 +18,7 @@ const zt::ProgramHelp kHelp{
     "Bluetooth LE; mirrors the meter's front panel and changes its settings;\n"
     "records readings into a log; sorts parts against reference profiles with\n"
     "tolerances, kept in .hex1 files; and exports the log to .xlsx or CSV.\n"
-    "Only one copy runs per program file.\n"
+    "Each user runs one copy of a program file at a time.\n"
     "\n"
     "Options:\n"
     "  -h, --help     show this text and exit\n"
