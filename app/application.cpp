@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "lexicons.h"
+#include "zt_version.h"
 
 namespace zt {
 
@@ -38,6 +39,10 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 
 void PrepareApplication(QApplication& app) {
   app.setApplicationName(QStringLiteral("zt-logger"));
+  app.setApplicationVersion(QString::fromLatin1(kVersion));
+  // Ties the window to the installed desktop entry (its icon and name in
+  // the task bar, on Wayland in particular).
+  app.setDesktopFileName(QStringLiteral("io.github.ztlogger.ZtLogger"));
   InstallFonts();
   app.setWindowIcon(AppIcon());
 }

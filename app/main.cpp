@@ -1,12 +1,49 @@
-// Process start: single copy per program path, language file check, window.
+// Process start: --help and --version, single copy per program path, the
+// language files, window.
 #include <QDir>
-#include <QFileInfo>
 
 #include "application.h"
+#include "command_line.h"
+#include "language_folder.h"
 #include "main.h"
 #include "single_instance.h"
+#include "zt_version.h"
+
+namespace {
+
+const zt::ProgramHelp kHelp{
+    "zt-logger", "[--help | --version]", "Data logger for the ZT40, ZT41 and ZT42 bench LCR meters",
+    "Opens the logger's window. It finds the meter over a USB serial bridge (the\n"
+    "Bluetooth LE dongle or the CP210x USB-UART bridge) or directly over\n"
+    "Bluetooth LE; mirrors the meter's front panel and changes its settings;\n"
+    "records readings into a log; sorts parts against reference profiles with\n"
+    "tolerances, kept in .hex1 files; and exports the log to .xlsx or CSV.\n"
+    "Each user runs one copy of a program file at a time.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this text and exit\n"
+    "      --version  show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  RLC_DATA_DIR   the data folder (settings file 1.dat, exports); by default\n"
+    "                 RLC_Data in the user's documents folder\n"
+    "\n"
+    "Files:\n"
+    "  lang/*.lng     the language files, with lang/eng.lng required: looked for\n"
+    "                 in the working folder, then in the installed data folder\n"
+    "                 (share/zt-logger beside the program's bin folder)\n"
+    "\n"
+    "Serial port access:\n"
+    "  The package's udev rule gives the logged-in user the two USB bridges.\n"
+    "  Otherwise join the group that owns the port (on Debian: dialout) and\n"
+    "  log in again.\n"};
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before anything needs a display or takes the single-copy lock.
+  if (const std::optional<int> done = zt::AnswerStartArguments(argc, argv, kHelp)) return *done;
+
   zt::Application app(argc, argv);
 
   const QString instance = zt::InstanceName(QCoreApplication::applicationFilePath());
@@ -17,12 +54,21 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // The English language file in the working directory marks a complete
-  // installation; without it the program ends silently.
-  if (!QFileInfo(QDir::currentPath() + QStringLiteral("/lang/eng.lng")).isFile()) return 0;
+  // The English language file marks a complete installation; without it the
+  // program shows nothing and ends, saying why on standard error only.
+  const zt::LanguageFolder lang = zt::FindLanguageFolder(
+      QDir::currentPath(), QCoreApplication::applicationDirPath(), QString::fromLatin1(zt::kInstalledDataFromBin));
+  if (!lang.found) {
+    fprintf(stderr, "%s\n", qPrintable(zt::MissingLanguageMessage(QStringLiteral("zt-logger"), lang)));
+    return 1;
+  }
 
   zt::PrepareApplication(app);
-  zt::TForm1 form;
+  zt::TForm1Deps deps;
+  // From the working folder the window keeps its own rule (the program's
+  // folder first); an installed copy reads the installed files.
+  if (!lang.inWorkingFolder) deps.langDir = lang.langDir;
+  zt::TForm1 form(deps);
   form.show();
   return app.exec();
 }

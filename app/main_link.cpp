@@ -39,6 +39,10 @@ void TForm1::ConnectLinkSignals() {
             ComPortException(static_cast<int>(kind), message);
           });
   connect(comPort, &ComPort::deviceGone, this, &TForm1::ComPortDeviceGone);
+  // Once per port, not at every poll: what keeps the port shut and the cure.
+  connect(comPort, &ComPort::accessDenied, this, [this](const QString& port, const QString& group) {
+    Memo1->appendPlainText(lex().D4[msg::kPortNoAccess].arg(port, group));
+  });
   m_modemProbe = new ModemProbe(comPort, this);
   connect(m_modemProbe, &ModemProbe::finished, this,
           [this](bool answered, const QByteArray&) { StartupProbeDone(answered); });

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QThread>
 
 #ifdef _WIN32
@@ -52,8 +53,19 @@ bool SingleInstanceGuard::acquire(const QString& instanceName) {
   // The path itself cannot name a file; its hash can. flock() locks are
   // released by the kernel when the holder dies, however it dies.
   const QByteArray hash = QCryptographicHash::hash(instanceName.toUtf8(), QCryptographicHash::Sha1).toHex();
-  const QString lockPath = QDir(QDir::tempPath()).filePath(QStringLiteral("zt-logger-%1.lock").arg(QString::fromLatin1(hash)));
-  m_fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // Per user, like the named objects of a Windows login session: an
+  // installed program has one path for everybody, and another user's copy,
+  // or the lock file it left behind (which this user may not open), must not
+  // turn this user away. The user's private runtime folder, else the shared
+  // temporary folder with the user's id in the name.
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  QString name = QStringLiteral("zt-logger-%1.lock").arg(QString::fromLatin1(hash));
+  if (folder.isEmpty()) {
+    folder = QDir::tempPath();
+    name = QStringLiteral("zt-logger-%1-%2.lock").arg(::getuid()).arg(QString::fromLatin1(hash));
+  }
+  const QString lockPath = QDir(folder).filePath(name);
+  m_fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (m_fd < 0) return false;
   QElapsedTimer t;
   t.start();

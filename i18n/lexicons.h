@@ -76,6 +76,7 @@ enum : int {
   kExportWriteError,       // %1 the system's reason
   kExportReplaceError,     // %1 the system's reason
   kUnknownError,           // an error with no description of its own
+  kPortNoAccess,           // %1 the port, %2 the group that owns it
   kCount
 };
 }  // namespace msg

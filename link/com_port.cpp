@@ -1,8 +1,16 @@
 #include "com_port.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace zt {
 
@@ -56,10 +64,13 @@ bool ComPort::open() {
   if (port_.isOpen()) return true;
   hangUpQueued_ = false;
   dropPending();
+  lastError_ = QSerialPort::NoError;
   if (!openDevice()) {
     port_.clearError();
+    reportIfAccessDenied();
     return false;
   }
+  accessDeniedReported_.remove(name_);
   emit afterOpen();
   return port_.isOpen();
 }
@@ -177,8 +188,24 @@ void ComPort::onError(QSerialPort::SerialPortError error) {
         Qt::QueuedConnection);
   }
   const QString message = port_.errorString();
+  lastError_ = error;
   port_.clearError();
   emit exception(error, message);
+}
+
+void ComPort::reportIfAccessDenied() {
+#ifdef Q_OS_UNIX
+  // Qt says "permission error" for a busy or locked port too; only the
+  // device file's own access rights make it a matter for the user's groups.
+  if (lastError_ != QSerialPort::PermissionError || accessDeniedReported_.contains(name_)) return;
+  const QString path = name_.startsWith(u'/') ? name_ : QStringLiteral("/dev/") + name_;
+  if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) == 0 || errno != EACCES)
+    return;
+  accessDeniedReported_.insert(name_);
+  QString group = QFileInfo(path).group();
+  if (group.isEmpty()) group = QStringLiteral("dialout");  // what Debian gives serial devices
+  emit accessDenied(name_, group);
+#endif
 }
 
 int ComPort::burstCap() const { return readDone_ ? readMax_ : static_cast<int>(kMaxBurstBytes); }

@@ -16,10 +16,17 @@
 // A hung-up device (USB unplugged, pseudo-terminal master closed) makes Qt
 // report a read or resource error over and over; the port is closed on the
 // first such error instead of letting the event loop spin.
+//
+// A port that exists but may not be opened by this user (no read and write
+// permission on the device file) is reported once per port name through
+// accessDenied(), besides the exception() of every failed open; it is
+// reported again only after that port has opened in between. A port that is
+// busy or locked by another program is not an access problem.
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -78,6 +85,9 @@ class ComPort : public QObject, public Transport {
   void exception(QSerialPort::SerialPortError kind, const QString& message);
   // The close rule found the device gone (unplugged, or its file vanished).
   void deviceGone();
+  // The port exists but this user lacks read and write access to it; `group`
+  // owns the device file (joining it gives access; "dialout" when unknown).
+  void accessDenied(const QString& portName, const QString& group);
 
  private:
   void onReadyRead();
@@ -92,6 +102,7 @@ class ComPort : public QObject, public Transport {
   void scheduleGap();
   void finishRead(const QByteArray& burst);
   void dropPending();
+  void reportIfAccessDenied();
 
   QSerialPort port_;
   QTimer gapTimer_;
@@ -105,6 +116,8 @@ class ComPort : public QObject, public Transport {
   bool hangUpQueued_ = false;
   int readMax_ = 0;
   ReadCallback readDone_;
+  QSerialPort::SerialPortError lastError_ = QSerialPort::NoError;
+  QSet<QString> accessDeniedReported_;  // port names, until they open
 };
 
 }  // namespace zt

@@ -12,6 +12,7 @@ PACKAGES=(
   xvfb xauth x11-apps imagemagick
   python3-openpyxl
   fonts-crosextra-carlito
+  dpkg-dev file lintian desktop-file-utils appstream x11-utils
 )
 
 missing=()

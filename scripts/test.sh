@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: each fuzz
-# target briefly over its seed corpus, then the unit, widget and integration
-# tests through ctest.
+# target briefly over its seed corpus, the Debian package's checks, then the
+# unit, widget and integration tests through ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -32,6 +32,9 @@ for dir in fuzz/*/; do
   rm -rf "$work" "$work.log"
 done
 echo "fuzzing done"
+
+# The Debian package, checked without installing it.
+bash scripts/check-package.sh
 
 # The unit, widget and integration tests last, so their summary closes the output.
 ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS" --repeat until-pass:2

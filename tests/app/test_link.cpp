@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "file_modes.h"
+#include "pty_pair.h"
 #include "simulated_meter.h"
 #include "window_fixture.h"
 
@@ -388,6 +390,34 @@ class TestLink : public QObject {
     back.close();
     QTRY_VERIFY_WITH_TIMEOUT(f.comPort->isOpen(), 4000);
     QCOMPARE(f.PortQueryFound, 1);
+  }
+
+  // A dongle whose port this user may not open: one line in the memo with
+  // the group to join, not one per poll.
+  void portWithoutAccessIsReportedOnce() {
+    FileModesEnforced enforced;
+    if (!enforced.ok()) QSKIP("root that cannot give up overriding file modes: a mode 000 port opens anyway");
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    NoAccess locked(pty.slavePath());
+    WindowFixture fx;
+    const QDir ports(QDir(fx.dataDir.path()).filePath(QStringLiteral("virtual-ports")));
+    QVERIFY(ports.mkpath(QStringLiteral(".")));
+    QFile reg(ports.filePath(QString::fromLatin1(kDongleFriendlyName)));
+    QVERIFY(reg.open(QIODevice::WriteOnly));
+    reg.write(pty.slavePath().toLocal8Bit());
+    reg.close();
+
+    QSignalSpy failedOpens(fx.form->comPort, &ComPort::exception);
+    fx.form->show();
+    // The start-up probe, then each poll of T3, tries the port again.
+    QTRY_VERIFY_WITH_TIMEOUT(failedOpens.size() >= 4, 15000);
+    const QString expected =
+        fx.form->lex().D4[msg::kPortNoAccess].arg(pty.slavePath(), QFileInfo(pty.slavePath()).group());
+    QVERIFY(expected.contains(pty.slavePath()));
+    const QStringList memo = fx.form->Memo1->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(memo.count(expected) == 1, qPrintable(memo.join(u'|')));
+    QCOMPARE(fx.form->PortOpened, std::uint8_t(0));
   }
 
   void autoConnectBoxIsStored() {

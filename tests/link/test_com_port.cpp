@@ -3,9 +3,11 @@
 #include <QtTest>
 
 #include <QThread>
+#include <memory>
 #include <thread>
 
 #include "com_port.h"
+#include "file_modes.h"
 #include "modem_probe.h"
 #include "pty_pair.h"
 
@@ -185,6 +187,78 @@ class ComPortTest : public QObject {
     QCOMPARE(r.afterOpen, 0);
     QCOMPARE(r.errors.size(), 1);
     QCOMPARE(r.errors.first(), QSerialPort::DeviceNotFoundError);
+  }
+
+  // Only a device file the user may not read and write is an access
+  // problem; a busy or missing port fails to open all the same but is not.
+  void accessDeniedOnlyForMissingRights_data() {
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("denied");
+    QTest::newRow("no read or write permission") << "mode 000" << QSerialPort::PermissionError << true;
+    QTest::newRow("held by another port") << "busy" << QSerialPort::PermissionError << false;
+    QTest::newRow("device missing") << "missing" << QSerialPort::DeviceNotFoundError << false;
+  }
+
+  void accessDeniedOnlyForMissingRights() {
+    QFETCH(QString, why);
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, denied);
+    FileModesEnforced enforced;
+    if (!enforced.ok()) QSKIP("root that cannot give up overriding file modes: a mode 000 port opens anyway");
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    std::unique_ptr<NoAccess> noAccess;
+    zt::ComPort holder;
+    QString path = pty.slavePath();
+    if (why == "mode 000") noAccess = std::make_unique<NoAccess>(path);
+    if (why == "busy") {
+      holder.setPortName(path);
+      QVERIFY(holder.open());
+    }
+    if (why == "missing") path = QStringLiteral("/nonexistent/ttyZT0");
+
+    zt::ComPort port;
+    Recorder r;
+    r.attach(port);
+    QSignalSpy reports(&port, &zt::ComPort::accessDenied);
+    port.setPortName(path);
+    // The link manager retries at every poll; the user hears of it once.
+    for (int i = 0; i < 3; ++i) QVERIFY(!port.open());
+    QCOMPARE(r.errors, QList<QSerialPort::SerialPortError>(3, error));
+    QCOMPARE(reports.size(), denied ? 1 : 0);
+    if (denied) {
+      QCOMPARE(reports.at(0).at(0).toString(), path);
+      QCOMPARE(reports.at(0).at(1).toString(), QFileInfo(path).group());
+    }
+  }
+
+  void accessDeniedOncePerPortUntilItOpens() {
+    FileModesEnforced enforced;
+    if (!enforced.ok()) QSKIP("root that cannot give up overriding file modes: a mode 000 port opens anyway");
+    PtyPair a, b;
+    QVERIFY(a.ok() && b.ok());
+    NoAccess lockedA(a.slavePath()), lockedB(b.slavePath());
+    zt::ComPort port;
+    QSignalSpy reports(&port, &zt::ComPort::accessDenied);
+    port.setPortName(a.slavePath());
+    QVERIFY(!port.open());
+    QVERIFY(!port.open());
+    QCOMPARE(reports.size(), 1);
+    // Another port is news of its own.
+    port.setPortName(b.slavePath());
+    QVERIFY(!port.open());
+    QCOMPARE(reports.size(), 2);
+    QCOMPARE(reports.at(1).at(0).toString(), b.slavePath());
+    // Access granted, the port opens; losing access again is reported again.
+    QVERIFY(lockedA.release());
+    port.setPortName(a.slavePath());
+    QVERIFY(port.open());
+    port.close();
+    QVERIFY(lockedA.lock());
+    QVERIFY(!port.open());
+    QCOMPARE(reports.size(), 3);
+    QCOMPARE(reports.at(2).at(0).toString(), a.slavePath());
   }
 
   void closeWithDevicePresentRunsBeforeClose() {
