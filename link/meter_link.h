@@ -135,8 +135,9 @@ class MeterLink : public QObject, public MeterChannel {
   // The language was switched: the dongle drops its radio link ("AT") and the
   // poll runs again.
   void languageChanged();
-  // The program closes: timers stop, Bluetooth LE is switched off and the
-  // port is closed, which tells a dongle still present to drop its link.
+  // The program closes: timers stop, Bluetooth LE is switched off while it is
+  // in use, and the port is closed, which tells a dongle still present to
+  // drop its link. Nothing runs on afterwards.
   void shutdown();
 
  signals:
