@@ -1,0 +1,256 @@
+#pragma once
+// The meter link: how the logger reaches the meter and where the connection
+// stands. Owns the serial port, the port lookup, the Bluetooth LE component,
+// the start-up modem check and the timers that follow the connection. No
+// widgets: a view renders what this object reports (the connect button, the
+// status lines) and calls its slots; the meter's state and the recorder see it
+// as a MeterChannel.
+//
+// Which transport is tried: a connect attempt (the button, or the poll while
+// automatic connection is on) always asks for a serial device first. When one
+// is present the dongle is told "AT+CONNL" and Bluetooth LE is not used again
+// until the program restarts. Only while no serial device has been found is a
+// Bluetooth LE scan started.
+//
+// Every frame that gets through, from either transport, leaves through
+// frameReceived(); while the input is held (a settings change on its way to
+// the meter) frames are dropped here, in one place.
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+#include "ble_link.h"
+#include "frame.h"
+#include "meter_channel.h"
+#include "port_lookup.h"
+
+namespace zt {
+
+class ComPort;
+class ModemProbe;
+
+// Where the connection stands.
+enum class LinkState {
+  NoDevice,    // no serial port open and no attempt under way
+  Idle,        // a serial device is open; no link, no attempt
+  Connecting,  // an attempt is under way ("AT+CONNL" sent, or a scan/connection)
+  Up,          // a link to the meter is up
+};
+
+// What carries the state above: the serial device, Bluetooth LE, or nothing.
+enum class LinkTransport { None, Serial, Ble };
+
+// What the connect button reads. Blank while a press waits for its outcome.
+enum class ConnectCaption { Connect, Disconnect, Blank };
+
+// Status lines for the memo. The view picks the text from the connection
+// lexicon of the language in use (item numbers in link/README.md).
+enum class LinkEvent {
+  Connecting,      // the dongle is connecting ("OK+CONNL")
+  ConnectFailed,   // "OK+CONNE", "OK+CONNF" or both: no line of its own
+  NoConnection,    // "OK+CONNN": "NN " and the no-connection item
+  Connected,       // a link came up
+  Disconnected,    // the link went down, or the serial port closed
+  ScanError,       // the Bluetooth LE adapter refused to scan
+  Ok,              // the dongle answered "OK": the line reads "OK"
+  ConnectTimeout,  // an attempt got no answer within the bounded wait
+};
+
+// Timer intervals. The defaults are the program's; tests shorten them.
+struct LinkTimings {
+  int t2Ms = 2000;        // T2: the connect button comes back after a link change
+  int t3Ms = 2500;        // T3: the connection poll
+  int t4Ms = 1000;        // T4: from link-up to settled()
+  int txMs = 50;          // Timer_TX: a command's hold on incoming frames
+  int bleScanMs = kBleDiscoveryTimeoutMs;
+  // How long a serial connect attempt (or a disconnect request) may go
+  // unanswered. A dongle answers "AT+CONNL" within milliseconds and reports
+  // the outcome of its radio attempt within a second or two; 5 s is well past
+  // both, yet short enough that nobody wonders whether the program hangs.
+  int connectWaitMs = 5000;
+};
+
+// What the link is built with. Tests pass fakes and short timings; the
+// program passes nothing.
+struct MeterLinkDeps {
+  // Null: the system's serial ports plus the virtual-ports folder.
+  PortLookup* portLookup = nullptr;
+  // Null: the platform's Bluetooth LE stack (QtBle), owned by the link.
+  Ble* ble = nullptr;
+  LinkTimings timings;
+};
+
+class MeterLink : public QObject, public MeterChannel {
+  Q_OBJECT
+
+ public:
+  explicit MeterLink(MeterLinkDeps deps = {}, QObject* parent = nullptr);
+  // Closes quietly: says "AT" to a dongle still present, emits nothing.
+  ~MeterLink() override;
+
+  LinkState state() const { return state_; }
+  LinkTransport transport() const { return transport_; }
+  ConnectCaption connectCaption() const;
+  bool connectEnabled() const { return connectEnabled_; }
+  bool autoConnect() const { return autoConnect_; }
+  // Bluetooth LE may still be used (no serial device has carried an attempt
+  // and the adapter has not failed).
+  bool bleInUse() const { return useBle_; }
+  bool scanning() const { return scanning_; }
+  // The last port query found a serial device: commands go to the port.
+  bool serialDeviceFound() const { return portFound_; }
+  bool portOpen() const;
+  QString portName() const;
+  bool probing() const;
+  bool polling() const { return t3_.isActive(); }
+  const LinkTimings& timings() const { return timings_; }
+
+  // MeterChannel.
+  bool linkUp() const override { return state_ == LinkState::Up; }
+  bool inputHeld() const override { return settingsBusy_; }
+  void holdInput() override { settingsBusy_ = true; }
+  void releaseInput() override { settingsBusy_ = false; }
+  // TransmitCommand: byte 4 := 0x0A; starts Timer_TX unless it runs. Serial
+  // while the last port query found a device (6 bytes), else the meter's
+  // Bluetooth LE characteristic (8 bytes). False when nothing took it.
+  bool transmit(const CommandFrame& frame) override;
+
+ public slots:
+  // The program starts: the Bluetooth LE component is switched on and the
+  // connection poll runs from now on.
+  void start();
+  // The window is first shown: is a dongle there, and does it answer "AT"?
+  void startupProbe();
+  // The connect button (B2). Decided from the state: connects when no link is
+  // up, disconnects when one is; a press while the previous one waits for its
+  // outcome does nothing.
+  void connectOrDisconnect();
+  // The "Авто" box: with it on the poll connects by itself and the button
+  // stays disabled.
+  void setAutoConnect(bool on);
+  // The language was switched: the dongle drops its radio link ("AT") and the
+  // poll runs again.
+  void languageChanged();
+  // The program closes: timers stop, Bluetooth LE is switched off while it is
+  // in use, and the port is closed, which tells a dongle still present to
+  // drop its link. Nothing runs on afterwards.
+  void shutdown();
+
+ signals:
+  void stateChanged(zt::LinkState state, zt::LinkTransport transport);
+  void connectEnabledChanged(bool enabled);
+  void connectCaptionChanged(zt::ConnectCaption caption);
+  void autoConnectChanged(bool on);
+  void linkEvent(zt::LinkEvent event);
+  // One accepted 18-byte frame from either transport.
+  void frameReceived(const zt::Frame& frame);
+  // OnLinkUp: a link came up (the record button is allowed, profile editing
+  // ends, the profile buttons are locked).
+  void linkCameUp();
+  // OnLinkDown: the link went down (memo and language picker back, profile
+  // editing on, readings cleared).
+  void linkWentDown();
+  // The link flag dropped without the full link-down handling (a dongle
+  // answer other than success, the port closing) or with it: the record
+  // button goes off.
+  void linkCleared();
+  // T4 fired, a second after the link came up: the input is held; the
+  // meter's state sends the wake-up command and the view hides the language
+  // picker.
+  void settled();
+  // The serial port is closing while its device is still there (the lighter
+  // link-down): the readings are cleared, nothing else of OnLinkDown.
+  void portClosing();
+  // Discovery opened the port of a serial device.
+  void portOpened();
+  // An error of the serial port (open, read, write, ...): no message, the
+  // failed operation simply had no effect.
+  void portError(QSerialPort::SerialPortError kind, const QString& message);
+  // The start-up check found a device that does not answer "AT" with "OK".
+  void probeFailed(const QString& portName);
+
+ private:
+  enum class Press { None, Connect, Disconnect };
+
+  // Serial link.
+  bool DiscoverSerialPort();
+  void ComPortRxChar(const QByteArray& burst);
+  void ComPortAfterOpen();
+  void ComPortBeforeClose();
+  void ComPortException(QSerialPort::SerialPortError kind, const QString& message);
+  void ComPortDeviceGone();
+  void StartupProbeDone(bool answered);
+  void SendConnectRequest();  // "AT+CONNL"
+  void DongleAnswered(bool noConnection);
+  // Link manager.
+  void OnLinkUp(LinkTransport via);
+  void OnLinkDown();
+  void T2Timer();
+  void T3Timer();
+  void T4Timer();
+  void Timer_TXTimer();
+  void ConnectWaitTimer();
+  // Bluetooth LE link.
+  BleRequest RequestBleDiscovery();
+  void DiscoveryRequestFailed(BleRequest answer, bool fromPoll);
+  void BLEDiscoverLEDevice(const BleDevice& device);
+  void BLEEndDiscoverDevices();
+  void BLEConnect();
+  void BLEConnectFailed();
+  void BLEDisconnect();
+  void BLEServicesDiscovered(const QList<QBluetoothUuid>& services);
+  void BLECharacteristicRead(const QByteArray& value);
+
+  // State keeping.
+  void setState(LinkState state, LinkTransport transport);
+  // No link and no attempt: Idle over an open port, else NoDevice.
+  void settle();
+  void endPress();
+  void setConnectEnabled(bool on);
+  // The button comes back at T2 (manual mode) and the press is over.
+  void giveButtonBack();
+  void publishCaption();
+  void deliverFrame(const QByteArray& bytes);
+
+  LinkTimings timings_;
+  PortLookup* portLookup_ = nullptr;
+  std::unique_ptr<PortLookup> ownPortLookup_;
+  Ble* ble_ = nullptr;
+  ComPort* comPort_ = nullptr;
+  ModemProbe* probe_ = nullptr;
+  QTimer t2_, t3_, t4_, tx_, connectWait_;
+
+  LinkState state_ = LinkState::NoDevice;
+  LinkTransport transport_ = LinkTransport::None;
+  Press press_ = Press::None;
+  ConnectCaption caption_ = ConnectCaption::Connect;
+  bool connectEnabled_ = false;
+  bool autoConnect_ = false;
+  bool settingsBusy_ = false;
+
+  PortQuery portQuery_;
+  bool portFound_ = false;   // Found of the last port query
+  bool portOpened_ = false;  // discovery opened the port and no close since
+  bool closing_ = false;     // inside the port's before-close handling
+  bool useBle_ = true;
+  bool bleLinkUp_ = false;
+  bool scanning_ = false;
+  bool bleMeterFound_ = false;  // the scan under way has found the meter
+  BleDevice bleMeter_;          // kept after a disconnect
+  bool shutDown_ = false;
+  // The start-up check runs to its end before a poll tick or a press is
+  // handled, as if it held the thread.
+  bool pollDeferred_ = false;
+  bool pressDeferred_ = false;
+};
+
+}  // namespace zt
+
+Q_DECLARE_METATYPE(zt::LinkState)
+Q_DECLARE_METATYPE(zt::LinkTransport)
+Q_DECLARE_METATYPE(zt::ConnectCaption)
+Q_DECLARE_METATYPE(zt::LinkEvent)
