@@ -16,6 +16,8 @@ namespace zt {
 
 enum class Menu { Frequency, Level, Primary, Secondary, Circuit, Source };
 
+// Object name of the menu's list (language files name its items by it).
+QString MenuListName(Menu m);
 // Title text shown above the menu's list.
 QString MenuTitle(Menu m);
 // The list as designed (before a model or a language changes it).
