@@ -350,6 +350,11 @@ void MeterState::recordingBlocked() {
   state_.view.recordEnabled = false;
 }
 
+void MeterState::portError() {
+  const Publish batch(this);
+  state_.view.right[3].clear();
+}
+
 void MeterState::blank(std::initializer_list<QString*> labels) {
   for (QString* l : labels) l->clear();
 }

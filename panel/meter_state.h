@@ -119,6 +119,7 @@ class MeterState : public QObject {
   void linkDown();      // editing; the readings blanked; no more wake-ups
   void portClosing();   // serial port closing: all readings blanked, no more wake-ups
   void recordingBlocked();  // a connect attempt failed: no recording
+  void portError();         // an error of the serial port blanks the fourth derived line
 
   // The language in use changed: menus, level caption, sleep text and an
   // untouched source label follow.

@@ -5,7 +5,9 @@
 #include <QtTest>
 
 #include "fake_channel.h"
+#include "lang_man.h"
 #include "meter_frames.h"
+#include "panel_labels.h"
 #include "meter_state.h"
 
 using namespace zt;
@@ -16,21 +18,7 @@ using zt::test::MakeStatusFrame;
 
 namespace {
 
-// A label of the front panel by the name the window gives it.
-QString Label(const PanelView& v, const QString& name) {
-  static const QHash<QString, QString PanelView::*> fields = {
-      {"L_Prim_RLC", &PanelView::primaryLetter},   {"L_RLC_avto", &PanelView::primaryAuto},
-      {"L_prim_n", &PanelView::primaryReading},    {"L_Sec_RLC", &PanelView::secondaryLetter},
-      {"L_RQD_avto", &PanelView::secondaryAuto},   {"L_sec_n", &PanelView::secondaryReading},
-      {"L_freq_RLC", &PanelView::freq},            {"L_Level_RLC", &PanelView::level},
-      {"L_Source_RLC", &PanelView::source},        {"L_SER_PER", &PanelView::circuit},
-      {"L_SER_PER1", &PanelView::circuit1},        {"JP5", &PanelView::sleep},
-      {"RD_Prim", &PanelView::rdMain},             {"RD_V", &PanelView::rdVoltage},
-      {"U_Prim", &PanelView::uMain},               {"U_vrm", &PanelView::uUpper}};
-  if (name.startsWith(QLatin1String("L_righ"))) return v.right[std::size_t(name.mid(6).toInt() - 1)];
-  if (!fields.contains(name)) qFatal("no label %s", qPrintable(name));
-  return v.*fields.value(name);
-}
+QString Label(const PanelView& v, const QString& name) { return zt::test::PanelLabel(v, name); }
 
 // Another language: its own units and prefixes, and its own menu items.
 const Lexicons& English() {
@@ -504,6 +492,9 @@ class MeterStateTest : public QObject {
     QVERIFY(!s.ms.wakeRepeatActive());
     for (const QString& t : s.view().right) QVERIFY(t.isEmpty());
     QVERIFY(s.view().primaryReading.isEmpty() && !s.view().recordEnabled);
+    s.ms.processFrame(InductorFrame());
+    s.ms.portError();
+    QVERIFY(s.view().right[3].isEmpty() && !s.view().right[2].isEmpty());
   }
 
   // ---------------------------------------------------------------- menus and buttons
@@ -931,6 +922,28 @@ class MeterStateTest : public QObject {
     if (via == "menu") r.ms.chooseMenuItem(Menu::Source, 1);
     QCOMPARE(r.view().source, source);
     QVERIFY(r.view().sourceVisible);
+  }
+
+  // With the language engine and the shipped English file: the menus take
+  // the engine's items and lexicons, and follow it back to Russian.
+  void shippedLanguageFile() {
+    LangMan engine;
+    engine.loadLanguages(QStringLiteral(ZT_LANG_DIR));
+    QCOMPARE(engine.currentLanguageName(), QStringLiteral("English"));
+    FakeChannel ch;
+    MeterState ms(&ch, &engine.lexicons());
+    ms.setMenuItemTranslator(MenuItemsOf(&engine));
+    ms.setModel(kZT41);
+    QCOMPARE(ms.view().menu(Menu::Frequency).items,
+             (QStringList{"Auto", "100 Hz", "120 Hz", "1 kHz", "10 kHz", "100 kHz", "250kHz"}));
+    QCOMPARE(ms.view().menu(Menu::Level).items, (QStringList{"Auto", "1.0Vrms", "0.5Vrms", "0.1Vrms"}));
+    QCOMPARE(ms.view().menu(Menu::Source).items, (QStringList{"Auto", "100 Ω", "1.6 kΩ"}));
+    QCOMPARE(ms.view().source, QStringLiteral("100Ω"));
+    engine.switchTo(engine.indexOf(LangMan::designLanguageName()));
+    ms.languageChanged();
+    QCOMPARE(ms.view().menu(Menu::Frequency).items.last(), QStringLiteral("250кГц"));
+    QCOMPARE(ms.view().menu(Menu::Source).items, MenuDesignItems(Menu::Source));
+    QCOMPARE(ms.view().source, QStringLiteral("100Ом"));
   }
 
   void sleepTextFollowsLanguage() {
