@@ -31,6 +31,7 @@ struct ModelLists {
   QStringList level;
   std::optional<QString> levelCaption;  // L_Level_RLC
   std::optional<bool> sourceVisible;    // L_Source_RLC
+  bool operator==(const ModelLists&) const = default;
 };
 ModelLists ApplyModelToLists(const QStringList& freq, const QStringList& level, std::uint8_t model,
                              const Lexicons& lex);

@@ -60,20 +60,24 @@ QuantityValue NoFrequency(Quantity kind, const QString& unit) {
 // ---------------------------------------------------------------- model and menus
 
 void RebuildModelLists(PanelState& s, const PanelContext& ctx) {
-  if (s.model <= kZT42) s.listModel = s.model;
-  ModelLists m = ApplyModelToLists(DesignItems(ctx, Menu::Frequency, 6), DesignItems(ctx, Menu::Level, 1),
-                                   s.listModel, ctx.lex());
-  if (s.model > kZT42) {
-    // A model without lists of its own only loses the model-specific items.
-    m.freq = m.freq.mid(0, 6);
-    m.level = m.level.mid(0, 3);
-    m.levelCaption.reset();
-    m.sourceVisible.reset();
+  if (s.listsBuiltFor != s.model) {
+    if (s.model <= kZT42) s.listModel = s.model;
+    ModelLists m = ApplyModelToLists(DesignItems(ctx, Menu::Frequency, 6), DesignItems(ctx, Menu::Level, 1),
+                                     s.listModel, ctx.lex());
+    if (s.model > kZT42) {
+      // A model without lists of its own only loses the model-specific items.
+      m.freq = m.freq.mid(0, 6);
+      m.level = m.level.mid(0, 3);
+      m.levelCaption.reset();
+      m.sourceVisible.reset();
+    }
+    SetItems(s.view.menu(Menu::Frequency), m.freq);
+    SetItems(s.view.menu(Menu::Level), m.level);
+    s.modelLists = std::move(m);
+    s.listsBuiltFor = s.model;
   }
-  SetItems(s.view.menu(Menu::Frequency), m.freq);
-  SetItems(s.view.menu(Menu::Level), m.level);
-  if (m.levelCaption) s.view.level = *m.levelCaption;
-  if (m.sourceVisible) s.view.sourceVisible = *m.sourceVisible;
+  if (s.modelLists.levelCaption) s.view.level = *s.modelLists.levelCaption;
+  if (s.modelLists.sourceVisible) s.view.sourceVisible = *s.modelLists.sourceVisible;
 }
 
 void ApplyModel(PanelState& s, const PanelContext& ctx) {
@@ -82,6 +86,7 @@ void ApplyModel(PanelState& s, const PanelContext& ctx) {
 }
 
 void BuildMenus(PanelState& s, const PanelContext& ctx) {
+  s.listsBuiltFor.reset();
   for (Menu m : {Menu::Primary, Menu::Secondary, Menu::Circuit, Menu::Source})
     SetItems(s.view.menu(m), DesignItems(ctx, m, int(MenuDesignItems(m).size())));
   RebuildModelLists(s, ctx);

@@ -49,6 +49,10 @@ struct PanelState {
   // The last model with lists of its own; a model the logger does not know
   // keeps that model's first items.
   std::uint8_t listModel = kZT40;
+  // The model the frequency and level lists were last built for, and what
+  // was built; rebuilt when the model or the language changes.
+  std::optional<std::uint8_t> listsBuiltFor;
+  ModelLists modelLists;
   bool sourceSet = false;               // a frame or a menu has written the source label
   PanelView view;
 
@@ -65,7 +69,8 @@ struct PanelState {
 void ApplyModel(PanelState& s, const PanelContext& ctx);
 
 // ApplyModel without closing the model chooser: what follows the model and
-// the language.
+// the language. The lists are built again only for another model (or after
+// BuildMenus); the caption and the source label are set every time.
 void RebuildModelLists(PanelState& s, const PanelContext& ctx);
 
 // The six menus' items in the language in use (RebuildModelLists included).
