@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <numbers>
+
 #include "fake_channel.h"
 #include "lang_man.h"
 #include "meter_frames.h"
@@ -319,7 +321,7 @@ class MeterStateTest : public QObject {
     QCOMPARE(m.model, std::uint8_t(kZT40));
     QCOMPARE(m.primary.kind, Quantity::Inductance);
     QCOMPARE(m.primary.unit, QStringLiteral("H"));
-    QVERIFY(std::abs(m.primary.value - 10 / (2000 * M_PI)) < 1e-9);
+    QVERIFY(std::abs(m.primary.value - 10 / (2000 * std::numbers::pi)) < 1e-9);
     QCOMPARE(m.secondary.kind, Quantity::QualityFactor);
     QVERIFY(std::abs(m.secondary.value - 10) < 1e-6);
     QVERIFY(m.values == r.ms.values());
