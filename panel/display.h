@@ -44,6 +44,7 @@ struct RlcValues {
   double PhaseDeg = 0;
   double ImpedanceAbs = 0;
   double DutVoltage = 0;  // millivolts rms across the part
+  bool operator==(const RlcValues&) const = default;
 };
 
 // Everything one RLC frame puts on the panel. An empty optional means "leave

@@ -32,6 +32,18 @@ int MenuSize(Menu m) {
 
 }  // namespace
 
+QString MenuListName(Menu m) {
+  switch (m) {
+    case Menu::Frequency: return QStringLiteral("ListBox_freq_RLC");
+    case Menu::Level: return QStringLiteral("ListBox_Level_RLC");
+    case Menu::Primary: return QStringLiteral("ListBox_prim_RLC");
+    case Menu::Secondary: return QStringLiteral("ListBox_sec_RLC");
+    case Menu::Circuit: return QStringLiteral("ListBox_ser_per");
+    case Menu::Source: return QStringLiteral("ListBox_Source_RLC");
+  }
+  return {};
+}
+
 QString MenuTitle(Menu m) {
   switch (m) {
     case Menu::Frequency: return QStringLiteral(" Частота тестового сигнала");

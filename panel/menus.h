@@ -16,6 +16,8 @@ namespace zt {
 
 enum class Menu { Frequency, Level, Primary, Secondary, Circuit, Source };
 
+// Object name of the menu's list (language files name its items by it).
+QString MenuListName(Menu m);
 // Title text shown above the menu's list.
 QString MenuTitle(Menu m);
 // The list as designed (before a model or a language changes it).
@@ -29,6 +31,7 @@ struct ModelLists {
   QStringList level;
   std::optional<QString> levelCaption;  // L_Level_RLC
   std::optional<bool> sourceVisible;    // L_Source_RLC
+  bool operator==(const ModelLists&) const = default;
 };
 ModelLists ApplyModelToLists(const QStringList& freq, const QStringList& level, std::uint8_t model,
                              const Lexicons& lex);

@@ -4,6 +4,7 @@
 // are those the panel shows for this reading; numbers are in SI units so that
 // programs reading our files need not parse display texts.
 #include <QDateTime>
+#include <QMetaType>
 #include <QString>
 
 #include <cmath>
@@ -19,10 +20,17 @@ namespace zt {
 // secondary R, Q, D or the phase angle.
 enum class Quantity { None, Resistance, Capacitance, Inductance, Impedance, QualityFactor, DissipationFactor, PhaseAngle };
 
+// Where the panel shows a limit instead of a number (">20.00 MΩ", "<40.00 mF",
+// ">500 H"), the value is that limit and the bound says which side of it the
+// reading lies.
+enum class Bound { Exact, Below, Above };
+
 struct QuantityValue {
   Quantity kind = Quantity::None;
   double value = std::numeric_limits<double>::quiet_NaN();  // SI units (ohm, farad, henry, degree, plain ratio)
   QString unit;                                               // "Ω", "F", "H", "°", or empty for Q and D
+  Bound bound = Bound::Exact;
+  // False when the panel shows no number for it (no quantity, or no test frequency for Z, Q, D, θ).
   bool valid() const { return kind != Quantity::None && std::isfinite(value); }
 };
 
@@ -49,3 +57,5 @@ struct MeterReading {
 };
 
 }  // namespace zt
+
+Q_DECLARE_METATYPE(zt::MeterReading)
