@@ -6,9 +6,22 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
+#include <QWidget>
 #include <exception>
 
+#include "lexicons.h"
+
 namespace zt {
+
+namespace {
+
+// The title of the program's window, where there is one.
+QString ErrorCaption() {
+  const QWidget* w = QApplication::activeWindow();
+  return w ? w->windowTitle() : QCoreApplication::applicationName();
+}
+
+}  // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -16,11 +29,17 @@ bool Application::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    ShowCriticalMessage(applicationDisplayName(), QString::fromLocal8Bit(e.what()));
+    ShowCriticalMessage(ErrorCaption(), QString::fromLocal8Bit(e.what()));
   } catch (...) {
-    ShowCriticalMessage(applicationDisplayName(), QStringLiteral("Unknown error"));
+    ShowCriticalMessage(ErrorCaption(), ProgramMessages()[msg::kUnknownError]);
   }
   return false;
+}
+
+void PrepareApplication(QApplication& app) {
+  app.setApplicationName(QStringLiteral("zt-logger"));
+  InstallFonts();
+  app.setWindowIcon(AppIcon());
 }
 
 void ShowCriticalMessage(const QString& caption, const QString& text) {

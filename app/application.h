@@ -12,6 +12,12 @@ class Application : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Names the program and gives it its icon and fonts, before the window is
+// made. The window's title is the window's own and follows the language; the
+// application gets no display name, which the platform would add to that
+// title (so after a language switch the title bar would read both).
+void PrepareApplication(QApplication& app);
+
 // Shows a critical message box; with ZT_DISMISS_MESSAGES_MS set (automated
 // runs) it closes by itself after that many milliseconds.
 void ShowCriticalMessage(const QString& caption, const QString& text);

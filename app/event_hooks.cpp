@@ -1,5 +1,6 @@
 #include "event_hooks.h"
 
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace zt {
@@ -24,7 +25,42 @@ class EventHook : public QObject {
   std::function<void()> m_fn;
 };
 
+class LeftClickHook : public QObject {
+ public:
+  LeftClickHook(QWidget* w, std::function<void()> fn) : QObject(w), m_widget(w), m_fn(std::move(fn)) {
+    w->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:  // the second press of a double click
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) m_pressed = true;
+        break;
+      case QEvent::MouseButtonRelease: {
+        const auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() != Qt::LeftButton) break;
+        const bool click = m_pressed && m_widget->rect().contains(me->position().toPoint());
+        m_pressed = false;
+        if (click && m_fn) m_fn();
+        break;
+      }
+      default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QWidget* m_widget;
+  std::function<void()> m_fn;
+  bool m_pressed = false;
+};
+
 }  // namespace
+
+QObject* OnLeftClick(QWidget* w, std::function<void()> fn) { return new LeftClickHook(w, std::move(fn)); }
 
 QObject* OnWidgetEvent(QWidget* w, QEvent::Type type, std::function<void()> fn) {
   return new EventHook(w, type, std::move(fn));

@@ -13,4 +13,9 @@ namespace zt {
 // nothing. The hook lives as long as the widget.
 QObject* OnWidgetEvent(QWidget* w, QEvent::Type type, std::function<void()> fn);
 
+// Calls `fn` on a click of the left button: pressed on `w` and released over
+// it. Other buttons, and a press dragged off `w` before the release, do
+// nothing. The hook lives as long as the widget (delete it to unbind).
+QObject* OnLeftClick(QWidget* w, std::function<void()> fn);
+
 }  // namespace zt

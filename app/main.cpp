@@ -8,7 +8,6 @@
 
 int main(int argc, char** argv) {
   zt::Application app(argc, argv);
-  app.setApplicationName(QStringLiteral("zt-logger"));
 
   const QString instance = zt::InstanceName(QCoreApplication::applicationFilePath());
   zt::SingleInstanceGuard guard;
@@ -22,10 +21,8 @@ int main(int argc, char** argv) {
   // installation; without it the program ends silently.
   if (!QFileInfo(QDir::currentPath() + QStringLiteral("/lang/eng.lng")).isFile()) return 0;
 
-  zt::InstallFonts();
-  app.setWindowIcon(zt::AppIcon());
+  zt::PrepareApplication(app);
   zt::TForm1 form;
-  app.setApplicationDisplayName(form.windowTitle());
   form.show();
   return app.exec();
 }

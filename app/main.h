@@ -50,6 +50,11 @@ struct TForm1Deps {
   QString langDir;  // empty: "lang" in the program folder (else in the working folder)
 };
 
+// Top left corner of a window frame of size `frame` centred in `area` (a
+// screen's available part); a frame larger than the area keeps its top left
+// corner inside it.
+QPoint CentredPosition(const QSize& frame, const QRect& area);
+
 class TForm1 : public QWidget {
   Q_OBJECT
 
@@ -76,7 +81,9 @@ class TForm1 : public QWidget {
   // Checks the model's radio button; one that was not checked runs its click.
   void SelectModelButton(std::uint8_t model);
   void Timer_TXTimer();
-  void SendSettingsCommand();
+  // False when nothing was sent (no link up, or a profile being edited); the
+  // change-in-flight flag is then dropped unless an earlier send still holds it.
+  bool SendSettingsCommand();
   void SendSpecialCommand(std::uint8_t code);
   void TransmitCommand();
 

@@ -20,9 +20,6 @@ namespace zt {
 
 namespace {
 
-const QString kXlsxFilter = QStringLiteral("Excel (*.xlsx)");
-const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
-
 // Grid cell (column c, row i) as the grid shows it: row 0 is the heading row
 // (the view's horizontal header), grid row p >= 1 is model row p - 1; rows
 // beyond the grid read as empty.
@@ -63,10 +60,12 @@ void TForm1::Button4Click() {
   const QString folder = DataFolder() + QStringLiteral("/Export");
   QDir().mkpath(folder);
   const QString name = DefaultExportName(ProfileTitle, QDateTime::currentDateTime());
-  QString filter = kXlsxFilter;
+  const QString xlsxFilter = lex().D4[msg::kExportFilterXlsx];
+  const QString csvFilter = lex().D4[msg::kExportFilterCsv];
+  QString filter = xlsxFilter;
   QString path = prompts().saveFileName(this, Button4->text(),
                                         QDir(folder).filePath(name + QStringLiteral(".xlsx")),
-                                        kXlsxFilter + QStringLiteral(";;") + kCsvFilter, &filter);
+                                        xlsxFilter + QStringLiteral(";;") + csvFilter, &filter);
   if (path.isEmpty()) {
     Button4->setEnabled(true);
     return;
@@ -74,12 +73,13 @@ void TForm1::Button4Click() {
   ExportOptions opts;
   const QString suffix = QFileInfo(path).suffix().toLower();
   if (suffix == QLatin1String("csv") ||
-      (suffix != QLatin1String("xlsx") && filter == kCsvFilter)) {
+      (suffix != QLatin1String("xlsx") && filter == csvFilter)) {
     opts.format = ExportFormat::Csv;
   }
   if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx"))
     path += opts.format == ExportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
   opts.csvSeparator = CsvSeparatorFor(QLocale::system().decimalPoint());
+  opts.messages = lex().D4;
 
   // 4. The cells, frozen now; the writing goes on off the UI thread.
   const int rows = ExportRows();
@@ -94,6 +94,7 @@ void TForm1::Button4Click() {
   }
   auto* progress = new QProgressDialog(this);
   progress->setLabelText(Button4->text());
+  progress->setCancelButtonText(lex().D4[msg::kExportCancel]);
   progress->setRange(0, rows > 0 ? rows : 1);
   progress->setObjectName(QStringLiteral("ExportProgress"));
   progress->setWindowModality(Qt::WindowModal);

@@ -87,10 +87,20 @@ void TForm1::FormCreate() {
   ApplyModel();
 }
 
+QPoint CentredPosition(const QSize& frame, const QRect& area) {
+  // A window larger than the area keeps its title bar on the screen.
+  const int x = area.x() + std::max(0, (area.width() - frame.width()) / 2);
+  const int y = area.y() + std::max(0, (area.height() - frame.height()) / 2);
+  return {x, y};
+}
+
 void TForm1::showEvent(QShowEvent* e) {
   QWidget::showEvent(e);
   if (!m_shownOnce) {
     m_shownOnce = true;
+    // Centred on its screen the first time it is shown; where the operator
+    // moves it afterwards is theirs.
+    if (isWindow() && screen()) move(CentredPosition(frameGeometry().size(), screen()->availableGeometry()));
     FormShow();
   }
 }
@@ -124,11 +134,11 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 }
 
 void TForm1::FormResize() {
-  if (width() < ui::kWindowWidth || height() < ui::kMinHeight)
-    resize(std::max(width(), ui::kWindowWidth), std::max(height(), ui::kMinHeight));
+  if (width() < ui::kClientWidth || height() < ui::kMinHeight)
+    resize(std::max(width(), ui::kClientWidth), std::max(height(), ui::kMinHeight));
   const QScreen* s = screen();
   if (!s) return;
-  const auto d = static_cast<std::int16_t>((s->geometry().width() - width()) / 2);
+  const auto d = static_cast<std::int16_t>((s->geometry().width() - frameGeometry().width()) / 2);
   if (d > 0 && isMaximized()) move(d, y());
 }
 

@@ -65,11 +65,17 @@ void TForm1::ApplyModel() {
   RebuildModelLists();  // main_panel.cpp
 }
 
-void TForm1::SendSettingsCommand() {
-  if (LinkUp == 0) return;
-  if (SB4->isChecked()) return;  // profile editing: the meter is left alone
+bool TForm1::SendSettingsCommand() {
+  if (LinkUp == 0 || SB4->isChecked()) {  // no meter, or profile editing: the meter is left alone
+    // Nothing went out, so no Timer_TX will end the wait the caller began:
+    // left raised, the flag would drop every frame (sleep, model,
+    // brightness) until some menu happened to close.
+    if (!Timer_TX->isActive()) SettingsBusy = 0;
+    return false;
+  }
   Command = BuildSettingsCommand(meterSettings, SP4->isChecked());
   TransmitCommand();
+  return true;
 }
 
 void TForm1::SendSpecialCommand(std::uint8_t code) {

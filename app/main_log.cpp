@@ -193,8 +193,7 @@ void TForm1::AppendLogRow() {
         SP1Click();
       }
       prompts().message(this, windowTitle(),
-                        QStringLiteral("Журнал заполнен: записана последняя позиция %1. Запись остановлена.")
-                            .arg(SE1->maximum()),
+                        lex().D4[msg::kLogFull].arg(SE1->maximum()),
                         Prompts::Icon::Warning);
     }
     SE1->setValue(p + 1);

@@ -65,14 +65,14 @@ void TForm1::ConnectPanelSignals() {
   connect(RB2, &QRadioButton::clicked, this, &TForm1::RB2Click);
   connect(RB3, &QRadioButton::clicked, this, &TForm1::RB3Click);
 
-  // Menus open on a click on their label.
+  // Menus open on a left click on their label.
   const std::pair<QLabel*, void (TForm1::*)()> openers[] = {
       {L_freq_RLC, &TForm1::L_freq_RLCClick},  {L_Level_RLC, &TForm1::L_Level_RLCClick},
       {L_Prim_RLC, &TForm1::L_Prim_nClick},    {L_RLC_avto, &TForm1::L_Prim_nClick},
       {L_Sec_RLC, &TForm1::L_Sec_RLCClick},    {L_SER_PER, &TForm1::L_SER_PERClick},
       {L_SER_PER1, &TForm1::L_SER_PERClick},   {L_Source_RLC, &TForm1::L_Source_RLCClick}};
   for (const auto& [label, handler] : openers)
-    OnWidgetEvent(label, QEvent::MouseButtonRelease, [this, h = handler] { (this->*h)(); });
+    OnLeftClick(label, [this, h = handler] { (this->*h)(); });
 
   connect(ListBox_freq_RLC, &QListWidget::itemClicked, this, &TForm1::ListBox_freq_RLCClick);
   connect(ListBox_Level_RLC, &QListWidget::itemClicked, this, &TForm1::ListBox_Level_RLCClick);
@@ -125,7 +125,7 @@ void TForm1::ConnectPanelSignals() {
     QTimer::singleShot(0, this, &TForm1::CB1CloseUp);
   });
 
-  Memo1ClickHook = OnWidgetEvent(Memo1->viewport(), QEvent::MouseButtonRelease, [this] { Memo1Click(); });
+  Memo1ClickHook = OnLeftClick(Memo1->viewport(), [this] { Memo1Click(); });
   OnWidgetEvent(P16, QEvent::Leave, [this] { P16MouseLeave(); });
 }
 

@@ -174,7 +174,7 @@ void TForm1::BB1Click() {
   const int n = SE2->value();
   ProfileIo io;
   if (CurrentProfilePath.isEmpty()) {
-    ProfileError = QStringLiteral("Файл профилей не открыт: создайте или откройте его.");
+    ProfileError = lex().D4[msg::kNoProfileFile];
     ReportProfileError();
     return;
   }
@@ -195,7 +195,7 @@ void TForm1::BB1Click() {
 
 void TForm1::Button_AddClick() {
   if (CurrentProfilePath.isEmpty()) {
-    ProfileError = QStringLiteral("Файл профилей не открыт: создайте или откройте его.");
+    ProfileError = lex().D4[msg::kNoProfileFile];
     ReportProfileError();
     return;
   }
@@ -211,7 +211,7 @@ void TForm1::Button_AddClick() {
 
 void TForm1::Button_DELClick() {
   if (CurrentProfilePath.isEmpty()) {
-    ProfileError = QStringLiteral("Файл профилей не открыт: создайте или откройте его.");
+    ProfileError = lex().D4[msg::kNoProfileFile];
     ReportProfileError();
     return;
   }
@@ -373,7 +373,7 @@ std::int32_t TForm1::RestoreProfileFile(const QString& path) {
 
 void TForm1::ReportProfileProblems(const QStringList& problems) {
   if (problems.isEmpty()) return;
-  const QString text = QStringLiteral("Файл профилей %1 повреждён; прочитано то, что удалось.\n%2")
+  const QString text = lex().D4[msg::kProfileFileDamaged]
                            .arg(QDir::toNativeSeparators(CurrentProfilePath), problems.join(QLatin1Char('\n')));
   if (text == LastProfileProblems) return;  // re-reads of the same file do not repeat it
   LastProfileProblems = text;

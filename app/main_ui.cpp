@@ -83,9 +83,9 @@ void TForm1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Регистратор данных для RLC метров ЗТ версия 1.6"));
   setFont(PixelFont(ui::kFontPx, true));
-  setMinimumSize(ui::kWindowWidth, ui::kMinHeight);
-  setMaximumWidth(ui::kWindowWidth);
-  resize(ui::kWindowWidth, ui::kClientHeight);
+  setMinimumSize(ui::kClientWidth, ui::kMinHeight);
+  setMaximumWidth(ui::kClientWidth);
+  resize(ui::kClientWidth, ui::kClientHeight);
 
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(0, 0, 0, 0);
@@ -537,7 +537,7 @@ void TForm1::BuildControls() {
   // ---- 3. Floating model panel ----
   P16 = MakePanel(this, "P16", true);
   P16->setAutoFillBackground(true);
-  P16->setGeometry(ui::kWindowWidth - 134 - 200, 45, 134, 119);
+  P16->setGeometry(ui::kClientWidth - 134 - 184, 45, 134, 119);
   auto* p16 = new QVBoxLayout(P16);
   p16->setContentsMargins(3, 3, 3, 3);
   RG1 = Make<QGroupBox>(P16, "RG1");

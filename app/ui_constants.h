@@ -5,9 +5,12 @@
 
 namespace zt::ui {
 
-inline constexpr int kWindowWidth = 1024;  // fixed
-inline constexpr int kMinHeight = 600;
-inline constexpr int kClientHeight = 680;
+// The client area is fixed at 1008 pixels wide, which with the 8-pixel side
+// borders of the system the window was designed on makes it 1024 wide
+// outside: the left column (209) and the front panel (799) fill it exactly.
+inline constexpr int kClientWidth = 1008;
+inline constexpr int kClientHeight = 680;  // at design size
+inline constexpr int kMinHeight = 600;     // of the client area, so the layout keeps its room
 inline constexpr int kTopHeight = 192;
 inline constexpr int kLeftColumnWidth = 209;
 inline constexpr int kStripHeight = 41;

@@ -12,8 +12,21 @@ QString LangMan::langSubdirectory() { return QStringLiteral("lang"); }
 QString LangMan::langFileExtension() { return QStringLiteral(".lng"); }
 QString LangMan::englishFileName() { return QStringLiteral("eng.lng"); }
 
+namespace {
+
+// The engine whose language the program's messages are in.
+const LangMan* g_messagesPublisher = nullptr;
+
+}  // namespace
+
 LangMan::LangMan(QObject* parent) : QObject(parent), lexicons_(Lexicons::russian()) {
   languages_.append(LangInfo{designLanguageName(), QString(), LngFile{}});
+}
+
+LangMan::~LangMan() {
+  if (g_messagesPublisher != this) return;
+  g_messagesPublisher = nullptr;
+  PublishProgramMessages(Lexicons::russian().D4);
 }
 
 std::optional<LngFile> LangMan::readLanguageFile(const QString& path, QString* error) {
@@ -106,6 +119,8 @@ void LangMan::apply(int index) {
     for (const LngEntry& e : file.entries)
       if (!e.noTrans && !e.old) texts_.insert(key(e.owner, e.component, e.kind, e.item), e.text);
   }
+  g_messagesPublisher = this;
+  PublishProgramMessages(lexicons_.D4);
   emit translateRequested();
   emit languageChanged();
 }

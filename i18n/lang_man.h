@@ -30,6 +30,9 @@ class LangMan : public QObject {
   static QString englishFileName();     // "eng.lng"
 
   explicit LangMan(QObject* parent = nullptr);
+  // The program's messages go back to the design texts when the engine that
+  // published them goes.
+  ~LangMan() override;
 
   // Rebuilds the language list from the files in langDir: item 0 is the
   // design language, then eng.lng, then the other valid files by file name;

@@ -1,6 +1,6 @@
 #pragma once
-// The seven indexed phrase tables that every run-time text is built from.
-// Items are read by index at the moment a text is built, so a language switch
+// The indexed phrase tables that every run-time text is built from. Items
+// are read by index at the moment a text is built, so a language switch
 // shows in the next text built.
 #include <QString>
 #include <QStringList>
@@ -22,6 +22,7 @@ struct Lexicons {
   Lexicon D1;             // panel captions and messages
   Lexicon D2;             // grid headings
   Lexicon D3;             // short words
+  Lexicon D4;             // the program's own messages (items: namespace msg)
 
   // The design language (Russian) texts.
   static const Lexicons& russian();
@@ -32,6 +33,59 @@ struct Lexicons {
   Lexicon* byName(QStringView name);
   const Lexicon* byName(QStringView name) const;
 };
+
+// Items of D4. A text with %1, %2... takes the arguments named beside it.
+namespace msg {
+enum : int {
+  kLogFull = 0,            // %1 the last position
+  kNoProfileFile,          //
+  kProfileFileDamaged,     // %1 file, %2 the problems, one a line
+  kProfileOpenError,       // %1 file, %2 the system's reason
+  kNoSuchProfile,          // %1 profile number
+  kNothingToDelete,        //
+  kProfileBeyondEnd,       // %1 profile number
+  kProfileCutShort,        // %1 profile number
+  kProfilesBeyondEnd,      // %1 first, %2 last profile number
+  kRecordTooShort,         // %1 record size in bytes
+  kProfileFieldProblem,    // %1 profile number, %2 what is wrong
+  kFieldTooLong,           // %1 field, %2 stored length, %3 limit
+  kFieldName,              // names of the record's texts, for kFieldTooLong
+  kFieldPrimaryTolerance,  //
+  kFieldPrimaryNominal,    //
+  kFieldSecondaryTolerance,
+  kFieldSecondaryNominal,
+  kFileShorterThanHeader,  //
+  kHeaderCountNegative,    // %1 the count
+  kHeaderCountTooHigh,     // %1 header count, %2 profiles the file holds
+  kSettingsOpenError,      // %1 file, %2 the system's reason
+  kSettingsWriteError,     // %1 file, %2 the system's reason
+  kSettingsPathTooLong,    // %1 byte limit, %2 the path
+  kExportFilterXlsx,       // file types of the export dialogue
+  kExportFilterCsv,        //
+  kExportCancel,           // the progress dialogue's button
+  kExportFailed,           // %1 file, %2 the reason
+  kExportIsFolder,         // the reasons
+  kExportNoFileName,       //
+  kExportOutOfMemory,      //
+  kExportNoWorkbook,       //
+  kExportNoWorksheet,      //
+  kExportCellError,        // %1 row, %2 column, %3 the library's reason
+  kExportFinishError,      // %1 the library's reason
+  kExportBadSeparator,     //
+  kExportTempError,        // %1 the system's reason
+  kExportWriteError,       // %1 the system's reason
+  kExportReplaceError,     // %1 the system's reason
+  kUnknownError,           // an error with no description of its own
+  kCount
+};
+}  // namespace msg
+
+// D4 of the language in use, for code that has no window to ask (the file
+// readers and writers). The language engine publishes it at every switch;
+// until then it holds the design texts. Read on the UI thread only: work on
+// another thread takes a copy with it.
+const Lexicon& ProgramMessages();
+void PublishProgramMessages(const Lexicon& messages);
 
 // "Ом" in the design language, otherwise the Greek capital omega.
 QString OhmSign(const Lexicons& lex);

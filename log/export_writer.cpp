@@ -23,11 +23,11 @@ bool Cancelled(const std::atomic<bool>* cancel) {
   return cancel && cancel->load(std::memory_order_relaxed);
 }
 
-ExportResult Fail(const QString& path, const QString& why) {
+ExportResult Fail(const QString& path, const QString& why, const Lexicon& m) {
   ExportResult r;
   r.status = ExportResult::Status::Failed;
   r.path = path;
-  r.error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+  r.error = m[msg::kExportFailed].arg(QDir::toNativeSeparators(path), why);
   return r;
 }
 
@@ -55,10 +55,10 @@ class TempGuard {
 
 // Creates a new, uniquely named file next to `path`, with the permissions an
 // ordinary new file gets there.
-bool CreateTemp(const QString& path, QFile& tmp, QString& why) {
+bool CreateTemp(const QString& path, QFile& tmp, QString& why, const Lexicon& m) {
   const QFileInfo target(path);
   if (target.isDir()) {
-    why = QStringLiteral("is a folder");
+    why = m[msg::kExportIsFolder];
     return false;
   }
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -68,17 +68,17 @@ bool CreateTemp(const QString& path, QFile& tmp, QString& why) {
     if (tmp.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
     if (tmp.error() != QFileDevice::OpenError || !tmp.exists()) break;
   }
-  why = tmp.errorString();
+  why = m[msg::kExportTempError].arg(tmp.errorString());
   return false;
 }
 
 // Moves the finished temporary file over the target (replacing an old file).
-bool Commit(const QString& tmpPath, const QString& path, QString& why) {
+bool Commit(const QString& tmpPath, const QString& path, QString& why, const Lexicon& m) {
   std::error_code ec;
   std::filesystem::rename(std::filesystem::path(QFile::encodeName(tmpPath).toStdString()),
                           std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
   if (ec) {
-    why = QString::fromLocal8Bit(ec.message().c_str());
+    why = m[msg::kExportReplaceError].arg(QString::fromLocal8Bit(ec.message().c_str()));
     return false;
   }
   return true;
@@ -88,15 +88,15 @@ struct WorkbookFree {
   void operator()(lxw_workbook* wb) const { lxw_workbook_free(wb); }
 };
 
-ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QString& tmpPath,
+ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QString& tmpPath, const Lexicon& m,
                        const std::atomic<bool>* cancel, const ExportProgressFn& progress) {
   lxw_workbook_options opts{};
   opts.constant_memory = LXW_TRUE;
   const QByteArray name = QFile::encodeName(tmpPath);
   std::unique_ptr<lxw_workbook, WorkbookFree> wb(workbook_new_opt(name.constData(), &opts));
-  if (!wb) return Fail(path, QStringLiteral("cannot start the workbook (out of memory)"));
+  if (!wb) return Fail(path, m[msg::kExportNoWorkbook], m);
   lxw_worksheet* ws = workbook_add_worksheet(wb.get(), nullptr);
-  if (!ws) return Fail(path, QStringLiteral("cannot create the worksheet's temporary storage"));
+  if (!ws) return Fail(path, m[msg::kExportNoWorksheet], m);
   // The library takes inches; -1 keeps the default top and bottom margins.
   worksheet_set_margins(ws, kExportLeftMarginPt / 72.0, kExportRightMarginPt / 72.0, -1, -1);
 
@@ -110,17 +110,15 @@ ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QS
       const lxw_error err = worksheet_write_string(ws, static_cast<lxw_row_t>(i),
                                                    static_cast<lxw_col_t>(c), text, nullptr);
       if (err != LXW_NO_ERROR)
-        return Fail(path, QStringLiteral("row %1, column %2: %3")
-                              .arg(i + 1)
-                              .arg(c + 1)
-                              .arg(QString::fromUtf8(lxw_strerror(err))));
+        return Fail(path, m[msg::kExportCellError].arg(i + 1).arg(c + 1).arg(QString::fromUtf8(lxw_strerror(err))),
+                    m);
     }
     if (progress && (i + 1) % step == 0) progress(i + 1, total);
   }
   if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
   // workbook_close frees the workbook whatever it returns.
   const lxw_error err = workbook_close(wb.release());
-  if (err != LXW_NO_ERROR) return Fail(path, QString::fromUtf8(lxw_strerror(err)));
+  if (err != LXW_NO_ERROR) return Fail(path, m[msg::kExportFinishError].arg(QString::fromUtf8(lxw_strerror(err))), m);
   return Done(path, ExportResult::Status::Ok);
 }
 
@@ -142,8 +140,9 @@ void AppendCsvField(QByteArray& buf, const char* text, char sep) {
   buf.append('"');
 }
 
-ExportResult WriteCsv(const ExportSnapshot& snap, const QString& path, QFile& out, char sep,
+ExportResult WriteCsv(const ExportSnapshot& snap, const QString& path, QFile& out, char sep, const Lexicon& m,
                       const std::atomic<bool>* cancel, const ExportProgressFn& progress) {
+  auto writeFailed = [&] { return Fail(path, m[msg::kExportWriteError].arg(out.errorString()), m); };
   const int total = snap.rowCount();
   const int step = ProgressStep(total);
   QByteArray buf;
@@ -162,13 +161,13 @@ ExportResult WriteCsv(const ExportSnapshot& snap, const QString& path, QFile& ou
       AppendCsvField(buf, text, sep);
     }
     buf.append("\r\n");
-    if (buf.size() >= (1 << 16) && !flush()) return Fail(path, out.errorString());
+    if (buf.size() >= (1 << 16) && !flush()) return writeFailed();
     if (progress && (i + 1) % step == 0) progress(i + 1, total);
   }
   if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
-  if (!flush() || !out.flush()) return Fail(path, out.errorString());
+  if (!flush() || !out.flush()) return writeFailed();
   out.close();
-  if (out.error() != QFileDevice::NoError) return Fail(path, out.errorString());
+  if (out.error() != QFileDevice::NoError) return writeFailed();
   return Done(path, ExportResult::Status::Ok);
 }
 
@@ -198,11 +197,12 @@ QString DefaultExportName(const QString& profileTitle, const QDateTime& now) {
 ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path,
                          const ExportOptions& options, const std::atomic<bool>* cancel,
                          const ExportProgressFn& progress) {
-  if (path.isEmpty()) return Fail(path, QStringLiteral("no file name"));
+  const Lexicon& m = options.messages;
+  if (path.isEmpty()) return Fail(path, m[msg::kExportNoFileName], m);
   if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
   QFile tmp;
   QString why;
-  if (!CreateTemp(path, tmp, why)) return Fail(path, why);
+  if (!CreateTemp(path, tmp, why, m)) return Fail(path, why, m);
   const QString tmpPath = tmp.fileName();
   TempGuard guard(tmpPath);
 
@@ -210,21 +210,21 @@ ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path,
   try {
     if (options.format == ExportFormat::Xlsx) {
       tmp.close();  // the library opens the file by name
-      r = WriteXlsx(snapshot, path, tmpPath, cancel, progress);
+      r = WriteXlsx(snapshot, path, tmpPath, m, cancel, progress);
     } else {
       if (options.csvSeparator.unicode() == 0 || options.csvSeparator.unicode() > 0x7e ||
           options.csvSeparator == u'"' || options.csvSeparator == u'\n' ||
           options.csvSeparator == u'\r')
-        r = Fail(path, QStringLiteral("unusable list separator"));
+        r = Fail(path, m[msg::kExportBadSeparator], m);
       else
-        r = WriteCsv(snapshot, path, tmp, options.csvSeparator.toLatin1(), cancel, progress);
+        r = WriteCsv(snapshot, path, tmp, options.csvSeparator.toLatin1(), m, cancel, progress);
     }
   } catch (const std::bad_alloc&) {
-    r = Fail(path, QStringLiteral("out of memory"));
+    r = Fail(path, m[msg::kExportOutOfMemory], m);
   }
   tmp.close();
   if (!r.ok()) return r;
-  if (!Commit(tmpPath, path, why)) return Fail(path, why);
+  if (!Commit(tmpPath, path, why, m)) return Fail(path, why, m);
   guard.release();
   if (progress) progress(snapshot.rowCount(), snapshot.rowCount());
   return r;

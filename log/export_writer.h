@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "export_snapshot.h"
+#include "lexicons.h"
 
 namespace zt {
 
@@ -20,6 +21,9 @@ enum class ExportFormat { Xlsx, Csv };
 struct ExportOptions {
   ExportFormat format = ExportFormat::Xlsx;
   QChar csvSeparator = u',';  // ASCII; see CsvSeparatorFor
+  // The words of a failure report (lexicon D4 of the language in use). A
+  // copy: the writing runs off the UI thread.
+  Lexicon messages = Lexicons::russian().D4;
 };
 
 struct ExportResult {

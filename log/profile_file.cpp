@@ -20,11 +20,13 @@ void PutShortString(QByteArray& rec, int offset, const QString& text, int limit)
   for (qsizetype i = 0; i < bytes.size(); ++i) rec[offset + 1 + i] = bytes[i];
 }
 
-QString GetShortString(QByteArrayView rec, int offset, int limit, const char* field, QStringList* problems) {
+// The operator's words for the file's problems, in the language in use.
+QString Msg(int item) { return ProgramMessages()[item]; }
+
+QString GetShortString(QByteArrayView rec, int offset, int limit, int field, QStringList* problems) {
   int len = static_cast<unsigned char>(rec[offset]);
   if (len > limit) {
-    if (problems)
-      problems->append(QStringLiteral("поле %1: длина %2 больше %3").arg(QLatin1String(field)).arg(len).arg(limit));
+    if (problems) problems->append(Msg(msg::kFieldTooLong).arg(Msg(field)).arg(len).arg(limit));
     len = limit;
   }
   return FromProfileCodePage(rec.sliced(offset + 1, len));
@@ -37,7 +39,7 @@ QByteArray Int32Bytes(std::int32_t v) {
 }
 
 QString OpenError(const QFile& f) {
-  return QStringLiteral("Файл профилей %1: %2").arg(f.fileName(), f.errorString());
+  return Msg(msg::kProfileOpenError).arg(f.fileName(), f.errorString());
 }
 
 bool OpenExisting(QFile& f, QIODevice::OpenMode mode, ProfileIo& io) {
@@ -63,9 +65,7 @@ QByteArray ReadRecordBytes(QFile& f, int n, ProfileIo& io) {
   const qint64 at = ProfileRecordOffset(n);
   if (at < f.size() && f.seek(at)) bytes = f.read(kProfileRecordSize);
   if (bytes.size() < kProfileRecordSize) {
-    io.problems.append(bytes.isEmpty()
-                           ? QStringLiteral("профиль %1 лежит за концом файла").arg(n)
-                           : QStringLiteral("профиль %1 обрезан концом файла").arg(n));
+    io.problems.append(Msg(bytes.isEmpty() ? msg::kProfileBeyondEnd : msg::kProfileCutShort).arg(n));
     bytes.append(QByteArray(kProfileRecordSize - bytes.size(), '\0'));
   }
   return bytes;
@@ -103,22 +103,22 @@ QByteArray EncodeProfileRecord(const ProfileRecord& r) {
 ProfileRecord DecodeProfileRecord(QByteArrayView bytes, QStringList* problems) {
   QByteArray rec = bytes.first(std::min<qsizetype>(bytes.size(), kProfileRecordSize)).toByteArray();
   if (rec.size() < kProfileRecordSize) {
-    if (problems) problems->append(QStringLiteral("запись короче %1 байт").arg(kProfileRecordSize));
+    if (problems) problems->append(Msg(msg::kRecordTooShort).arg(kProfileRecordSize));
     rec.append(QByteArray(kProfileRecordSize - rec.size(), '\0'));
   }
   const QByteArrayView v(rec);
   ProfileRecord r;
-  r.ProfileName = GetShortString(v, off::kName, kProfileNameMax, "имя", problems);
+  r.ProfileName = GetShortString(v, off::kName, kProfileNameMax, msg::kFieldName, problems);
   r.StartPosition = qFromLittleEndian<std::int32_t>(rec.constData() + off::kStartPosition);
-  r.PrimaryTolerance = GetShortString(v, off::kPrimaryTolerance, kProfileToleranceMax, "допуск", problems);
+  r.PrimaryTolerance = GetShortString(v, off::kPrimaryTolerance, kProfileToleranceMax, msg::kFieldPrimaryTolerance, problems);
   r.PrimaryKind = static_cast<std::uint8_t>(rec[off::kPrimaryKind]);
   r.PrimaryUnit = static_cast<std::uint8_t>(rec[off::kPrimaryUnit]);
-  r.PrimaryNominal = GetShortString(v, off::kPrimaryNominal, kProfileNominalMax, "номинал", problems);
+  r.PrimaryNominal = GetShortString(v, off::kPrimaryNominal, kProfileNominalMax, msg::kFieldPrimaryNominal, problems);
   r.SecondaryTolerance =
-      GetShortString(v, off::kSecondaryTolerance, kProfileToleranceMax, "доп. допуск", problems);
+      GetShortString(v, off::kSecondaryTolerance, kProfileToleranceMax, msg::kFieldSecondaryTolerance, problems);
   r.SecondaryKind = static_cast<std::uint8_t>(rec[off::kSecondaryKind]);
   r.SecondaryUnit = static_cast<std::uint8_t>(rec[off::kSecondaryUnit]);
-  r.SecondaryNominal = GetShortString(v, off::kSecondaryNominal, kProfileNominalMax, "доп. номинал", problems);
+  r.SecondaryNominal = GetShortString(v, off::kSecondaryNominal, kProfileNominalMax, msg::kFieldSecondaryNominal, problems);
   std::array<std::uint8_t, MeterSettings::kSize> s{};
   for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::uint8_t>(rec[off::kSettings + static_cast<int>(i)]);
   r.Settings = MeterSettings::fromBytes(s);
@@ -131,14 +131,14 @@ namespace {
 ProfileRecord DecodeNumbered(QByteArrayView bytes, int n, QStringList& problems) {
   QStringList fieldProblems;
   ProfileRecord r = DecodeProfileRecord(bytes, &fieldProblems);
-  for (const QString& p : fieldProblems) problems.append(QStringLiteral("профиль %1, %2").arg(n).arg(p));
+  for (const QString& p : fieldProblems) problems.append(Msg(msg::kProfileFieldProblem).arg(n).arg(p));
   return r;
 }
 
 ProfileIo NoSuchProfile(int n) {
   ProfileIo io;
   io.ok = false;
-  io.message = QStringLiteral("Нет профиля с номером %1").arg(n);
+  io.message = Msg(msg::kNoSuchProfile).arg(n);
   return io;
 }
 
@@ -147,14 +147,16 @@ ProfileIo NoSuchProfile(int n) {
 ProfileFileView ParseProfileFile(QByteArrayView bytes) {
   ProfileFileView v;
   if (bytes.size() < 4) {
-    v.problems.append(QStringLiteral("файл короче заголовка"));
+    v.problems.append(Msg(msg::kFileShorterThanHeader));
     return v;
   }
   v.headerCount = qFromLittleEndian<std::int32_t>(bytes.data());
   const qint64 held = std::max<qint64>(0, (bytes.size() - kProfileHeaderSize) / kProfileRecordSize);
   v.count = static_cast<std::int32_t>(std::clamp<qint64>(v.headerCount, 0, held));
-  if (v.count != v.headerCount)
-    v.problems.append(QStringLiteral("в заголовке %1 профилей, в файле %2").arg(v.headerCount).arg(held));
+  if (v.headerCount < 0)
+    v.problems.append(Msg(msg::kHeaderCountNegative).arg(v.headerCount));
+  else if (v.count != v.headerCount)
+    v.problems.append(Msg(msg::kHeaderCountTooHigh).arg(v.headerCount).arg(held));
   for (int n = 1; n <= v.count; ++n) {
     v.records.append(DecodeNumbered(bytes.sliced(ProfileRecordOffset(n), kProfileRecordSize), n, v.problems));
   }
@@ -168,17 +170,16 @@ ProfileIo ProfileFile::readCount(std::int32_t& count) const {
   const QByteArray head = f.read(4);
   if (head.size() < 4) {
     count = 0;
-    io.problems.append(QStringLiteral("файл короче заголовка"));
+    io.problems.append(Msg(msg::kFileShorterThanHeader));
     return io;
   }
   std::int32_t header = qFromLittleEndian<std::int32_t>(head.constData());
   const qint64 held = std::max<qint64>(0, (f.size() - kProfileHeaderSize) / kProfileRecordSize);
   if (header < 0) {
-    io.problems.append(QStringLiteral("число профилей в заголовке отрицательно (%1)").arg(header));
+    io.problems.append(Msg(msg::kHeaderCountNegative).arg(header));
     header = 0;
   } else if (header > held) {
-    io.problems.append(
-        QStringLiteral("в заголовке %1 профилей, в файле только %2").arg(header).arg(held));
+    io.problems.append(Msg(msg::kHeaderCountTooHigh).arg(header).arg(held));
     header = static_cast<std::int32_t>(held);
   }
   count = header;
@@ -216,7 +217,7 @@ ProfileIo ProfileFile::readRecords(int count, QVector<ProfileRecord>& out) const
   if (!OpenExisting(f, QIODevice::ReadOnly, io)) return io;
   for (int n = 1; n <= count; ++n) {
     if (ProfileRecordOffset(n) >= f.size()) {
-      io.problems.append(QStringLiteral("профили %1-%2 лежат за концом файла").arg(n).arg(count));
+      io.problems.append(Msg(msg::kProfilesBeyondEnd).arg(n).arg(count));
       break;
     }
     out.append(DecodeNumbered(ReadRecordBytes(f, n, io), n, io.problems));
@@ -274,7 +275,7 @@ ProfileIo ProfileFile::remove(std::int32_t& count, int n) const {
   ProfileIo io;
   if (count <= 0) {
     io.ok = false;
-    io.message = QStringLiteral("В файле нет профилей для удаления");
+    io.message = Msg(msg::kNothingToDelete);
     return io;
   }
   if (n < 1) return NoSuchProfile(n);

@@ -6,6 +6,8 @@
 #include <QtEndian>
 #include <cstring>
 
+#include "lexicons.h"
+
 namespace zt {
 
 namespace {
@@ -27,17 +29,14 @@ SettingsWrite WriteField(const QString& folder, qint64 offset, const QByteArray&
   QFile f(file);
   // ExistingOnly: a writer must never create the file (or truncate it).
   if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
-    return {false, QStringLiteral("Не удалось открыть файл настроек %1: %2")
-                       .arg(QDir::toNativeSeparators(file), f.errorString())};
+    return {false, ProgramMessages()[msg::kSettingsOpenError].arg(QDir::toNativeSeparators(file), f.errorString())};
   }
   // Fill any gap with zeros explicitly rather than relying on the platform.
   if (f.size() < offset && !f.resize(offset)) {
-    return {false, QStringLiteral("Не удалось записать файл настроек %1: %2")
-                       .arg(QDir::toNativeSeparators(file), f.errorString())};
+    return {false, ProgramMessages()[msg::kSettingsWriteError].arg(QDir::toNativeSeparators(file), f.errorString())};
   }
   if (!f.seek(offset) || f.write(bytes) != bytes.size() || !f.flush()) {
-    return {false, QStringLiteral("Не удалось записать файл настроек %1: %2")
-                       .arg(QDir::toNativeSeparators(file), f.errorString())};
+    return {false, ProgramMessages()[msg::kSettingsWriteError].arg(QDir::toNativeSeparators(file), f.errorString())};
   }
   return {};
 }
@@ -99,7 +98,7 @@ SettingsFileLoad ReadSettingsFile(const QString& folder) {
 SettingsWrite SaveLastProfilePath(const QString& folder, const QString& profilePath, std::uint8_t meterModel) {
   const QByteArray bytes = EncodeSettingsPath(profilePath);
   if (bytes.size() > kSettingsPathMax) {
-    return {false, QStringLiteral("Путь к файлу профиля длиннее %1 байт и не будет запомнен:\n%2")
+    return {false, ProgramMessages()[msg::kSettingsPathTooLong]
                        .arg(kSettingsPathMax)
                        .arg(QDir::toNativeSeparators(profilePath))};
   }

@@ -125,8 +125,8 @@ class TestExport : public QObject {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<int>("expectedRows");
-    const QString xlsx = QStringLiteral("Excel (*.xlsx)");
-    const QString csv = QStringLiteral("CSV (*.csv)");
+    const QString xlsx = Lexicons::russian().D4[msg::kExportFilterXlsx];
+    const QString csv = Lexicons::russian().D4[msg::kExportFilterCsv];
     QTest::addRow("single part, rows 1-5, workbook") << true << 0 << 6 << 0 << "a.xlsx" << xlsx << 6;
     QTest::addRow("single part, CSV by name") << true << 0 << 4 << 0 << "a.csv" << xlsx << 4;
     QTest::addRow("multi part, 4 profiles, CSV by type") << true << 1 << 17 << 4 << "a" << csv << 5;

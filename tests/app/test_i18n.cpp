@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 
+#include "application.h"
 #include "log_model.h"
 #include "settings_file.h"
 #include "simulated_meter.h"
@@ -222,6 +225,67 @@ class TestI18n : public QObject {
     }
   }
 
+  // Every message the program words itself comes in the language in use:
+  // English without a Cyrillic letter, Russian in Russian.
+  void messagesInTheLanguageInUse_data() {
+    QTest::addColumn<QString>("situation");
+    for (const char* s : {"log full", "no profile file", "damaged profile file", "settings file unwritable",
+                          "export failed", "export file types", "export cancel button"})
+      QTest::newRow(s) << QString::fromLatin1(s);
+  }
+  void messagesInTheLanguageInUse() {
+    QFETCH(QString, situation);
+    for (int lang : {1, 0}) {
+      WindowFixture fx(WithLanguages(kLangDir));
+      TForm1& f = *fx.form;
+      Pick(f, lang);
+      QStringList texts;  // what the operator reads
+      if (situation == "log full") {
+        f.meterSettings.LogReady = 1;
+        f.SE1->setValue(f.SE1->maximum());
+        f.AppendLogRow();
+      } else if (situation == "no profile file") {
+        f.BB1Click();
+      } else if (situation == "damaged profile file") {
+        // The header counts three profiles; the file holds one, with an
+        // overlong name.
+        QByteArray bytes(100 + 72, '\0');
+        bytes[0] = 3;
+        bytes[100] = char(40);
+        const QString path = fx.dataDir.filePath(QStringLiteral("damaged.hex1"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        f.RestoreProfileFile(path);
+      } else if (situation == "settings file unwritable") {
+        QVERIFY(QFile::remove(SettingsFilePath(fx.dataDir.path())));
+        f.CheckBox_connect_auto->click();
+      } else {
+        f.meterSettings.LogReady = 1;
+        f.LogPosition = 3;
+        QFile plain(fx.dataDir.filePath(QStringLiteral("plain.txt")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        fx.prompts.saveAnswers << fx.dataDir.filePath(QStringLiteral("plain.txt/out.xlsx"));
+        f.Button4Click();
+        if (situation == "export file types") texts << fx.prompts.saveFilters;
+        auto* progress = f.findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
+        QVERIFY(progress);
+        if (situation == "export cancel button") {
+          const auto buttons = progress->findChildren<QPushButton*>();
+          QCOMPARE(buttons.size(), 1);
+          texts << buttons.first()->text();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(f.Button4->isEnabled(), 20000);
+        if (situation != "export failed") fx.prompts.messages.clear();
+      }
+      for (const auto& m : fx.prompts.messages) texts << m.caption << m.text;
+      QVERIFY2(!texts.isEmpty(), "nothing shown");
+      for (const QString& t : texts)
+        QVERIFY2(HasCyrillic(t) == (lang == 0), qPrintable(QStringLiteral("%1: %2").arg(lang).arg(t)));
+    }
+  }
+
   // The whole window with a simulated meter connected, in both languages:
   // every caption fits its control. With ZT_I18N_PNG_DIR set the window is
   // saved as english.png and russian.png there.
@@ -254,6 +318,31 @@ class TestI18n : public QObject {
       }
       if (!dir.isEmpty())
         QVERIFY(f.grab().save(dir + (lang == 1 ? QStringLiteral("/english.png") : QStringLiteral("/russian.png"))));
+    }
+  }
+
+  // The title bar shows the window's title in the language in use, and only
+  // it: the platform adds the application's display name to a title that
+  // does not end with it, so that name must not be a title of the window.
+  // (Last: it prepares the application as the program does.)
+  void titleFollowsTheLanguageOnce() {
+    PrepareApplication(*qApp);
+    WindowFixture fx(WithLanguages(kLangDir));
+    TForm1& f = *fx.form;
+    std::optional<LngFile> eng = LangMan::readLanguageFile(kLangDir + QStringLiteral("/eng.lng"));
+    QVERIFY(eng);
+    QString english;
+    for (const LngEntry& e : eng->entries)
+      if (e.component == f.objectName() && e.kind == 1) english = e.text;
+    const QString russian = QStringLiteral("Регистратор данных для RLC метров ЗТ версия 1.6");
+    QVERIFY(!english.isEmpty() && english != russian);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    for (int lang : {1, 0, 1}) {
+      Pick(f, lang);
+      QCOMPARE(f.windowTitle(), lang == 1 ? english : russian);
+      const QString appName = QGuiApplication::applicationDisplayName();
+      QVERIFY2(!appName.contains(english) && !appName.contains(russian), qPrintable(appName));
     }
   }
 };

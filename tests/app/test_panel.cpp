@@ -260,6 +260,107 @@ class TestPanel : public QObject {
     QCOMPARE(f.ListBox_freq_RLC->currentRow(), 3);
   }
 
+  // A change that goes nowhere (no link, or a profile being edited) must
+  // not leave frames shut out: the next frame still updates the model.
+  void nothingSentLetsFramesIn_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("profileEditing");  // else: no link
+    for (const char* a : {"sound", "brightness", "defaults", "menu pick", "interval"}) {
+      QTest::addRow("%s, no link", a) << QString::fromLatin1(a) << false;
+      QTest::addRow("%s, profile editing", a) << QString::fromLatin1(a) << true;
+    }
+    QTest::addRow("hold, no link") << "hold" << false;  // disabled while editing
+  }
+  void nothingSentLetsFramesIn() {
+    QFETCH(QString, action);
+    QFETCH(bool, profileEditing);
+    LinkedWindow w;
+    TForm1& f = w.f;
+    if (profileEditing) {
+      f.SB4->setChecked(true);
+      f.SB4Click();
+    } else {
+      f.LinkUp = 0;
+    }
+    if (action == "sound") QTest::mouseClick(f.SP2, Qt::LeftButton);
+    if (action == "brightness") QTest::mouseClick(f.SP4, Qt::LeftButton);
+    if (action == "hold") QTest::mouseClick(f.SP3, Qt::LeftButton);
+    if (action == "defaults") QTest::mouseClick(f.SBe1, Qt::LeftButton);
+    if (action == "menu pick") {
+      ClickLabel(f.L_Level_RLC);
+      ClickItem(f.ListBox_Level_RLC, 2);
+      QVERIFY(f.P_level_RLC->isVisible());
+    }
+    if (action == "interval") {
+      f.CB1->showPopup();
+      f.CB1->setCurrentIndex(2);
+      emit f.CB1->activated(2);
+      f.CB1->hidePopup();
+      QCoreApplication::processEvents();
+    }
+    QVERIFY(w.port.writes.isEmpty());
+    QCOMPARE(f.SettingsBusy, 0);
+
+    QCOMPARE(f.MeterModel, std::uint8_t(kZT40));
+    const Frame zt41 = MakeRlcFrame(100, 1, {0x43, 0x01, 0x01, 0x00}, 0x09);
+    f.ComPortRxChar(QByteArray(reinterpret_cast<const char*>(zt41.data()), int(zt41.size())));
+    QCOMPARE(f.MeterModel, std::uint8_t(kZT41));
+    QVERIFY(f.RB2->isChecked());
+  }
+
+  // An earlier command still in flight keeps its 50 ms guard.
+  void nothingSentKeepsAPendingGuard() {
+    LinkedWindow w;
+    TForm1& f = w.f;
+    QTest::mouseClick(f.SP2, Qt::LeftButton);
+    QCOMPARE(w.port.writes.size(), 1);
+    f.LinkUp = 0;
+    QTest::mouseClick(f.SP2, Qt::LeftButton);
+    QCOMPARE(w.port.writes.size(), 1);
+    QCOMPARE(f.SettingsBusy, 1);
+    QTRY_COMPARE(f.SettingsBusy, 0);  // Timer_TX
+  }
+
+  // Only a left click on a label opens its menu: pressed on the label and
+  // released over it. The model chooser opens from the status memo the same way.
+  void menusOpenOnLeftClickOnly_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("pressOnIt");  // else pressed elsewhere
+    QTest::addColumn<bool>("releaseOverIt");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("left click") << int(Qt::LeftButton) << true << true << true;
+    QTest::newRow("right click") << int(Qt::RightButton) << true << true << false;
+    QTest::newRow("middle click") << int(Qt::MiddleButton) << true << true << false;
+    QTest::newRow("left press dragged off") << int(Qt::LeftButton) << true << false << false;
+    QTest::newRow("left release without a press on it") << int(Qt::LeftButton) << false << true << false;
+  }
+  void menusOpenOnLeftClickOnly() {
+    QFETCH(int, button);
+    QFETCH(bool, pressOnIt);
+    QFETCH(bool, releaseOverIt);
+    QFETCH(bool, opens);
+    LinkedWindow w;
+    TForm1& f = w.f;
+    const std::pair<QWidget*, QWidget*> openers[] = {{f.L_freq_RLC, f.P_freq_RLC},
+                                                     {f.L_Sec_RLC, f.P_sec_RLC},
+                                                     {f.L_RLC_avto, f.P_prim_RLC},
+                                                     {f.L_SER_PER1, f.P_ser_per},
+                                                     {f.Memo1->viewport(), f.P16}};
+    const auto b = Qt::MouseButton(button);
+    for (const auto& [opener, menu] : openers) {
+      if (pressOnIt)
+        QTest::mousePress(opener, b, {}, opener->rect().center());
+      else
+        QTest::mousePress(f.Panel_RLCD, b, {}, QPoint(300, 5));
+      const QPoint off(opener->width() + 30, opener->height() + 30);
+      QTest::mouseRelease(opener, b, {}, releaseOverIt ? opener->rect().center() : off);
+      QVERIFY2(menu->isVisible() == opens, qPrintable(opener->objectName()));
+      QCOMPARE(f.SettingsBusy, opens && menu != f.P16 ? 1 : 0);
+      f.Panel_RLCDMouseEnter();  // closes the menus
+      f.P16MouseLeave();
+    }
+  }
+
   void buttons_data() {
     QTest::addColumn<int>("model");
     QTest::addColumn<bool>("brightnessDown");

@@ -198,6 +198,28 @@ class TestLangMan : public QObject {
     QCOMPARE(man.translation("Form1", "B2", LngCaption), std::nullopt);
   }
 
+  // The file readers and writers have no window to ask: they word their
+  // messages from what the engine in use last published.
+  void programMessagesFollowTheEngine() {
+    const Lexicon& design = Lexicons::russian().D4;
+    QCOMPARE(design.items.size(), int(msg::kCount));
+    QCOMPARE(ProgramMessages().items, design.items);
+    QTemporaryDir dir;
+    put(dir, QStringLiteral("eng.lng"),
+        lng(QStringLiteral("English"), QStringLiteral("0\t%LEXICON_NAME=D4;\r\n4\t\"There is no profile number %1\"\r\n")));
+    {
+      LangMan man;
+      man.loadLanguages(dir.path());
+      QCOMPARE(ProgramMessages()[msg::kNoSuchProfile], QStringLiteral("There is no profile number %1"));
+      QCOMPARE(ProgramMessages()[msg::kNothingToDelete], design[msg::kNothingToDelete]);  // not in the file
+      man.switchTo(0);
+      QCOMPARE(ProgramMessages()[msg::kNoSuchProfile], design[msg::kNoSuchProfile]);
+      man.switchTo(1);
+      QCOMPARE(ProgramMessages()[msg::kNoSuchProfile], QStringLiteral("There is no profile number %1"));
+    }
+    QCOMPARE(ProgramMessages().items, design.items);  // the engine is gone
+  }
+
   void reloadKeepsTheLanguageInUse() {
     QTemporaryDir dir;
     put(dir, QStringLiteral("eng.lng"), lng(QStringLiteral("English")));
