@@ -12,6 +12,8 @@ namespace zt {
 namespace {
 
 const QString kProfileSuffix = QStringLiteral(".hex1");
+// What a failed "Открыть" says, the same in every language.
+const QString kOpenFailed = QStringLiteral("Неудача!");
 
 QChar DecimalOf(const Separators& sep) { return sep.decimal.isEmpty() ? QLatin1Char('.') : sep.decimal.at(0); }
 
@@ -78,7 +80,7 @@ void ProfileBook::setNames(const QVector<ProfileRecord>& records) {
 void ProfileBook::ReportProfileProblems(const QStringList& problems) {
   if (problems.isEmpty()) return;
   const QString text =
-      TextOf(LogText::ProfileFileDamaged).arg(QDir::toNativeSeparators(path_), problems.join(QLatin1Char('\n')));
+      lex().D4[msg::kProfileFileDamaged].arg(QDir::toNativeSeparators(path_), problems.join(QLatin1Char('\n')));
   if (text == lastProblems_) return;  // re-reads of the same file do not repeat it
   lastProblems_ = text;
   emit notice(NoticeLevel::Warning, text);
@@ -91,7 +93,7 @@ void ProfileBook::ReportProfileError() {
 
 bool ProfileBook::needFile() {
   if (!path_.isEmpty()) return true;
-  profileError_ = TextOf(LogText::NoProfileFile);
+  profileError_ = lex().D4[msg::kNoProfileFile];
   ReportProfileError();
   return false;
 }
@@ -214,7 +216,7 @@ bool ProfileBook::open(const QString& path) {
   profileError_.clear();
   if (path.isEmpty()) return false;
   path_ = path;
-  const QString failed = TextOf(LogText::OpenFailed);
+  const QString& failed = kOpenFailed;
   if (!QFileInfo::exists(path)) {
     // A new name: a file with the editor as its one profile. 1.dat and the
     // caption stay as they were.

@@ -202,7 +202,7 @@ bool Recorder::AppendLogRow(const QDateTime& when) {
     if (p >= kMaxPosition) {
       logFull_ = true;
       if (recording_) setRecording(false);
-      emit notice(NoticeLevel::Warning, TextOf(LogText::LogFull).arg(kMaxPosition));
+      emit notice(NoticeLevel::Warning, lex().D4[msg::kLogFull].arg(kMaxPosition));
     }
     setStartPosition(p + 1);
   }

@@ -49,7 +49,7 @@ class TestProfileBook : public QObject {
   void restoredAtStart_data();
   void restoredAtStart();
   void sortsAgainstTheReference();
-  void captionFollowsTheLanguage();
+  void textsFollowTheLanguage();
 };
 
 void TestProfileBook::createGivesTheDesignedFile() {
@@ -467,16 +467,25 @@ void TestProfileBook::sortsAgainstTheReference() {
   QVERIFY(!v.primaryOn);
 }
 
-void TestProfileBook::captionFollowsTheLanguage() {
+void TestProfileBook::textsFollowTheLanguage() {
   BookFixture fx;
-  fx.openProfiles({QStringLiteral("A")});
   Lexicons english = Lexicons::russian();
   english.D1.items[0] = QStringLiteral("Profile");
+  english.D1.items[5] = QStringLiteral("Failed!");
+  english.D4.items[msg::kNoProfileFile] = QStringLiteral("No profile file is open.");
   fx.book.setLexicons(&english);
+  QVERIFY(!fx.book.store());
+  QVERIFY(!fx.book.create(QString()));
+  QCOMPARE(fx.notices.size(), 2);
+  QCOMPARE(fx.notices[0].text, QStringLiteral("No profile file is open."));
+  QCOMPARE(fx.notices[1].text, QStringLiteral("Failed!"));
+  fx.openProfiles({QStringLiteral("A")});
+  QCOMPARE(fx.book.caption(), QStringLiteral("Profile parts"));
+  english.D1.items[0] = QStringLiteral("Профиль");  // the engine switched back
   QSignalSpy caption(&fx.book, &ProfileBook::captionChanged);
   fx.book.languageChanged();
   QCOMPARE(caption.size(), 1);
-  QCOMPARE(caption.at(0).at(0).toString(), QStringLiteral("Profile parts"));
+  QCOMPARE(caption.at(0).at(0).toString(), QStringLiteral("Профиль parts"));
 }
 
 QTEST_GUILESS_MAIN(TestProfileBook)
