@@ -19,7 +19,7 @@ namespace {
 // The background the grid paints a cell with (invalid: the grid's own).
 QColor Painted(const QTableView* grid, int gridRow, int col) {
   QStyleOptionViewItem option;
-  const auto* delegate = qobject_cast<const LogVerdictDelegate*>(grid->itemDelegate());
+  const auto* delegate = dynamic_cast<const LogVerdictDelegate*>(grid->itemDelegate());
   if (!delegate) return QColor(Qt::magenta);  // not painted by verdict at all
   delegate->initStyleOption(&option, grid->model()->index(gridRow - 1, col));
   return option.backgroundBrush.style() == Qt::NoBrush ? QColor() : option.backgroundBrush.color();
