@@ -20,8 +20,13 @@ QChar DecimalOf(const Separators& sep) { return sep.decimal.isEmpty() ? QLatin1C
 }  // namespace
 
 ProfileBook::ProfileBook(SettingsStore* store, QObject* parent)
-    : QObject(parent), store_(store), lex_(&Lexicons::russian()), sep_(Separators::system()),
+    : QObject(parent),
+      store_(store),
+      lex_(&Lexicons::russian()),
+      sep_(Separators::system()),
       reference_(DefaultReference()) {}
+
+QString ProfileBook::profileFilePath(const QString& chosenName) { return chosenName + kProfileSuffix; }
 
 void ProfileBook::setLexicons(const Lexicons* lex) { lex_ = lex ? lex : &Lexicons::russian(); }
 
@@ -199,7 +204,7 @@ bool ProfileBook::create(const QString& chosenName) {
     emit notice(NoticeLevel::Warning, lex().D1[5]);
     return false;
   }
-  const QString path = chosenName + kProfileSuffix;
+  const QString path = profileFilePath(chosenName);
   const ProfileIo io = ProfileFile(path).create(EditorRecord());
   if (!io.ok) {
     emit notice(NoticeLevel::Critical, lex().D1[5] + QLatin1Char('\n') + io.message);
@@ -254,7 +259,7 @@ bool ProfileBook::open(const QString& path) {
 bool ProfileBook::saveAs(const QString& chosenName) {
   profileError_.clear();
   if (chosenName.isEmpty() || !QFileInfo(path_).isFile()) return false;
-  const QString path = chosenName + kProfileSuffix;
+  const QString path = profileFilePath(chosenName);
   const ProfileIo io = ProfileFile(path_).copyTo(path);
   if (!io.ok) {
     emit notice(NoticeLevel::Critical, lex().D1[5] + QLatin1Char('\n') + io.message);

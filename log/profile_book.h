@@ -42,6 +42,11 @@ class ProfileBook : public QObject {
     std::function<bool(int a, QString* error)> show;
   };
 
+  // The file "Создать" and "Сохранить как" write for the name the operator
+  // chose: ".hex1" is always appended, also to a name that has it. A view
+  // that asks before replacing a file asks about this one.
+  static QString profileFilePath(const QString& chosenName);
+
   // `store` is 1.dat (may be null: nothing is remembered between runs).
   explicit ProfileBook(SettingsStore* store, QObject* parent = nullptr);
 
@@ -56,9 +61,9 @@ class ProfileBook : public QObject {
 
   // ---- state
   const QString& currentProfilePath() const { return path_; }  // CurrentProfilePath
-  std::int32_t profileCount() const { return count_; }          // ProfileCount
-  const QString& profileTitle() const { return title_; }        // ProfileTitle: " " + file name less ".hex1"
-  QString caption() const;                                      // the profile panel's caption
+  std::int32_t profileCount() const { return count_; }         // ProfileCount
+  const QString& profileTitle() const { return title_; }       // ProfileTitle: " " + file name less ".hex1"
+  QString caption() const;                                     // the profile panel's caption
   // The profile number (1-based) the commands act on, its upper limit (the
   // free slot after the last profile) and whether a profile is stored there.
   int currentNumber() const { return number_; }
@@ -107,11 +112,11 @@ class ProfileBook : public QObject {
   bool saveAs(const QString& chosenName);  // SB3 "Сохранить как"
 
   // Selection.
-  void showNames();                // CBox6 drops down: names refilled, profile 1 read
-  void chooseName(int index);      // CBox6 item picked: profile index + 1
-  void step(int n);                // SE2 arrows: profile n, or nothing at the free slot
-  void read();                     // BB2 "Чтение": the current profile
-  void selectFromTable(int n);     // a row of the multi-part table clicked
+  void showNames();             // CBox6 drops down: names refilled, profile 1 read
+  void chooseName(int index);   // CBox6 item picked: profile index + 1
+  void step(int n);             // SE2 arrows: profile n, or nothing at the free slot
+  void read();                  // BB2 "Чтение": the current profile
+  void selectFromTable(int n);  // a row of the multi-part table clicked
 
   // Record commands on the current profile number.
   bool store();   // BB1 "Запись": a number past the last profile appends one
@@ -163,8 +168,8 @@ class ProfileBook : public QObject {
   QStringList names_;
   Reference reference_;
   Verdict verdict_;
-  QString profileError_;      // what the last failed record access said
-  QString lastProblems_;      // the damaged-file report shown last (not repeated)
+  QString profileError_;  // what the last failed record access said
+  QString lastProblems_;  // the damaged-file report shown last (not repeated)
 };
 
 }  // namespace zt

@@ -23,10 +23,14 @@ QString SystemTimeSeparator() {
 }
 
 Recorder::Recorder(ProfileBook* book, QObject* parent)
-    : QObject(parent), book_(book), lex_(&Lexicons::russian()), sep_(Separators::system()),
-      timeSep_(SystemTimeSeparator()), clock_([] { return QDateTime::currentDateTime(); }) {
-  book_->setTableHooks({[this] { return multiPart(); },
-                        [this](int a, QString* error) { return ShowProfileTable(a, error); }});
+    : QObject(parent),
+      book_(book),
+      lex_(&Lexicons::russian()),
+      sep_(Separators::system()),
+      timeSep_(SystemTimeSeparator()),
+      clock_([] { return QDateTime::currentDateTime(); }) {
+  book_->setTableHooks(
+      {[this] { return multiPart(); }, [this](int a, QString* error) { return ShowProfileTable(a, error); }});
   book_->setStartPosition(startPosition_);
   // A profile read into the editor brings its start position.
   connect(book_, &ProfileBook::referenceLoaded, this,

@@ -28,12 +28,12 @@ class ProfileBook;
 // One row as the recorder wrote it: for the journal, the chart, the
 // publisher and the headless recorder.
 struct LogRow {
-  int position = 0;         // the grid row: the log position, or the profile number in multi-part mode
-  QDateTime time;           // when it was logged
-  GridRowTexts texts;       // the row's ten texts as the grid now shows them
-  Verdict verdict;          // the sorting the row was written with
-  MeterReading reading;     // the reading it came from
-  int profileNumber = 0;    // multi-part mode: the profile the part was measured against; else 0
+  int position = 0;       // the grid row: the log position, or the profile number in multi-part mode
+  QDateTime time;         // when it was logged
+  GridRowTexts texts;     // the row's ten texts as the grid now shows them
+  Verdict verdict;        // the sorting the row was written with
+  MeterReading reading;   // the reading it came from
+  int profileNumber = 0;  // multi-part mode: the profile the part was measured against; else 0
 };
 
 // The system's time separator, from its short time format (":" when it has none).
@@ -43,8 +43,8 @@ class Recorder : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr int kMaxPosition = 100000;  // the last position of the single-part log (SE1's maximum)
-  static constexpr int kLogGridRows = 16;      // the empty log: heading row and 15 rows
+  static constexpr int kMaxPosition = 100000;               // the last position of the single-part log (SE1's maximum)
+  static constexpr int kLogGridRows = 16;                   // the empty log: heading row and 15 rows
   enum class Mode : int { SinglePart = 0, MultiPart = 1 };  // items of CBox10
 
   // The recorder works with `book` (the reference, the profile count and
@@ -69,10 +69,10 @@ class Recorder : public QObject {
   int startPosition() const { return startPosition_; }       // SE1
   Mode mode() const { return mode_; }
   bool multiPart() const { return mode_ == Mode::MultiPart; }
-  bool recording() const { return recording_; }               // SP1 down
-  bool multiGridReady() const { return multiGridReady_; }     // MultiGridReady
-  bool logFull() const { return logFull_; }                   // LogFull: row 100,000 written
-  bool gridEnabled() const { return gridEnabled_; }           // SG takes clicks
+  bool recording() const { return recording_; }            // SP1 down
+  bool multiGridReady() const { return multiGridReady_; }  // MultiGridReady
+  bool logFull() const { return logFull_; }                // LogFull: row 100,000 written
+  bool gridEnabled() const { return gridEnabled_; }        // SG takes clicks
   // SGSelectCell: in single-part mode cells are selected only while recording.
   bool cellSelectable() const { return !(mode_ == Mode::SinglePart && !recording_); }
   const std::optional<MeterReading>& lastReading() const { return lastReading_; }
@@ -84,9 +84,9 @@ class Recorder : public QObject {
   ExportSnapshot exportSnapshot();
 
   // ---- routines
-  void ResetLogGrid(int n);   // start position 1, n empty grid rows
-  void ShowLogHeaders();      // the empty single-part log with its headings
-  void PrepareMultiGrid();    // the multi-part table: numbered rows named after the file's profiles
+  void ResetLogGrid(int n);  // start position 1, n empty grid rows
+  void ShowLogHeaders();     // the empty single-part log with its headings
+  void PrepareMultiGrid();   // the multi-part table: numbered rows named after the file's profiles
   // The profile table: all records (a = 0) or only record index a. False,
   // with the reason, when the file cannot be read.
   bool ShowProfileTable(int a, QString* error = nullptr);
@@ -95,14 +95,14 @@ class Recorder : public QObject {
   // A displayed, awake RLC reading: sorted (verdict), then offered to the
   // log when exactly one of recording and hold is on.
   void takeReading(const zt::MeterReading& reading);
-  void setRecording(bool on);   // SP1 clicked
-  void stop();                  // recording stopped without SP1's click (the export)
-  void clear();                 // B5 "Очистка" (single-part mode only)
-  void setMode(int item);       // CBox10: 0 single part, 1 multi part
-  void logOnDemand();           // the space bar
+  void setRecording(bool on);           // SP1 clicked
+  void stop();                          // recording stopped without SP1's click (the export)
+  void clear();                         // B5 "Очистка" (single-part mode only)
+  void setMode(int item);               // CBox10: 0 single part, 1 multi part
+  void logOnDemand();                   // the space bar
   void setStartPosition(int position);  // SE1
   void gridClicked(int row, int col);   // mouse released on a grid cell (col -1: outside the columns)
-  void languageChanged();       // headings follow; rows stay
+  void languageChanged();               // headings follow; rows stay
 
  signals:
   // The latest reading's sorting (the panel's colour).

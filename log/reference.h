@@ -53,7 +53,7 @@ struct Verdict {
   std::int32_t SortResult = kSortPass;  // SortCode: 0, 1, 2, 3 or 20
   double PrimaryDeviation = 0;          // percent; keeps its last value when not computed
   double SecondaryDeviation = 0;
-  bool primaryOn = false;               // the tolerance of that side was on
+  bool primaryOn = false;  // the tolerance of that side was on
   bool secondaryOn = false;
 
   bool rejected() const { return SortResult != kSortPass; }

@@ -16,11 +16,11 @@ namespace zt {
 struct SettingsLoad {
   SettingsFileLoad::Status status = SettingsFileLoad::Failed;
   bool autoConnect = false;
-  bool modelApplied = false;    // StoredModel was below 10 and became the model
-  std::uint8_t model = 0;       // the model after the file (the previous one when not applied)
+  bool modelApplied = false;  // StoredModel was below 10 and became the model
+  std::uint8_t model = 0;     // the model after the file (the previous one when not applied)
   std::int32_t languageIndex = 0;
-  QString profilePath;          // the last profile file, when it still exists
-  bool pathDamaged = false;     // the stored path's length did not fit its field
+  QString profilePath;       // the last profile file, when it still exists
+  bool pathDamaged = false;  // the stored path's length did not fit its field
 };
 
 class SettingsStore : public QObject {

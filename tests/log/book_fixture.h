@@ -27,8 +27,8 @@ struct BookFixture {
   QTemporaryDir dir;
   SettingsStore store{dir.path()};
   ProfileBook book{&store};
-  MeterSettings live;         // the meter's settings now
-  std::uint8_t model = 0;     // MeterModel
+  MeterSettings live;      // the meter's settings now
+  std::uint8_t model = 0;  // MeterModel
   QList<Notice> notices;
 
   explicit BookFixture(bool loadStore = true) {

@@ -69,7 +69,8 @@ void TestProfileBook::createGivesTheDesignedFile() {
   QCOMPARE(b.mid(116, 4), QByteArray("\x03OFF"));
   QCOMPARE(b.at(122), '\0');  // kind R
   QCOMPARE(b.at(123), '\0');  // unit Ом
-  QCOMPARE(b.mid(124, 6), QByteArray("\x05" "10000"));
+  QCOMPARE(b.mid(124, 6), QByteArray("\x05"
+                                     "10000"));
   QByteArray settings;
   for (auto v : fx.live.toBytes()) settings.append(char(v));
   QCOMPARE(b.mid(154, 18), settings);
@@ -85,6 +86,7 @@ void TestProfileBook::createGivesTheDesignedFile() {
   QCOMPARE(fx.book.profileTitle(), QStringLiteral(" new"));
   QVERIFY(ready.isEmpty());
   // Choosing an existing a.hex1 gives a.hex1.hex1.
+  QCOMPARE(ProfileBook::profileFilePath(path), path + QStringLiteral(".hex1"));
   QVERIFY(fx.book.create(path));
   QVERIFY(QFileInfo::exists(path + QStringLiteral(".hex1")));
   QCOMPARE(Bytes(path).size(), 172);
@@ -93,7 +95,7 @@ void TestProfileBook::createGivesTheDesignedFile() {
 void TestProfileBook::createRefused_data() {
   QTest::addColumn<QString>("chosen");  // "" cancelled; relative to the data folder
   QTest::addColumn<int>("level");
-  QTest::addColumn<QString>("text");    // the notice begins with it
+  QTest::addColumn<QString>("text");  // the notice begins with it
   QTest::newRow("dialogue cancelled") << "" << int(NoticeLevel::Warning) << "Неудача!";
   QTest::newRow("folder missing") << "no/such/folder/p" << int(NoticeLevel::Critical) << "Неудача!\n";
 }
@@ -127,7 +129,7 @@ void TestProfileBook::pathTooLongForSettingsFile() {
 }
 
 void TestProfileBook::open_data() {
-  QTest::addColumn<QString>("answer");   // "" cancelled; "parts" the file with A, B, C
+  QTest::addColumn<QString>("answer");  // "" cancelled; "parts" the file with A, B, C
   QTest::addColumn<bool>("multi");
   QTest::addColumn<int>("count");
   QTest::addColumn<bool>("remembered");  // 1.dat names it, caption follows, SB3/SB4 enabled
@@ -159,7 +161,8 @@ void TestProfileBook::open() {
     }
   }
   QList<int> shown;
-  fx.book.setTableHooks({[multi] { return multi; }, [&shown](int a, QString*) {
+  fx.book.setTableHooks({[multi] { return multi; },
+                         [&shown](int a, QString*) {
                            shown << a;
                            return true;
                          }});
@@ -276,7 +279,8 @@ void TestProfileBook::recordCommandsRefreshTheTable() {
   BookFixture fx;
   fx.openProfiles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
   QList<int> shown;
-  fx.book.setTableHooks({[multi] { return multi; }, [&shown](int a, QString*) {
+  fx.book.setTableHooks({[multi] { return multi; },
+                         [&shown](int a, QString*) {
                            shown << a;
                            return true;
                          }});
@@ -286,7 +290,8 @@ void TestProfileBook::recordCommandsRefreshTheTable() {
   if (command == QLatin1String("remove")) QVERIFY(fx.book.remove());
   QCOMPARE(shown, tables);
   // A table that cannot be read is told.
-  fx.book.setTableHooks({[] { return true; }, [](int, QString* error) {
+  fx.book.setTableHooks({[] { return true; },
+                         [](int, QString* error) {
                            *error = QStringLiteral("unreadable");
                            return false;
                          }});
@@ -344,9 +349,9 @@ void TestProfileBook::readProfileFillsTheReference() {
 void TestProfileBook::selection_data() {
   QTest::addColumn<QString>("how");
   QTest::addColumn<int>("n");
-  QTest::addColumn<int>("number");   // SE2 after
-  QTest::addColumn<QString>("read"); // the name read, "" nothing
-  QTest::addColumn<bool>("chosen");  // profileChosen (the log selects its row)
+  QTest::addColumn<int>("number");    // SE2 after
+  QTest::addColumn<QString>("read");  // the name read, "" nothing
+  QTest::addColumn<bool>("chosen");   // profileChosen (the log selects its row)
   QTest::newRow("name list item 1") << "name" << 1 << 2 << "B" << true;
   QTest::newRow("arrows to 3") << "step" << 3 << 3 << "C" << true;
   QTest::newRow("arrows to the free slot") << "step" << 4 << 4 << "" << false;

@@ -75,8 +75,9 @@ QString Verdicts(const LogModel& m, int row) {
   QString s;
   for (int c = 7; c <= 9; ++c) {
     const auto v = m.cellVerdict(row, c);
-    s += v == LogModel::CellVerdict::Reject ? QLatin1Char('r') : v == LogModel::CellVerdict::Pass ? QLatin1Char('g')
-                                                                                                    : QLatin1Char('.');
+    s += v == LogModel::CellVerdict::Reject ? QLatin1Char('r')
+         : v == LogModel::CellVerdict::Pass ? QLatin1Char('g')
+                                            : QLatin1Char('.');
   }
   return s;
 }
@@ -115,12 +116,30 @@ void TestRecorder::rowColumns_data() {
   QTest::addColumn<QString>("mark");
   QTest::addColumn<QString>("deviation");
   QTest::addColumn<QString>("verdicts");  // columns 7-9: r reject, g pass, . none
-  QTest::newRow("tolerance off") << "." << "" << 150.0 << 1 << 3 << "old" << "" << "...";
-  QTest::newRow("pass, point") << "." << "1%" << 100.5 << 1 << 3 << "-" << "0.50" << "g..";
-  QTest::newRow("pass, comma") << "," << "1%" << 100.5 << 1 << 3 << "-" << "0,50" << "g..";
-  QTest::newRow("reject, comma") << "," << "1%" << 102.0 << 1 << 3 << "+" << "2,00" << "rr.";
-  QTest::newRow("unreadable tolerance") << "." << "0,2%" << 100.0 << 1 << 3 << "+" << "0.00" << "r..";
-  QTest::newRow("parallel, automatic frequency") << "." << "" << 100.0 << 0 << 0 << "old" << "" << "...";
+  QTest::newRow("tolerance off") << "."
+                                 << "" << 150.0 << 1 << 3 << "old"
+                                 << ""
+                                 << "...";
+  QTest::newRow("pass, point") << "."
+                               << "1%" << 100.5 << 1 << 3 << "-"
+                               << "0.50"
+                               << "g..";
+  QTest::newRow("pass, comma") << ","
+                               << "1%" << 100.5 << 1 << 3 << "-"
+                               << "0,50"
+                               << "g..";
+  QTest::newRow("reject, comma") << ","
+                                 << "1%" << 102.0 << 1 << 3 << "+"
+                                 << "2,00"
+                                 << "rr.";
+  QTest::newRow("unreadable tolerance") << "."
+                                        << "0,2%" << 100.0 << 1 << 3 << "+"
+                                        << "0.00"
+                                        << "r..";
+  QTest::newRow("parallel, automatic frequency") << "."
+                                                 << "" << 100.0 << 0 << 0 << "old"
+                                                 << ""
+                                                 << "...";
 }
 
 void TestRecorder::rowColumns() {
@@ -569,8 +588,8 @@ void TestRecorder::languageSwitchKeepsTheLog() {
 void TestRecorder::exportRows_data() {
   QTest::addColumn<bool>("logReady");
   QTest::addColumn<int>("mode");
-  QTest::addColumn<int>("written");   // rows logged from position 1
-  QTest::addColumn<int>("startBack"); // start position moved back to this before one more row (0: not)
+  QTest::addColumn<int>("written");    // rows logged from position 1
+  QTest::addColumn<int>("startBack");  // start position moved back to this before one more row (0: not)
   QTest::addColumn<int>("rows");
   QTest::newRow("rows 1-5: headings and five rows") << true << 0 << 5 << 0 << 6;
   QTest::newRow("start moved back from 20 to 3") << true << 0 << 19 << 3 << 4;

@@ -38,10 +38,10 @@ void TestReference::sort_data() {
   QTest::addColumn<QChar>("sep");
   QTest::addColumn<int>("series");
   QTest::addColumn<int>("freq");
-  QTest::addColumn<double>("r");   // ReadingR
-  QTest::addColumn<double>("x");   // ReadingX
-  QTest::addColumn<double>("pr");  // ParallelR
-  QTest::addColumn<double>("px");  // ParallelX
+  QTest::addColumn<double>("r");      // ReadingR
+  QTest::addColumn<double>("x");      // ReadingX
+  QTest::addColumn<double>("pr");     // ParallelR
+  QTest::addColumn<double>("px");     // ParallelX
   QTest::addColumn<QString>("pTol");  // empty: off
   QTest::addColumn<int>("pKind");
   QTest::addColumn<int>("pUnit");
@@ -60,8 +60,8 @@ void TestReference::sort_data() {
                                          << "10000" << off << 0 << 0 << "" << 0 << 0.5 << kLast;
   QTest::newRow("R 0,2% out") << comma << 1 << 1000 << 10.05e6 << 1.0 << 0.0 << 0.0 << "0,2%" << 0 << 1 << "10000"
                               << off << 0 << 0 << "" << 1 << 0.5 << kLast;
-  QTest::newRow("comma tolerance under point") << point << 1 << 1000 << 10.05e6 << 1.0 << 0.0 << 0.0 << "0,2%" << 0
-                                               << 1 << "10000" << off << 0 << 0 << "" << 20 << 0.5 << kLast;
+  QTest::newRow("comma tolerance under point") << point << 1 << 1000 << 10.05e6 << 1.0 << 0.0 << 0.0 << "0,2%" << 0 << 1
+                                               << "10000" << off << 0 << 0 << "" << 20 << 0.5 << kLast;
   QTest::newRow("parallel circuit sorts ParallelR") << comma << 0 << 1000 << 1.0 << 1.0 << 100.5 << 1.0 << "1%" << 0
                                                     << 0 << "100" << off << 0 << 0 << "" << 0 << 0.5 << kLast;
   QTest::newRow("L 100 мкГн at the reading's 1 kHz") << comma << 1 << 1000 << 1.0 << 0.6346 << 0.0 << 0.0 << "2%" << 1
@@ -77,18 +77,18 @@ void TestReference::sort_data() {
                                               << "100" << off << 0 << 0 << "" << 1 << 9.0823 << kLast;
   QTest::newRow("Q 56 against 50, 10%") << comma << 1 << 1000 << 1.0 << 56.0 << 0.0 << 0.0 << "" << 0 << 0 << ""
                                         << "10%" << 1 << 0 << "50" << 2 << kLast << 12.0;
-  QTest::newRow("both out") << comma << 1 << 1000 << 1.0 << 56.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "2" << "10%" << 1
-                            << 0 << "50" << 3 << -50.0 << 12.0;
-  QTest::newRow("D = R / X") << comma << 1 << 1000 << 1.0 << 10.0 << 0.0 << 0.0 << "" << 0 << 0 << "" << "5%" << 2
-                             << 0 << "0,1" << 0 << kLast << 0.0;
+  QTest::newRow("both out") << comma << 1 << 1000 << 1.0 << 56.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "2"
+                            << "10%" << 1 << 0 << "50" << 3 << -50.0 << 12.0;
+  QTest::newRow("D = R / X") << comma << 1 << 1000 << 1.0 << 10.0 << 0.0 << 0.0 << "" << 0 << 0 << ""
+                             << "5%" << 2 << 0 << "0,1" << 0 << kLast << 0.0;
   QTest::newRow("secondary R in кОм") << comma << 1 << 1000 << 1100.0 << 10.0 << 0.0 << 0.0 << "" << 0 << 0 << ""
                                       << "5%" << 0 << 1 << "1" << 2 << kLast << 10.0;
   QTest::newRow("lone % secondary") << comma << 1 << 1000 << 100.0 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "100"
                                     << "%" << 1 << 0 << "50" << 2 << 0.0 << -99.98;
   QTest::newRow("nominal 0") << comma << 1 << 1000 << 100.0 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "0" << off << 0
                              << 0 << "" << 20 << kLast << kLast;
-  QTest::newRow("both off") << comma << 1 << 1000 << 100.0 << 1.0 << 0.0 << 0.0 << "" << 0 << 0 << "0" << "" << 0 << 0
-                            << "0" << 0 << kLast << kLast;
+  QTest::newRow("both off") << comma << 1 << 1000 << 100.0 << 1.0 << 0.0 << 0.0 << "" << 0 << 0 << "0"
+                            << "" << 0 << 0 << "0" << 0 << kLast << kLast;
 }
 
 void TestReference::sort() {

@@ -59,30 +59,29 @@ void TestSettingsStore::load_data() {
   QTest::addColumn<int>("fileLanguage");
   QTest::addColumn<int>("fileAuto");
   QTest::addColumn<int>("fileModel");
-  QTest::addColumn<int>("size");         // bytes of the file kept; -1: all 206
+  QTest::addColumn<int>("size");  // bytes of the file kept; -1: all 206
   QTest::addColumn<int>("modelBefore");
   QTest::addColumn<bool>("autoConnect");
   QTest::addColumn<int>("modelSignal");  // -1: no modelLoaded
   QTest::addColumn<int>("modelAfter");
   QTest::addColumn<int>("language");
-  QTest::addColumn<bool>("profile");     // profilePathLoaded with the existing file
+  QTest::addColumn<bool>("profile");  // profilePathLoaded with the existing file
   QTest::addColumn<bool>("damaged");
-  QTest::newRow("empty file: all zero") << "" << -1 << 0 << 0 << 0 << 0 << 1 << false << 0 << 0 << 0 << false
-                                        << false;
+  QTest::newRow("empty file: all zero") << "" << -1 << 0 << 0 << 0 << 0 << 1 << false << 0 << 0 << 0 << false << false;
   QTest::newRow("complete") << "@" << -1 << 1 << 1 << 2 << -1 << 0 << true << 2 << 2 << 1 << true << false;
-  QTest::newRow("auto-connect any non-zero") << "" << -1 << 2 << 7 << 0 << -1 << 0 << true << 0 << 0 << 2 << false
-                                             << false;
-  QTest::newRow("model 5 has no button but is taken") << "" << -1 << 0 << 0 << 5 << -1 << 0 << false << 5 << 5 << 0
-                                                      << false << false;
+  QTest::newRow("auto-connect any non-zero")
+      << "" << -1 << 2 << 7 << 0 << -1 << 0 << true << 0 << 0 << 2 << false << false;
+  QTest::newRow("model 5 has no button but is taken")
+      << "" << -1 << 0 << 0 << 5 << -1 << 0 << false << 5 << 5 << 0 << false << false;
   QTest::newRow("model 10 is ignored") << "" << -1 << 0 << 0 << 10 << -1 << 1 << false << -1 << 1 << 0 << false
                                        << false;
-  QTest::newRow("a file no longer there") << "/nowhere/gone.hex1" << -1 << 1 << 0 << 0 << -1 << 0 << false << 0 << 0
-                                          << 1 << false << false;
+  QTest::newRow("a file no longer there")
+      << "/nowhere/gone.hex1" << -1 << 1 << 0 << 0 << -1 << 0 << false << 0 << 0 << 1 << false << false;
   QTest::newRow("negative length") << "@" << -3 << 1 << 0 << 0 << -1 << 0 << false << 0 << 0 << 1 << false << true;
   QTest::newRow("length past its field") << "@" << 300 << 1 << 0 << 0 << -1 << 0 << false << 0 << 0 << 1 << false
                                          << true;
-  QTest::newRow("short file: fields past the end read 0") << "@" << -1 << 1 << 1 << 2 << 202 << 2 << false << 0 << 0
-                                                          << 1 << true << false;
+  QTest::newRow("short file: fields past the end read 0")
+      << "@" << -1 << 1 << 1 << 2 << 202 << 2 << false << 0 << 0 << 1 << true << false;
 }
 
 void TestSettingsStore::load() {
