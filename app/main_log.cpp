@@ -10,6 +10,7 @@
 
 #include "format.h"
 #include "log_model.h"
+#include "log_verdict_delegate.h"
 #include "main.h"
 #include "tolerance.h"
 
@@ -102,6 +103,7 @@ QString TimeSeparator() {
 void TForm1::ConnectLogSignals() {
   SGModel = new LogModel(SG);
   SG->setModel(SGModel);
+  SG->setItemDelegate(new LogVerdictDelegate(SG));
   SG->setSelectionModel(new GuardedSelection(
       SGModel, [this](const QModelIndex& i) { return SGSelectCell(i.column(), i.row() + 1); }, SG));
   SG->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -207,7 +209,6 @@ void TForm1::ResetLogGrid(int n) {
 void TForm1::ShowLogHeaders() {
   ResetLogGrid(kLogHeaderRows);
   for (int c = 0; c < kLogColumns; ++c) SGModel->setHeader(c, lex().D2[c + 1]);
-  SGModel->setMarks(lex().D3[3], lex().D3[4]);
 }
 
 void TForm1::PrepareMultiGrid() {

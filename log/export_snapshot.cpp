@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "log_model.h"
+
 namespace zt {
 
 int ExportRowCount(bool logReady, bool multiPart, int logPosition, int profileCount) {
@@ -21,6 +23,11 @@ ExportSnapshot ExportSnapshot::Capture(int rows,
     s.appendRow(cells);
   }
   return s;
+}
+
+ExportSnapshot ExportSnapshot::Capture(const LogModel& log, int rows) {
+  // LogModel::cell answers "" outside the grid.
+  return Capture(rows, [&log](int row, int col) { return row == 0 ? log.header(col) : log.cell(row, col); });
 }
 
 void ExportSnapshot::reserve(int rows, qsizetype bytesPerRow) {

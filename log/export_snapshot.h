@@ -12,6 +12,8 @@
 
 namespace zt {
 
+class LogModel;
+
 // Rows the export copies from the log grid, the heading row included:
 // nothing while the meter's last frame did not allow logging (LogReady 0);
 // ProfileCount + 1 in multi-part mode; else LogPosition. Negative inputs
@@ -27,6 +29,9 @@ class ExportSnapshot {
   // rows x kColumns texts; cell(row, col) is asked in row order, and row 0 is
   // the heading row. The caller answers rows beyond its grid with "".
   static ExportSnapshot Capture(int rows, const std::function<QString(int row, int col)>& cell);
+  // The first `rows` grid rows of the log: its headings, then its rows;
+  // rows beyond the grid are empty.
+  static ExportSnapshot Capture(const LogModel& log, int rows);
 
   void reserve(int rows, qsizetype bytesPerRow = 96);
   void appendRow(const std::array<QString, kColumns>& cells);

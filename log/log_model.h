@@ -8,7 +8,6 @@
 // so a grid of 16 rows is a model of 15.
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QColor>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -30,6 +29,7 @@ struct LogReading {
   bool primaryOn = false;       // the primary tolerance is switched on
   bool secondaryOn = false;
   QString mark;                 // reject or pass mark for column 7, written when a tolerance is on
+                                // (sortResult != 0 is a reject)
   QString primaryDeviation;     // column 8 when primaryOn
   QString secondaryDeviation;   // column 9 when secondaryOn
   std::int32_t sortResult = 0;  // the verdict the row is painted with
@@ -41,8 +41,13 @@ class LogModel : public QAbstractTableModel {
   static constexpr int kMarkColumn = 7;
   static constexpr int kPrimaryDeviationColumn = 8;
   static constexpr int kSecondaryDeviationColumn = 9;
-  static inline const QColor kRejectColour{255, 0, 0};
-  static inline const QColor kPassColour{0, 128, 0};
+
+  // How a cell of the sorting columns (7 to 9) is to be painted. The view
+  // picks the colours; the model only says what the row's verdict means for
+  // that cell.
+  enum class CellVerdict : int { None = 0, Reject = 1, Pass = 2 };
+  // data() answers this role with a CellVerdict (as int) for every cell.
+  static constexpr int VerdictRole = Qt::UserRole + 1;
 
   explicit LogModel(QObject* parent = nullptr);
 
@@ -68,22 +73,28 @@ class LogModel : public QAbstractTableModel {
   QString header(int col) const;
   void setHeader(int col, const QString& text);
 
-  // The texts of column 7 that mean reject and pass (they follow the language).
-  void setMarks(const QString& reject, const QString& pass);
-
   // Writes a reading into a row: columns 0-6, then the mark and deviations
-  // by which tolerances are on. The row keeps its own verdict for painting.
+  // by which tolerances are on. The row keeps its own verdict for painting:
+  // whether its mark means reject or pass, and which parameters were out.
+  // The painting never depends on the mark's text, which stays in the
+  // language it was written in while the program may have switched to
+  // another.
   void writeReading(int gridRow, const LogReading& r);
   std::int32_t rowVerdict(int gridRow) const;
 
-  // The colour a cell is painted with, or an invalid colour for the normal background.
-  QColor cellColour(int gridRow, int col) const;
+  // A reject row: its mark cell, and the deviation cells of the parameters
+  // that were out. A pass row: its mark cell. Anything else: None (also a
+  // text put into column 7 by other means, such as the profile table's).
+  CellVerdict cellVerdict(int gridRow, int col) const;
 
  private:
   struct Row {
     QByteArray text;                       // the cells' UTF-8 bytes, one after another
     std::array<std::uint16_t, kLogColumns> end{};  // end offset of each cell in `text`
     std::int8_t verdict = 0;
+    // What the text of column 7 stands for: a mark written with a reading,
+    // or any other text (a profile table's interval, a cleared cell).
+    enum class Mark : std::uint8_t { None, Reject, Pass } mark = Mark::None;
   };
 
   bool validCell(int gridRow, int col) const;
@@ -93,8 +104,6 @@ class LogModel : public QAbstractTableModel {
 
   std::deque<Row> rows_;
   std::array<QString, kLogColumns> headers_;
-  QByteArray rejectMark_;
-  QByteArray passMark_;
 };
 
 }  // namespace zt

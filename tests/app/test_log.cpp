@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "log_model.h"
+#include "log_verdict_delegate.h"
 #include "meter_model.h"
 #include "profile_file.h"
 #include "settings_file.h"
@@ -14,6 +15,15 @@ using namespace zt;
 using zt::test::WindowFixture;
 
 namespace {
+
+// The background the grid paints a cell with (invalid: the grid's own).
+QColor Painted(const QTableView* grid, int gridRow, int col) {
+  QStyleOptionViewItem option;
+  const auto* delegate = dynamic_cast<const LogVerdictDelegate*>(grid->itemDelegate());
+  if (!delegate) return QColor(Qt::magenta);  // not painted by verdict at all
+  delegate->initStyleOption(&option, grid->model()->index(gridRow - 1, col));
+  return option.backgroundBrush.style() == Qt::NoBrush ? QColor() : option.backgroundBrush.color();
+}
 
 QByteArray Bytes(const QString& path) {
   QFile f(path);
@@ -149,7 +159,7 @@ void TestLog::rowColumns() {
   QCOMPARE(fx.grid->cell(1, 7), mark);
   QCOMPARE(fx.grid->cell(1, 8), deviation);
   QCOMPARE(fx.grid->cell(1, 9), QString());
-  QCOMPARE(fx.grid->cellColour(1, 8) == LogModel::kRejectColour, red);
+  QCOMPARE(Painted(f.SG, 1, 8) == kRejectColour, red);
   QCOMPARE(f.SE1->value(), 2);
   QCOMPARE(f.LogPosition, 2);
 }
@@ -530,10 +540,10 @@ void TestLog::simulatedMeterMultiPart() {
   QCOMPARE(int(meter.settings().freqCode), 4);
   QVERIFY(measure(2100));  // part 2 against 2 kΩ at 1 %
   QCOMPARE(fx.grid->cell(2, 7), QStringLiteral("+"));
-  QCOMPARE(fx.grid->cellColour(2, 8), LogModel::kRejectColour);
+  QCOMPARE(Painted(f.SG, 2, 8), kRejectColour);
   QCOMPARE(fx.grid->cell(2, 8), QStringLiteral("5.00"));
   // Row 1 keeps its own verdict.
-  QCOMPARE(fx.grid->cellColour(1, 7), LogModel::kPassColour);
+  QCOMPARE(Painted(f.SG, 1, 7), kPassColour);
 }
 
 QTEST_MAIN(TestLog)

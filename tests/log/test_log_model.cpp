@@ -1,5 +1,4 @@
 #include <QAbstractItemModelTester>
-#include <QBrush>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -30,15 +29,14 @@ LogReading Reading(const QString& pos, bool primaryOn, bool secondaryOn, int sor
   return r;
 }
 
-// "r" red, "g" green, "." normal, for columns 7, 8, 9.
+// "r" reject, "g" pass, "." normal background, for columns 7, 8, 9.
 QString Colours(const LogModel& m, int row) {
   QString s;
   for (int c = 7; c <= 9; ++c) {
-    const QColor col = m.cellColour(row, c);
-    const QVariant bg = m.data(m.index(row - 1, c), Qt::BackgroundRole);
-    // The view's background role and the colour query must agree.
-    if (col.isValid() != bg.isValid() || (col.isValid() && bg.value<QBrush>().color() != col)) return QStringLiteral("?");
-    s += !col.isValid() ? QLatin1Char('.') : col == LogModel::kRejectColour ? QLatin1Char('r') : QLatin1Char('g');
+    const LogModel::CellVerdict v = m.cellVerdict(row, c);
+    // What the view reads through the role and the direct query must agree.
+    if (m.data(m.index(row - 1, c), LogModel::VerdictRole).toInt() != static_cast<int>(v)) return QStringLiteral("?");
+    s += v == LogModel::CellVerdict::None ? QLatin1Char('.') : v == LogModel::CellVerdict::Reject ? QLatin1Char('r') : QLatin1Char('g');
   }
   return s;
 }
@@ -52,7 +50,7 @@ class TestLogModel : public QObject {
   void writeReading_data();
   void writeReading();
   void oldRowsKeepTheirOwnVerdict();
-  void marksFollowTheLanguage();
+  void coloursComeFromTheVerdict();
   void resetLeavesNoStaleText();
   void cellsAreIndependent_data();
   void cellsAreIndependent();
@@ -110,7 +108,6 @@ void TestLogModel::writeReading() {
   QFETCH(QString, secondary);
   QFETCH(QString, colours);
   LogModel m;
-  m.setMarks(kReject, kPass);
   m.resetGrid(16);
   m.setCell(3, 7, QStringLiteral("old"));
   m.setCell(3, 8, QStringLiteral("stale"));
@@ -133,7 +130,6 @@ void TestLogModel::writeReading() {
 
 void TestLogModel::oldRowsKeepTheirOwnVerdict() {
   LogModel m;
-  m.setMarks(kReject, kPass);
   m.resetGrid(16);
   m.writeReading(1, Reading("1", true, true, 2));
   m.writeReading(2, Reading("2", true, true, 0));
@@ -151,22 +147,34 @@ void TestLogModel::oldRowsKeepTheirOwnVerdict() {
   QCOMPARE(m.rowVerdict(1), 2);
 }
 
-void TestLogModel::marksFollowTheLanguage() {
+void TestLogModel::coloursComeFromTheVerdict() {
+  // Rows logged in another language keep their colours whatever their mark
+  // texts say.
   LogModel m;
   m.resetGrid(4);
-  m.setMarks(QStringLiteral("Rej"), QStringLiteral("Ok"));
-  LogReading r = Reading("1", true, false, 1);
-  r.mark = QStringLiteral("Rej");
-  m.writeReading(1, r);
+  LogReading rejected = Reading("1", true, false, 1);
+  rejected.mark = QStringLiteral("Rej");
+  m.writeReading(1, rejected);
+  LogReading passed = Reading("2", true, false, 0);
+  passed.mark = QStringLiteral("Ok");
+  m.writeReading(2, passed);
   QCOMPARE(Colours(m, 1), QStringLiteral("rr."));
-  m.setMarks(kReject, kPass);
+  QCOMPARE(Colours(m, 2), QStringLiteral("g.."));
+  // A text put into column 7 by other means (the profile table's interval)
+  // is no verdict, even when it looks like a mark.
+  m.setCell(2, 7, QStringLiteral("1s"));
+  m.setCell(3, 7, kReject);
+  GridRowTexts table;
+  table[7] = kPass;
+  m.setRowTexts(1, table);
   QCOMPARE(Colours(m, 1), QStringLiteral("..."));
+  QCOMPARE(Colours(m, 2), QStringLiteral("..."));
+  QCOMPARE(Colours(m, 3), QStringLiteral("..."));
 }
 
 void TestLogModel::resetLeavesNoStaleText() {
   LogModel m;
   QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
-  m.setMarks(kReject, kPass);
   m.resetGrid(16);
   for (int p = 1; p <= 40; ++p) {
     if (p + 1 >= m.gridRowCount()) m.setGridRowCount(p + 1);

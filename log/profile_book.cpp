@@ -1,0 +1,361 @@
+#include "profile_book.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "display.h"
+#include "settings_store.h"
+
+namespace zt {
+
+namespace {
+
+const QString kProfileSuffix = QStringLiteral(".hex1");
+// What a failed "Открыть" says, the same in every language.
+const QString kOpenFailed = QStringLiteral("Неудача!");
+
+QChar DecimalOf(const Separators& sep) { return sep.decimal.isEmpty() ? QLatin1Char('.') : sep.decimal.at(0); }
+
+}  // namespace
+
+ProfileBook::ProfileBook(SettingsStore* store, QObject* parent)
+    : QObject(parent),
+      store_(store),
+      lex_(&Lexicons::russian()),
+      sep_(Separators::system()),
+      reference_(DefaultReference()) {}
+
+QString ProfileBook::profileFilePath(const QString& chosenName) { return chosenName + kProfileSuffix; }
+
+void ProfileBook::setLexicons(const Lexicons* lex) { lex_ = lex ? lex : &Lexicons::russian(); }
+
+QString ProfileBook::caption() const { return lex().D1[0] + title_; }
+
+Verdict ProfileBook::sortReading(const MeterReading& reading) {
+  verdict_ = SortReading(reference_, reading, DecimalOf(sep_), verdict_);
+  emit verdictChanged(verdict_);
+  return verdict_;
+}
+
+ProfileRecord ProfileBook::EditorRecord() const {
+  return RecordOfReference(reference_, meter_.settings ? meter_.settings() : MeterSettings{});
+}
+
+GridRowTexts ProfileBook::tableRow(const ProfileRecord& record, int row) const {
+  const std::uint8_t liveFreq = meter_.settings ? meter_.settings().FreqCode : MeterSettings{}.FreqCode;
+  const std::uint8_t model = meter_.model ? meter_.model() : 0;
+  const ProfileTableEnv env{lex(), model, liveFreq,
+                            [liveFreq, model](int i) { return FrequencyOfIndex(i, liveFreq, model).hz; }};
+  return ProfileTableRow(record, row, env);
+}
+
+// ---------------------------------------------------------------- editor
+
+void ProfileBook::setReference(const Reference& ref) { reference_ = ref; }
+
+void ProfileBook::setStartPosition(int position) { reference_.startPosition = position; }
+
+void ProfileBook::setCurrentNumber(int n) {
+  n = std::clamp(n, 1, std::max(maximum_, 1));
+  if (n == number_) return;
+  number_ = n;
+  emitNumber();
+}
+
+void ProfileBook::emitNumber() { emit numberChanged(number_, maximum_, currentStored()); }
+
+void ProfileBook::setCount(std::int32_t count, int maximum) {
+  count_ = count;
+  maximum_ = std::max(maximum, 1);
+  number_ = std::clamp(number_, 1, maximum_);
+  emitNumber();
+}
+
+void ProfileBook::setNames(const QVector<ProfileRecord>& records) {
+  QStringList names;
+  names.reserve(records.size());
+  for (const ProfileRecord& r : records) names.append(r.ProfileName);
+  names_ = names;
+  emit namesChanged(names_);
+}
+
+// ---------------------------------------------------------------- reports
+
+void ProfileBook::ReportProfileProblems(const QStringList& problems) {
+  if (problems.isEmpty()) return;
+  const QString text =
+      lex().D4[msg::kProfileFileDamaged].arg(QDir::toNativeSeparators(path_), problems.join(QLatin1Char('\n')));
+  if (text == lastProblems_) return;  // re-reads of the same file do not repeat it
+  lastProblems_ = text;
+  emit notice(NoticeLevel::Warning, text);
+}
+
+void ProfileBook::ReportProfileError() {
+  emit notice(NoticeLevel::Critical, profileError_.isEmpty() ? lex().D1[5] : profileError_);
+  profileError_.clear();
+}
+
+bool ProfileBook::needFile() {
+  if (!path_.isEmpty()) return true;
+  profileError_ = lex().D4[msg::kNoProfileFile];
+  ReportProfileError();
+  return false;
+}
+
+bool ProfileBook::showTable(int a) {
+  if (!multiPart() || !hooks_.show) return true;
+  QString error;
+  if (hooks_.show(a, &error)) return true;
+  profileError_ = error;
+  return false;
+}
+
+// ---------------------------------------------------------------- records and the file
+
+std::int32_t ProfileBook::loadSettings() {
+  if (!store_) return 0;
+  const SettingsLoad load = store_->load();
+  if (load.profilePath.isEmpty()) return 0;
+  return RestoreProfileFile(load.profilePath);
+}
+
+std::int32_t ProfileBook::LoadSettingsFile() {
+  const std::int32_t r = loadSettings();
+  if (r == 1) emit fileReady();
+  return r;
+}
+
+std::int32_t ProfileBook::RememberProfilePath(const QString& path) {
+  if (store_) {
+    const SettingsWrite w = store_->SaveLastProfilePath(path);
+    if (w.ok) return loadSettings();
+    // 1.dat cannot take this path: the file is still the current one for
+    // this run, and the operator learns it will not be reopened next time.
+    emit notice(NoticeLevel::Warning, w.message);
+  }
+  return RestoreProfileFile(path);
+}
+
+std::int32_t ProfileBook::RestoreProfileFile(const QString& path) {
+  path_ = path;
+  QString title = QFileInfo(path).fileName();
+  title.chop(kProfileSuffix.size());
+  title_ = QLatin1Char(' ') + title;
+  emit captionChanged(caption());
+  std::int32_t count = 0;
+  const ProfileIo io = ProfileFile(path).readCount(count);
+  if (!io.ok) {
+    profileError_ = io.message;
+    return 0;
+  }
+  ReportProfileProblems(io.problems);
+  setCount(count, count + 1);
+  if (!multiPart() && !LoadProfileNames()) return 0;
+  return 1;
+}
+
+bool ProfileBook::ReadProfile(int n) {
+  ProfileRecord r;
+  const ProfileIo io = ProfileFile(path_).readRecord(n, r);
+  if (!io.ok) {
+    profileError_ = io.message;
+    return false;
+  }
+  ReportProfileProblems(io.problems);
+  reference_ = ReferenceOfRecord(r, DecimalOf(sep_));
+  emit referenceLoaded(reference_);
+  MeterSettings s = r.Settings;
+  if (s.SourceCode > 1) s.SourceCode = 0;
+  s.Reserved = 0;
+  emit settingsRead(s);
+  return true;
+}
+
+bool ProfileBook::readRecords(int last, QVector<ProfileRecord>& out, QString* error) {
+  const ProfileIo io = ProfileFile(path_).readRecords(last, out);
+  if (!io.ok) {
+    if (error) *error = io.message;
+    return false;
+  }
+  ReportProfileProblems(io.problems);
+  if (last >= count_) setNames(out);
+  return true;
+}
+
+bool ProfileBook::LoadProfileNames() {
+  QVector<ProfileRecord> recs;
+  QString error;
+  if (!readRecords(count_, recs, &error)) {
+    profileError_ = error;
+    return false;
+  }
+  // With every profile deleted there is nothing to read: the record behind
+  // the end is a stale copy.
+  if (count_ < 1) return true;
+  return ReadProfile(1);
+}
+
+// ---------------------------------------------------------------- file commands
+
+bool ProfileBook::create(const QString& chosenName) {
+  profileError_.clear();
+  if (chosenName.isEmpty()) {
+    emit notice(NoticeLevel::Warning, lex().D1[5]);
+    return false;
+  }
+  const QString path = profileFilePath(chosenName);
+  const ProfileIo io = ProfileFile(path).create(EditorRecord());
+  if (!io.ok) {
+    emit notice(NoticeLevel::Critical, lex().D1[5] + QLatin1Char('\n') + io.message);
+    return false;
+  }
+  path_ = path;
+  setCount(1, 2);
+  emit notice(NoticeLevel::Information, lex().D1[4]);
+  RememberProfilePath(path);
+  return true;
+}
+
+bool ProfileBook::open(const QString& path) {
+  profileError_.clear();
+  if (path.isEmpty()) return false;
+  path_ = path;
+  const QString& failed = kOpenFailed;
+  if (!QFileInfo::exists(path)) {
+    // A new name: a file with the editor as its one profile. 1.dat and the
+    // caption stay as they were.
+    const ProfileIo io = ProfileFile(path).create(EditorRecord());
+    if (!io.ok) {
+      emit notice(NoticeLevel::Critical, failed + QLatin1Char('\n') + io.message);
+      return false;
+    }
+    setCount(1, 2);
+    return true;
+  }
+  std::int32_t count = 0;
+  const ProfileIo io = ProfileFile(path).readCount(count);
+  if (!io.ok) {
+    emit notice(NoticeLevel::Critical, failed + QLatin1Char('\n') + io.message);
+    return false;
+  }
+  ReportProfileProblems(io.problems);
+  setCount(count, count + 1);
+  if (RememberProfilePath(path) == 1) {
+    emit fileReady();
+  } else if (!profileError_.isEmpty()) {
+    emit notice(NoticeLevel::Critical, failed + QLatin1Char('\n') + profileError_);
+    profileError_.clear();
+    return false;
+  }
+  if (!showTable(0)) {
+    emit notice(NoticeLevel::Critical, failed + QLatin1Char('\n') + profileError_);
+    profileError_.clear();
+    return false;
+  }
+  return true;
+}
+
+bool ProfileBook::saveAs(const QString& chosenName) {
+  profileError_.clear();
+  if (chosenName.isEmpty() || !QFileInfo(path_).isFile()) return false;
+  const QString path = profileFilePath(chosenName);
+  const ProfileIo io = ProfileFile(path_).copyTo(path);
+  if (!io.ok) {
+    emit notice(NoticeLevel::Critical, lex().D1[5] + QLatin1Char('\n') + io.message);
+    return false;
+  }
+  RememberProfilePath(path);
+  return true;
+}
+
+// ---------------------------------------------------------------- selection
+
+void ProfileBook::showNames() {
+  if (!LoadProfileNames()) ReportProfileError();
+}
+
+void ProfileBook::chooseName(int index) {
+  const int n = index + 1;
+  setCurrentNumber(n);
+  if (!ReadProfile(n)) {
+    ReportProfileError();
+    return;
+  }
+  emit profileChosen(n);
+}
+
+void ProfileBook::step(int n) {
+  setCurrentNumber(n);
+  if (number_ > count_) return;  // the free slot keeps the editor's values
+  if (!ReadProfile(number_)) {
+    ReportProfileError();
+    return;
+  }
+  emit profileChosen(number_);
+}
+
+void ProfileBook::read() {
+  if (!ReadProfile(number_)) ReportProfileError();
+}
+
+void ProfileBook::selectFromTable(int n) {
+  if (!ReadProfile(n)) {
+    ReportProfileError();
+    return;
+  }
+  setCurrentNumber(n);
+}
+
+// ---------------------------------------------------------------- record commands
+
+bool ProfileBook::store() {
+  profileError_.clear();
+  if (!needFile()) return false;
+  const int n = number_;
+  std::int32_t count = count_;
+  const ProfileIo io = ProfileFile(path_).store(count, n, EditorRecord());
+  if (!io.ok) {
+    profileError_ = io.message;
+    ReportProfileError();
+    return false;
+  }
+  if (count != count_) setCount(count, count + 1);
+  if (!showTable(n == count_ ? 0 : n - 1)) ReportProfileError();
+  return true;
+}
+
+bool ProfileBook::insert() {
+  profileError_.clear();
+  if (!needFile()) return false;
+  std::int32_t count = count_;
+  const ProfileIo io = ProfileFile(path_).insert(count, number_, EditorRecord());
+  if (!io.ok) {
+    profileError_ = io.message;
+    ReportProfileError();
+    return false;
+  }
+  setCount(count, count + 1);
+  if (!showTable(0)) ReportProfileError();
+  return true;
+}
+
+bool ProfileBook::remove() {
+  profileError_.clear();
+  if (!needFile()) return false;
+  std::int32_t count = count_;
+  const ProfileIo io = ProfileFile(path_).remove(count, number_);
+  if (!io.ok) {
+    profileError_ = io.message;
+    ReportProfileError();
+    return false;
+  }
+  // SE2 keeps its range and the editor its values.
+  setCount(count, maximum_);
+  if (!showTable(0)) ReportProfileError();
+  return true;
+}
+
+void ProfileBook::languageChanged() { emit captionChanged(caption()); }
+
+}  // namespace zt

@@ -1,0 +1,157 @@
+#pragma once
+// The recorder: the log grid and what goes into it. It owns the log model,
+// LogPosition, the start position (SE1), the single- or multi-part mode
+// (CBox10), recording (SP1) and the multi-part table. It takes each
+// displayed reading as a value, sorts it with the profile book's reference
+// and offers it to the log; it never reads a widget. The view binds its
+// controls to the slots and renders the signals.
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "export_snapshot.h"
+#include "format.h"
+#include "grid_row.h"
+#include "lexicons.h"
+#include "log_model.h"
+#include "meter_reading.h"
+#include "notices.h"
+#include "reference.h"
+
+namespace zt {
+
+class ProfileBook;
+
+// One row as the recorder wrote it: for the journal, the chart, the
+// publisher and the headless recorder.
+struct LogRow {
+  int position = 0;       // the grid row: the log position, or the profile number in multi-part mode
+  QDateTime time;         // when it was logged
+  GridRowTexts texts;     // the row's ten texts as the grid now shows them
+  Verdict verdict;        // the sorting the row was written with
+  MeterReading reading;   // the reading it came from
+  int profileNumber = 0;  // multi-part mode: the profile the part was measured against; else 0
+};
+
+// The system's time separator, from its short time format (":" when it has none).
+QString SystemTimeSeparator();
+
+class Recorder : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kMaxPosition = 100000;               // the last position of the single-part log (SE1's maximum)
+  static constexpr int kLogGridRows = 16;                   // the empty log: heading row and 15 rows
+  enum class Mode : int { SinglePart = 0, MultiPart = 1 };  // items of CBox10
+
+  // The recorder works with `book` (the reference, the profile count and
+  // number, the records of the multi-part table) and keeps it told of the
+  // start position and the mode.
+  explicit Recorder(ProfileBook* book, QObject* parent = nullptr);
+
+  // The lexicons of the language in use; languageChanged() follows a switch.
+  void setLexicons(const Lexicons* lex);
+  void setSeparators(const Separators& sep) { sep_ = sep; }
+  void setTimeSeparator(const QString& sep) { timeSep_ = sep; }
+  // The clock of the space bar's rows (a reading's row takes the reading's time).
+  void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+  // The meter side of the space bar: input not held, measuring (not editing
+  // a profile), link up, meter awake. Unset: always.
+  void setOnDemandGate(std::function<bool()> gate) { gate_ = std::move(gate); }
+
+  // ---- state
+  LogModel* model() { return &model_; }
+  const LogModel& model() const { return model_; }
+  std::int32_t logPosition() const { return logPosition_; }  // LogPosition: the row after the last written
+  int startPosition() const { return startPosition_; }       // SE1
+  Mode mode() const { return mode_; }
+  bool multiPart() const { return mode_ == Mode::MultiPart; }
+  bool recording() const { return recording_; }            // SP1 down
+  bool multiGridReady() const { return multiGridReady_; }  // MultiGridReady
+  bool logFull() const { return logFull_; }                // LogFull: row 100,000 written
+  bool gridEnabled() const { return gridEnabled_; }        // SG takes clicks
+  // SGSelectCell: in single-part mode cells are selected only while recording.
+  bool cellSelectable() const { return !(mode_ == Mode::SinglePart && !recording_); }
+  const std::optional<MeterReading>& lastReading() const { return lastReading_; }
+
+  // ExportRows: the rows an export copies, the heading row included.
+  int ExportRows() const;
+  // The export's copy of those rows; in multi-part mode LogPosition becomes
+  // ProfileCount + 1 as it does.
+  ExportSnapshot exportSnapshot();
+
+  // ---- routines
+  void ResetLogGrid(int n);  // start position 1, n empty grid rows
+  void ShowLogHeaders();     // the empty single-part log with its headings
+  void PrepareMultiGrid();   // the multi-part table: numbered rows named after the file's profiles
+  // The profile table: all records (a = 0) or only record index a. False,
+  // with the reason, when the file cannot be read.
+  bool ShowProfileTable(int a, QString* error = nullptr);
+
+ public slots:
+  // A displayed, awake RLC reading: sorted (verdict), then offered to the
+  // log when exactly one of recording and hold is on.
+  void takeReading(const zt::MeterReading& reading);
+  void setRecording(bool on);           // SP1 clicked
+  void stop();                          // recording stopped without SP1's click (the export)
+  void clear();                         // B5 "Очистка" (single-part mode only)
+  void setMode(int item);               // CBox10: 0 single part, 1 multi part
+  void logOnDemand();                   // the space bar
+  void setStartPosition(int position);  // SE1
+  void gridClicked(int row, int col);   // mouse released on a grid cell (col -1: outside the columns)
+  void languageChanged();               // headings follow; rows stay
+
+ signals:
+  // The latest reading's sorting (the panel's colour).
+  void verdict(const zt::Verdict& verdict);
+  // SP1 up or down. `byOperator`: SP1's own click behaviour ran (the view
+  // enables or disables the hold button with it).
+  void recordingChanged(bool on, bool byOperator);
+  void gridEnabledChanged(bool enabled);
+  void modeChanged(int item);
+  void startPositionChanged(int position);
+  // A row was written at a grid row the log moves to (scroll it into view).
+  void currentRowChanged(int gridRow);
+  // Select this cell and give the grid the focus (SelectGridCell).
+  void cellSelected(int gridRow, int col);
+  // The multi-part table is ready: storing, inserting and deleting profiles
+  // are locked (Button_Add, Button_DEL, BB1) until profile editing starts.
+  void profileEditingLocked();
+  void cleared();
+  void notice(zt::NoticeLevel level, const QString& text);
+  void rowWritten(const zt::LogRow& row);
+
+ private:
+  bool AppendLogRow(const QDateTime& when);
+  void setRecordingState(bool on, bool byOperator);
+  void setGridEnabled(bool on);
+  void setHeadings(const GridRowTexts& headings);
+  GridRowTexts logHeadings() const;
+  GridRowTexts measurementHeadings() const;
+  GridRowTexts profileTableHeadings() const;
+  bool fillProfileTable(int a, QString* error);
+  void tellTableError(const QString& error);
+  const Lexicons& lex() const { return *lex_; }
+
+  ProfileBook* book_;
+  const Lexicons* lex_;
+  Separators sep_;
+  QString timeSep_;
+  std::function<QDateTime()> clock_;
+  std::function<bool()> gate_;
+  LogModel model_;
+
+  std::int32_t logPosition_ = 0;
+  int startPosition_ = 1;
+  Mode mode_ = Mode::SinglePart;
+  bool recording_ = false;
+  bool multiGridReady_ = false;
+  bool logFull_ = false;
+  bool gridEnabled_ = true;
+  std::optional<MeterReading> lastReading_;
+};
+
+}  // namespace zt

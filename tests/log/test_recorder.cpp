@@ -1,0 +1,631 @@
+// The recorder without widgets: rows built from reading values, positions
+// and the start position, the full log, the space bar's conditions, the
+// multi-part table and its names, the language switch keeping the log, and
+// what the export copies.
+#include <QDateTime>
+#include <QTest>
+
+#include "book_fixture.h"
+#include "lang_man.h"
+#include "recorder.h"
+
+using namespace zt;
+using zt::test::BookFixture;
+
+namespace {
+
+const QDateTime kFrameTime(QDate(2024, 2, 1), QTime(10, 11, 12));
+const QDateTime kKeyTime(QDate(2024, 3, 4), QTime(5, 6, 7));
+
+// An awake RLC reading of a resistor, as the meter's state hands it on.
+MeterReading Reading(double ohms = 100.0, const QString& text = QStringLiteral("100.00 Ом")) {
+  MeterReading m;
+  m.time = kFrameTime;
+  m.settings.LogReady = 1;
+  m.settings.CircuitSeries = 1;
+  m.settings.FreqCode = 3;
+  m.testFreqHz = 1000;
+  m.values.ReadingR = ohms;
+  m.values.ReadingX = 1.0;
+  m.primaryLetter = QStringLiteral("R");
+  m.primaryText = text;
+  m.secondaryLetter = QStringLiteral("Q");
+  m.secondaryText = QStringLiteral("0.0100");
+  m.freqText = QStringLiteral("1кГц");
+  m.levelText = QStringLiteral("1.0Вскз");
+  return m;
+}
+
+struct RecorderFixture : BookFixture {
+  Recorder rec{&book};
+  bool gateOpen = true;
+
+  RecorderFixture() {
+    rec.setSeparators(Separators{QStringLiteral("."), QStringLiteral(",")});
+    rec.setTimeSeparator(QStringLiteral(":"));
+    rec.setClock([] { return kKeyTime; });
+    rec.setOnDemandGate([this] { return gateOpen; });
+    QObject::connect(&rec, &Recorder::notice, [this](NoticeLevel level, const QString& text) {
+      notices.append({level, text});
+    });
+  }
+  const LogModel& grid() const { return rec.model(); }
+  QStringList rowNames() const {
+    QStringList n;
+    for (int r = 1; r < grid().gridRowCount(); ++r) n << grid().cell(r, 1);
+    return n;
+  }
+  QStringList headings() const {
+    QStringList h;
+    for (int c = 0; c < kLogColumns; ++c) h << grid().header(c);
+    return h;
+  }
+  void setPrimary(const QString& tolerance, const QString& nominal) {
+    Reference ref = book.reference();
+    ref.primary.kind = kPrimaryR;
+    ref.primary.unitIndex = 0;
+    ref.primary.nominalText = nominal;
+    ref.primary.toleranceOn = !tolerance.isEmpty();
+    ref.primary.toleranceText = tolerance;
+    book.setReference(ref);
+  }
+};
+
+QString Verdicts(const LogModel& m, int row) {
+  QString s;
+  for (int c = 7; c <= 9; ++c) {
+    const auto v = m.cellVerdict(row, c);
+    s += v == LogModel::CellVerdict::Reject ? QLatin1Char('r')
+         : v == LogModel::CellVerdict::Pass ? QLatin1Char('g')
+                                            : QLatin1Char('.');
+  }
+  return s;
+}
+
+}  // namespace
+
+class TestRecorder : public QObject {
+  Q_OBJECT
+ private slots:
+  void rowColumns_data();
+  void rowColumns();
+  void offeredWhenExactlyOneOfRecordingAndHold_data();
+  void offeredWhenExactlyOneOfRecordingAndHold();
+  void startPositionExtendsTheGrid();
+  void lastPositionStopsRecording();
+  void logOnDemand_data();
+  void logOnDemand();
+  void clearStopsAndEmpties();
+  void multiPartTable();
+  void multiPartRowsNamedFromTheCurrentFile();
+  void gridClickSelectsAProfile_data();
+  void gridClickSelectsAProfile();
+  void modeSwitchBackToSinglePart();
+  void languageSwitchKeepsTheLog_data();
+  void languageSwitchKeepsTheLog();
+  void exportRows_data();
+  void exportRows();
+};
+
+void TestRecorder::rowColumns_data() {
+  QTest::addColumn<QString>("sep");
+  QTest::addColumn<QString>("tolerance");  // empty: off
+  QTest::addColumn<double>("readingR");
+  QTest::addColumn<int>("series");
+  QTest::addColumn<int>("freqCode");
+  QTest::addColumn<QString>("mark");
+  QTest::addColumn<QString>("deviation");
+  QTest::addColumn<QString>("verdicts");  // columns 7-9: r reject, g pass, . none
+  QTest::newRow("tolerance off") << "."
+                                 << "" << 150.0 << 1 << 3 << "old"
+                                 << ""
+                                 << "...";
+  QTest::newRow("pass, point") << "."
+                               << "1%" << 100.5 << 1 << 3 << "-"
+                               << "0.50"
+                               << "g..";
+  QTest::newRow("pass, comma") << ","
+                               << "1%" << 100.5 << 1 << 3 << "-"
+                               << "0,50"
+                               << "g..";
+  QTest::newRow("reject, comma") << ","
+                                 << "1%" << 102.0 << 1 << 3 << "+"
+                                 << "2,00"
+                                 << "rr.";
+  QTest::newRow("unreadable tolerance") << "."
+                                        << "0,2%" << 100.0 << 1 << 3 << "+"
+                                        << "0.00"
+                                        << "r..";
+  QTest::newRow("parallel, automatic frequency") << "."
+                                                 << "" << 100.0 << 0 << 0 << "old"
+                                                 << ""
+                                                 << "...";
+}
+
+void TestRecorder::rowColumns() {
+  QFETCH(QString, sep);
+  QFETCH(QString, tolerance);
+  QFETCH(double, readingR);
+  QFETCH(int, series);
+  QFETCH(int, freqCode);
+  QFETCH(QString, mark);
+  QFETCH(QString, deviation);
+  QFETCH(QString, verdicts);
+  RecorderFixture fx;
+  fx.book.setSeparators(Separators{sep, QStringLiteral(" ")});
+  fx.rec.setSeparators(Separators{sep, QStringLiteral(" ")});
+  fx.setPrimary(tolerance, QStringLiteral("100"));
+  fx.rec.model()->setCell(1, 7, QStringLiteral("old"));
+  QSignalSpy verdict(&fx.rec, &Recorder::verdict);
+  QSignalSpy written(&fx.rec, &Recorder::rowWritten);
+  fx.rec.setRecording(true);
+  MeterReading m = Reading(readingR);
+  m.settings.CircuitSeries = static_cast<std::uint8_t>(series);
+  m.settings.FreqCode = static_cast<std::uint8_t>(freqCode);
+  fx.rec.takeReading(m);
+
+  const LogModel& g = fx.grid();
+  QCOMPARE(g.cell(1, 0), QStringLiteral("1"));
+  QCOMPARE(g.cell(1, 1), QStringLiteral("01.02.24 10:11:12"));
+  QCOMPARE(g.cell(1, 2), QStringLiteral("R 100.00 Ом"));
+  QCOMPARE(g.cell(1, 3), QStringLiteral("Q 0.0100"));
+  QCOMPARE(g.cell(1, 4), series == 1 ? QStringLiteral("S") : QStringLiteral("P"));
+  QCOMPARE(g.cell(1, 5), freqCode == 0 ? QStringLiteral("A") : QStringLiteral("1кГц"));
+  QCOMPARE(g.cell(1, 6), QStringLiteral("1.0Вскз"));
+  QCOMPARE(g.cell(1, 7), mark);
+  QCOMPARE(g.cell(1, 8), deviation);
+  QCOMPARE(g.cell(1, 9), QString());
+  QCOMPARE(Verdicts(g, 1), verdicts);
+  QCOMPARE(fx.rec.startPosition(), 2);
+  QCOMPARE(fx.rec.logPosition(), 2);
+  // The panel's colour and the consumers of rows get the same verdict.
+  QCOMPARE(verdict.size(), 1);
+  const Verdict v = verdict.at(0).at(0).value<Verdict>();
+  QCOMPARE(v.rejected(), mark == QLatin1String("+"));
+  QCOMPARE(written.size(), 1);
+  const LogRow row = written.at(0).at(0).value<LogRow>();
+  QCOMPARE(row.position, 1);
+  QCOMPARE(row.time, kFrameTime);
+  QCOMPARE(row.texts[2], g.cell(1, 2));
+  QCOMPARE(row.texts[7], mark);
+  QCOMPARE(row.verdict, v);
+  QCOMPARE(row.reading.values.ReadingR, readingR);
+  QCOMPARE(row.profileNumber, 0);
+}
+
+void TestRecorder::offeredWhenExactlyOneOfRecordingAndHold_data() {
+  QTest::addColumn<bool>("recording");
+  QTest::addColumn<int>("hold");
+  QTest::addColumn<int>("logReady");
+  QTest::addColumn<bool>("written");
+  QTest::newRow("recording") << true << 0 << 1 << true;
+  QTest::newRow("hold logging") << false << 1 << 1 << true;
+  QTest::newRow("both on") << true << 1 << 1 << false;
+  QTest::newRow("neither") << false << 0 << 1 << false;
+  QTest::newRow("frame without the log flag") << true << 0 << 0 << false;
+}
+
+void TestRecorder::offeredWhenExactlyOneOfRecordingAndHold() {
+  QFETCH(bool, recording);
+  QFETCH(int, hold);
+  QFETCH(int, logReady);
+  QFETCH(bool, written);
+  RecorderFixture fx;
+  QSignalSpy verdict(&fx.rec, &Recorder::verdict);
+  if (recording) fx.rec.setRecording(true);
+  fx.rec.setStartPosition(5);
+  MeterReading m = Reading();
+  m.settings.Hold = static_cast<std::uint8_t>(hold);
+  m.settings.LogReady = static_cast<std::uint8_t>(logReady);
+  fx.rec.takeReading(m);
+  QCOMPARE(verdict.size(), 1);  // every reading is sorted
+  QCOMPARE(!fx.grid().cell(5, 0).isEmpty(), written);
+  QCOMPARE(fx.rec.startPosition(), written ? 6 : 5);
+}
+
+void TestRecorder::startPositionExtendsTheGrid() {
+  RecorderFixture fx;
+  QSignalSpy current(&fx.rec, &Recorder::currentRowChanged);
+  QSignalSpy start(&fx.rec, &Recorder::startPositionChanged);
+  fx.rec.setRecording(true);
+  fx.rec.setStartPosition(15);
+  fx.rec.takeReading(Reading());
+  QCOMPARE(fx.grid().cell(15, 0), QStringLiteral("15"));
+  QCOMPARE(fx.grid().gridRowCount(), 16);
+  fx.rec.takeReading(Reading());
+  QCOMPARE(fx.grid().gridRowCount(), 17);
+  QCOMPARE(fx.rec.startPosition(), 17);
+  QCOMPARE(start.last().at(0).toInt(), 17);
+  // Recording follows each new row.
+  QCOMPARE(current.size(), 2);
+  QCOMPARE(current.last().at(0).toInt(), 16);
+  // Hold logging writes, but an idle single-part grid does not move.
+  fx.rec.setRecording(false);
+  MeterReading held = Reading();
+  held.settings.Hold = 1;
+  fx.rec.takeReading(held);
+  QCOMPARE(fx.grid().cell(17, 0), QStringLiteral("17"));
+  QCOMPARE(current.size(), 2);
+  QVERIFY(!fx.rec.cellSelectable());
+  // The start position keeps within 1 to 100,000.
+  fx.rec.setStartPosition(0);
+  QCOMPARE(fx.rec.startPosition(), 1);
+  fx.rec.setStartPosition(200000);
+  QCOMPARE(fx.rec.startPosition(), Recorder::kMaxPosition);
+  QCOMPARE(fx.book.reference().startPosition, Recorder::kMaxPosition);  // stored with a profile
+}
+
+void TestRecorder::lastPositionStopsRecording() {
+  RecorderFixture fx;
+  QSignalSpy recording(&fx.rec, &Recorder::recordingChanged);
+  fx.rec.setRecording(true);
+  fx.rec.setStartPosition(Recorder::kMaxPosition);
+  fx.rec.takeReading(Reading());
+  QCOMPARE(fx.grid().gridRowCount(), 100001);
+  QCOMPARE(fx.grid().cell(100000, 2), QStringLiteral("R 100.00 Ом"));
+  QVERIFY(fx.rec.logFull());
+  QVERIFY(!fx.rec.recording());
+  QCOMPARE(recording.last().at(0).toBool(), false);
+  QCOMPARE(recording.last().at(1).toBool(), true);  // as if SP1 was clicked up
+  QVERIFY(fx.rec.gridEnabled());
+  QCOMPARE(fx.notices.size(), 1);
+  QCOMPARE(fx.notices[0].level, NoticeLevel::Warning);
+  QCOMPARE(fx.notices[0].text,
+           QStringLiteral("Журнал заполнен: записана последняя позиция 100000. Запись остановлена."));
+  QCOMPARE(fx.rec.startPosition(), Recorder::kMaxPosition);
+  // Hold logging goes on offering readings: the full row is not overwritten.
+  MeterReading held = Reading(999, QStringLiteral("999 Ом"));
+  held.settings.Hold = 1;
+  fx.rec.takeReading(held);
+  QCOMPARE(fx.grid().cell(100000, 2), QStringLiteral("R 100.00 Ом"));
+  QCOMPARE(fx.notices.size(), 1);
+  // A new start position writes again.
+  fx.rec.setStartPosition(5);
+  QVERIFY(!fx.rec.logFull());
+  fx.rec.takeReading(held);
+  QCOMPARE(fx.grid().cell(5, 2), QStringLiteral("R 999 Ом"));
+}
+
+void TestRecorder::logOnDemand_data() {
+  QTest::addColumn<QString>("condition");
+  QTest::addColumn<bool>("written");
+  QTest::newRow("all conditions hold") << "" << true;
+  QTest::newRow("meter side refuses (input held, editing, no link, asleep)") << "gate" << false;
+  QTest::newRow("recording") << "recording" << false;
+  QTest::newRow("no reading yet") << "noreading" << false;
+  QTest::newRow("last frame without the log flag") << "notready" << false;
+}
+
+void TestRecorder::logOnDemand() {
+  QFETCH(QString, condition);
+  QFETCH(bool, written);
+  RecorderFixture fx;
+  QSignalSpy current(&fx.rec, &Recorder::currentRowChanged);
+  fx.setPrimary(QStringLiteral("1%"), QStringLiteral("100"));
+  MeterReading m = Reading(102);
+  if (condition == QLatin1String("notready")) m.settings.LogReady = 0;
+  if (condition != QLatin1String("noreading")) fx.rec.takeReading(m);  // idle: sorted, not logged
+  if (condition == QLatin1String("gate")) fx.gateOpen = false;
+  if (condition == QLatin1String("recording")) fx.rec.setRecording(true);
+  fx.rec.setStartPosition(5);
+  fx.rec.logOnDemand();
+  QCOMPARE(!fx.grid().cell(5, 0).isEmpty(), written);
+  if (!written) return;
+  QCOMPARE(fx.rec.startPosition(), 6);
+  QCOMPARE(fx.grid().cell(5, 1), QStringLiteral("04.03.24 05:06:07"));  // when the key was pressed
+  QCOMPARE(fx.grid().cell(5, 7), QStringLiteral("+"));                  // the verdict of that frame
+  QVERIFY(current.isEmpty());  // idle: the row is written but the grid does not move to it
+}
+
+void TestRecorder::clearStopsAndEmpties() {
+  RecorderFixture fx;
+  QSignalSpy recording(&fx.rec, &Recorder::recordingChanged);
+  QSignalSpy cleared(&fx.rec, &Recorder::cleared);
+  fx.rec.setRecording(true);
+  QVERIFY(!fx.rec.gridEnabled());
+  fx.rec.setStartPosition(40);
+  fx.rec.takeReading(Reading());
+  fx.rec.clear();
+  QVERIFY(!fx.rec.recording());
+  QCOMPARE(recording.last().at(1).toBool(), false);  // stopped without SP1's click
+  QVERIFY(!fx.rec.gridEnabled());                    // until recording is started and stopped again
+  QCOMPARE(fx.grid().gridRowCount(), Recorder::kLogGridRows);
+  QCOMPARE(fx.rec.startPosition(), 1);
+  QCOMPARE(fx.rec.logPosition(), 41);  // the export still counts the old rows
+  QCOMPARE(cleared.size(), 1);
+  QCOMPARE(fx.grid().header(0), QStringLiteral("Позиция"));
+  fx.rec.model()->setGridRowCount(41);
+  QVERIFY(fx.grid().cell(40, 0).isEmpty());
+  fx.rec.setRecording(true);
+  fx.rec.setRecording(false);
+  QVERIFY(fx.rec.gridEnabled());
+  // "Очистка" belongs to the single-part log.
+  fx.openProfiles({QStringLiteral("A")});
+  fx.rec.setMode(1);
+  fx.rec.clear();
+  QCOMPARE(cleared.size(), 1);
+  QCOMPARE(fx.grid().cell(1, 1), QStringLiteral("A"));
+}
+
+void TestRecorder::multiPartTable() {
+  RecorderFixture fx;
+  fx.openProfiles({QStringLiteral("R1"), QStringLiteral("R2"), QStringLiteral("R3")});
+  QSignalSpy selected(&fx.rec, &Recorder::cellSelected);
+  QSignalSpy locked(&fx.rec, &Recorder::profileEditingLocked);
+  QSignalSpy written(&fx.rec, &Recorder::rowWritten);
+  QSignalSpy ready(&fx.book, &ProfileBook::fileReady);
+  fx.rec.setMode(1);
+  // The grid lists the profiles.
+  QCOMPARE(fx.grid().header(1), QStringLiteral("Наименование"));
+  QCOMPARE(fx.grid().header(7), QStringLiteral("Интервал"));
+  QCOMPARE(fx.grid().cell(2, 1), QStringLiteral("R2"));
+  QCOMPARE(fx.grid().cell(2, 7), QStringLiteral("сек"));
+  QCOMPARE(Verdicts(fx.grid(), 2), QStringLiteral("..."));
+  QCOMPARE(selected.last().at(0).toInt(), 1);
+  QCOMPARE(selected.last().at(1).toInt(), 1);
+  QCOMPARE(ready.size(), 1);  // the table re-reads 1.dat: SB3, SB4
+  QVERIFY(fx.rec.cellSelectable());
+
+  // Recording clears the table to numbered, named, empty rows.
+  fx.rec.setRecording(true);
+  QCOMPARE(locked.size(), 1);
+  QVERIFY(fx.rec.multiGridReady());
+  QCOMPARE(fx.grid().gridRowCount(), 4);
+  QCOMPARE(fx.grid().header(1), QStringLiteral("Наименование"));
+  QCOMPARE(fx.grid().header(2), QStringLiteral("Основной"));
+  QCOMPARE(fx.grid().header(7), QStringLiteral("Брак"));
+  for (int r = 1; r <= 3; ++r) {
+    QCOMPARE(fx.grid().cell(r, 0), QString::number(r));
+    QCOMPARE(fx.grid().cell(r, 1), QStringLiteral("R%1").arg(r));
+    for (int c = 2; c < kLogColumns; ++c) QVERIFY(fx.grid().cell(r, c).isEmpty());
+  }
+
+  // Each part against its own profile: 1 = 100 Ω, 2 = 200 Ω, both at 1 %.
+  auto measure = [&](int profile, double ohms) {
+    fx.book.step(profile);
+    Reference ref = fx.book.reference();
+    ref.primary.toleranceOn = true;
+    ref.primary.toleranceText = QStringLiteral("1%");
+    fx.book.setReference(ref);
+    fx.rec.takeReading(Reading(ohms, QStringLiteral("%1 Ом").arg(ohms)));
+  };
+  measure(1, 100.5);
+  measure(2, 210);
+  QCOMPARE(fx.grid().cell(1, 2), QStringLiteral("R 100.5 Ом"));
+  QCOMPARE(fx.grid().cell(1, 7), QStringLiteral("-"));
+  QCOMPARE(fx.grid().cell(2, 1), QStringLiteral("R2"));  // the name stays, no time
+  QCOMPARE(fx.grid().cell(2, 7), QStringLiteral("+"));
+  QCOMPARE(fx.grid().cell(2, 8), QStringLiteral("5.00"));
+  QCOMPARE(Verdicts(fx.grid(), 2), QStringLiteral("rr."));
+  QCOMPARE(Verdicts(fx.grid(), 1), QStringLiteral("g.."));  // row 1 keeps its own verdict
+  QVERIFY(fx.grid().cell(3, 2).isEmpty());
+  QCOMPARE(written.last().at(0).value<LogRow>().profileNumber, 2);
+  QCOMPARE(fx.rec.logPosition(), 3);
+  // The free slot after the last profile has no row: nothing is written.
+  fx.book.setCurrentNumber(4);
+  fx.rec.takeReading(Reading());
+  QCOMPARE(fx.grid().gridRowCount(), 4);
+  QCOMPARE(written.size(), 2);
+  // Stop and start again: measured rows stay.
+  fx.rec.setRecording(false);
+  fx.rec.setRecording(true);
+  QCOMPARE(fx.grid().cell(2, 2), QStringLiteral("R 210 Ом"));
+  QCOMPARE(locked.size(), 1);
+}
+
+// The rows of the measurement table are named after the profiles of the file
+// current when recording starts, as that file is then.
+void TestRecorder::multiPartRowsNamedFromTheCurrentFile() {
+  RecorderFixture fx;
+  fx.openProfiles({QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3")}, QStringLiteral("a.hex1"));
+  QCOMPARE(fx.book.names().value(2), QStringLiteral("A3"));
+  fx.rec.setMode(1);
+  fx.openProfiles({QStringLiteral("B1"), QStringLiteral("B2")}, QStringLiteral("b.hex1"));
+  fx.rec.setRecording(true);
+  QCOMPARE(fx.rowNames(), (QStringList{"B1", "B2"}));
+  fx.book.setCurrentNumber(2);
+  fx.rec.takeReading(Reading());
+  QCOMPARE(fx.grid().cell(2, 1), QStringLiteral("B2"));
+
+  // Profiles inserted and deleted: the next start names the rows after them,
+  // under the measurement headings, with no text left from the profile table.
+  auto edit = [&](const std::function<void()>& command) {
+    fx.rec.setRecording(false);
+    command();
+    fx.rec.setRecording(true);
+  };
+  edit([&] {
+    Reference ref = fx.book.reference();
+    ref.name = QStringLiteral("NEW");
+    fx.book.setReference(ref);
+    fx.book.setCurrentNumber(1);
+    QVERIFY(fx.book.insert());
+  });
+  QCOMPARE(fx.rowNames(), (QStringList{"NEW", "B1", "B2"}));
+  QCOMPARE(fx.grid().header(1), QStringLiteral("Наименование"));
+  QCOMPARE(fx.grid().header(2), QStringLiteral("Основной"));
+  QCOMPARE(fx.grid().header(7), QStringLiteral("Брак"));
+  for (int r = 1; r <= 3; ++r) QVERIFY2(fx.grid().cell(r, 7).isEmpty(), qPrintable(fx.grid().cell(r, 7)));
+  edit([&] {
+    fx.book.setCurrentNumber(2);
+    QVERIFY(fx.book.remove());
+  });
+  QCOMPARE(fx.rowNames(), (QStringList{"NEW", "B2"}));
+  // The name list offers the same names.
+  QCOMPARE(fx.book.names(), (QStringList{"NEW", "B2"}));
+
+  // A file changed behind the program's back: the table reads it as it is.
+  fx.rec.setRecording(false);
+  fx.rec.setMode(1);
+  ProfileRecord r;
+  QVERIFY(ProfileFile(fx.book.currentProfilePath()).readRecord(2, r).ok);
+  r.ProfileName = QStringLiteral("OUTSIDE");
+  QVERIFY(ProfileFile(fx.book.currentProfilePath()).writeRecord(2, r).ok);
+  fx.rec.setRecording(true);
+  QCOMPARE(fx.rowNames(), (QStringList{"NEW", "OUTSIDE"}));
+}
+
+void TestRecorder::gridClickSelectsAProfile_data() {
+  QTest::addColumn<int>("mode");
+  QTest::addColumn<int>("row");
+  QTest::addColumn<int>("col");
+  QTest::addColumn<int>("number");  // the profile number after the click
+  QTest::newRow("name of profile 2") << 1 << 2 << 1 << 2;
+  QTest::newRow("secondary column of profile 3") << 1 << 3 << 3 << 3;
+  QTest::newRow("outside the columns") << 1 << 3 << -1 << 3;
+  QTest::newRow("circuit column") << 1 << 2 << 4 << 1;
+  QTest::newRow("below the profiles") << 1 << 4 << 1 << 1;
+  QTest::newRow("single-part log") << 0 << 2 << 1 << 1;
+}
+
+void TestRecorder::gridClickSelectsAProfile() {
+  QFETCH(int, mode);
+  QFETCH(int, row);
+  QFETCH(int, col);
+  QFETCH(int, number);
+  RecorderFixture fx;
+  fx.openProfiles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+  fx.rec.setMode(mode);
+  QSignalSpy settings(&fx.book, &ProfileBook::settingsRead);
+  fx.rec.gridClicked(row, col);
+  QCOMPARE(fx.book.currentNumber(), number);
+  QCOMPARE(settings.size(), number == row ? 1 : 0);  // the profile's settings go to the meter
+  if (number == row) QCOMPARE(fx.book.reference().name, QStringList({"A", "B", "C"}).at(row - 1));
+}
+
+void TestRecorder::modeSwitchBackToSinglePart() {
+  RecorderFixture fx;
+  fx.openProfiles({QStringLiteral("A"), QStringLiteral("B")});
+  fx.rec.setMode(1);
+  fx.rec.setRecording(true);
+  QSignalSpy recording(&fx.rec, &Recorder::recordingChanged);
+  QSignalSpy selected(&fx.rec, &Recorder::cellSelected);
+  QSignalSpy mode(&fx.rec, &Recorder::modeChanged);
+  fx.rec.setMode(0);
+  QVERIFY(!fx.rec.recording());
+  QCOMPARE(recording.size(), 1);
+  QVERIFY(fx.rec.gridEnabled());
+  QCOMPARE(mode.last().at(0).toInt(), 0);
+  QCOMPARE(fx.grid().gridRowCount(), Recorder::kLogGridRows);
+  QCOMPARE(fx.grid().header(1), QStringLiteral("Время"));
+  QCOMPARE(selected.last().at(0).toInt(), 1);
+  QCOMPARE(selected.last().at(1).toInt(), 0);
+  QVERIFY(!fx.rec.multiGridReady());
+  fx.rec.setMode(7);  // not an item
+  QCOMPARE(mode.size(), 1);
+}
+
+// A language switch keeps every row; the headings (and the profile table,
+// which holds no readings) follow the new language.
+void TestRecorder::languageSwitchKeepsTheLog_data() {
+  QTest::addColumn<QString>("grid");
+  QTest::addColumn<QStringList>("english");  // headings of columns 0, 1, 7 after the switch
+  QTest::newRow("single-part log") << "log" << QStringList{"Position", "Time", "Reject"};
+  QTest::newRow("measurement table") << "measure" << QStringList{"Position", "Name", "Reject"};
+  QTest::newRow("profile table") << "profiles" << QStringList{"Position", "Name", "Interval"};
+}
+
+void TestRecorder::languageSwitchKeepsTheLog() {
+  QFETCH(QString, grid);
+  QFETCH(QStringList, english);
+  RecorderFixture fx;
+  LangMan lang;
+  lang.loadLanguages(QStringLiteral(ZT_LANG_DIR));
+  lang.switchTo(0);
+  fx.book.setLexicons(&lang.lexicons());
+  fx.rec.setLexicons(&lang.lexicons());
+  fx.openProfiles({QStringLiteral("A"), QStringLiteral("B")});
+  fx.setPrimary(QStringLiteral("1%"), QStringLiteral("100"));
+  if (grid != QLatin1String("log")) fx.rec.setMode(1);
+  if (grid != QLatin1String("profiles")) {
+    fx.rec.setRecording(true);
+    fx.book.setCurrentNumber(2);
+    fx.rec.setStartPosition(20);
+    fx.rec.takeReading(Reading(102));
+    fx.rec.setRecording(false);
+  }
+  const int row = grid == QLatin1String("log") ? 20 : 2;
+  QList<QStringList> before;
+  for (int r = 1; r < fx.grid().gridRowCount(); ++r) {
+    QStringList cells;
+    for (int c = 0; c < kLogColumns; ++c) cells << fx.grid().cell(r, c);
+    before << cells;
+  }
+  const int rows = fx.grid().gridRowCount();
+  const int start = fx.rec.startPosition();
+  const std::int32_t position = fx.rec.logPosition();
+
+  lang.switchTo(lang.indexOf(QStringLiteral("English")));
+  fx.rec.languageChanged();
+  fx.book.languageChanged();
+
+  const QStringList h = fx.headings();
+  QCOMPARE((QStringList{h[0], h[1], h[7]}), english);
+  QCOMPARE(fx.grid().gridRowCount(), rows);
+  QCOMPARE(fx.rec.startPosition(), start);
+  QCOMPARE(fx.rec.logPosition(), position);
+  for (int r = 1; r < rows; ++r) {
+    for (int c = 0; c < kLogColumns; ++c) {
+      // The profile table's words are built again in the new language.
+      if (grid == QLatin1String("profiles") && (c == 6 || c == 7)) continue;
+      QCOMPARE(fx.grid().cell(r, c), before[r - 1][c]);
+    }
+  }
+  if (grid == QLatin1String("profiles")) {
+    QCOMPARE(fx.grid().cell(2, 6), QStringLiteral("1.0") + lang.lexicons().Dlang3[1]);
+    QCOMPARE(fx.grid().cell(2, 7), lang.lexicons().D3[5]);
+    QVERIFY(before[1][7] != fx.grid().cell(2, 7));
+  }
+  if (grid != QLatin1String("profiles")) {
+    QCOMPARE(fx.grid().cell(row, 2), QStringLiteral("R 100.00 Ом"));
+    QCOMPARE(Verdicts(fx.grid(), row), QStringLiteral("rr."));  // colours as before
+  }
+  QCOMPARE(fx.book.caption(), QStringLiteral("Profile parts"));
+  QVERIFY(fx.notices.isEmpty());
+}
+
+// ExportRows and the copy handed to the writer.
+void TestRecorder::exportRows_data() {
+  QTest::addColumn<bool>("logReady");
+  QTest::addColumn<int>("mode");
+  QTest::addColumn<int>("written");    // rows logged from position 1
+  QTest::addColumn<int>("startBack");  // start position moved back to this before one more row (0: not)
+  QTest::addColumn<int>("rows");
+  QTest::newRow("rows 1-5: headings and five rows") << true << 0 << 5 << 0 << 6;
+  QTest::newRow("start moved back from 20 to 3") << true << 0 << 19 << 3 << 4;
+  QTest::newRow("nothing logged") << true << 0 << 0 << 0 << 0;
+  QTest::newRow("last frame not ready") << false << 0 << 5 << 0 << 0;
+  QTest::newRow("multi part, 4 profiles") << true << 1 << 1 << 0 << 5;
+}
+
+void TestRecorder::exportRows() {
+  QFETCH(bool, logReady);
+  QFETCH(int, mode);
+  QFETCH(int, written);
+  QFETCH(int, startBack);
+  QFETCH(int, rows);
+  RecorderFixture fx;
+  fx.openProfiles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
+  fx.rec.setMode(mode);
+  fx.rec.setRecording(true);
+  for (int i = 0; i < written; ++i) fx.rec.takeReading(Reading(100 + i, QStringLiteral("%1 Ом").arg(100 + i)));
+  if (startBack > 0) {
+    fx.rec.setStartPosition(startBack);
+    fx.rec.takeReading(Reading());
+  }
+  fx.rec.stop();
+  MeterReading last = Reading();  // the meter's last frame before the export
+  last.settings.LogReady = logReady ? 1 : 0;
+  fx.rec.takeReading(last);
+  QCOMPARE(fx.rec.ExportRows(), rows);
+  const ExportSnapshot snap = fx.rec.exportSnapshot();
+  QCOMPARE(snap.rowCount(), rows);
+  for (int i = 0; i < rows; ++i)
+    for (int c = 0; c < kLogColumns; ++c)
+      QCOMPARE(snap.text(i, c), i == 0 ? fx.grid().header(c) : fx.grid().cell(i, c));
+  if (rows > 1) QCOMPARE(snap.text(1, 0), QStringLiteral("1"));
+  if (mode == 1 && logReady) QCOMPARE(fx.rec.logPosition(), 5);
+}
+
+QTEST_GUILESS_MAIN(TestRecorder)
+#include "test_recorder.moc"
