@@ -6,10 +6,7 @@
 
 namespace zt {
 
-LogModel::LogModel(QObject* parent) : QAbstractTableModel(parent) {
-  rejectMark_ = QByteArrayLiteral("+");
-  passMark_ = QByteArrayLiteral("-");
-}
+LogModel::LogModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int LogModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -92,7 +89,9 @@ QString LogModel::cell(int gridRow, int col) const {
 
 void LogModel::setCell(int gridRow, int col, const QString& text) {
   if (!validCell(gridRow, col)) return;
-  putCell(rows_[static_cast<std::size_t>(gridRow - 1)], col, text);
+  Row& row = rows_[static_cast<std::size_t>(gridRow - 1)];
+  putCell(row, col, text);
+  if (col == kMarkColumn) row.mark = Row::Mark::None;  // not a reading's verdict
   // Column 7 decides the colours of 8 and 9 as well.
   emitRowChanged(gridRow, col, col == kMarkColumn ? kLogColumns - 1 : col);
 }
@@ -102,6 +101,7 @@ void LogModel::setRowTexts(int gridRow, const GridRowTexts& texts) {
   Row& row = rows_[static_cast<std::size_t>(gridRow - 1)];
   for (int c = 0; c < kLogColumns; ++c)
     if (!texts[c].isNull()) putCell(row, c, texts[c]);
+  if (!texts[kMarkColumn].isNull()) row.mark = Row::Mark::None;
   emitRowChanged(gridRow, 0, kLogColumns - 1);
 }
 
@@ -119,12 +119,6 @@ void LogModel::setHeader(int col, const QString& text) {
   emit headerDataChanged(Qt::Horizontal, col, col);
 }
 
-void LogModel::setMarks(const QString& reject, const QString& pass) {
-  rejectMark_ = reject.toUtf8();
-  passMark_ = pass.toUtf8();
-  if (!rows_.empty()) emit dataChanged(index(0, kMarkColumn), index(rowCount() - 1, kLogColumns - 1), {Qt::BackgroundRole});
-}
-
 void LogModel::writeReading(int gridRow, const LogReading& r) {
   if (!validCell(gridRow, 0)) return;
   Row& row = rows_[static_cast<std::size_t>(gridRow - 1)];
@@ -137,6 +131,7 @@ void LogModel::writeReading(int gridRow, const LogReading& r) {
   putCell(row, 6, r.level);
   if (r.primaryOn || r.secondaryOn) {
     putCell(row, kMarkColumn, r.mark);
+    row.mark = r.sortResult != 0 ? Row::Mark::Reject : Row::Mark::Pass;
     row.verdict = static_cast<std::int8_t>(std::clamp<std::int32_t>(r.sortResult, -128, 127));
   }
   putCell(row, kPrimaryDeviationColumn, r.primaryOn ? r.primaryDeviation : QString());
@@ -151,15 +146,14 @@ std::int32_t LogModel::rowVerdict(int gridRow) const {
 QColor LogModel::cellColour(int gridRow, int col) const {
   if (!validCell(gridRow, col) || col < kMarkColumn) return {};
   const Row& row = rows_[static_cast<std::size_t>(gridRow - 1)];
-  const QByteArrayView mark = cellBytes(row, kMarkColumn);
-  if (!rejectMark_.isEmpty() && mark == rejectMark_) {
+  if (row.mark == Row::Mark::Reject) {
     const int v = row.verdict;
     if (col == kMarkColumn) return kRejectColour;
     if (col == kPrimaryDeviationColumn && (v == 1 || v == 3)) return kRejectColour;
     if (col == kSecondaryDeviationColumn && (v == 2 || v == 3)) return kRejectColour;
     return {};
   }
-  if (col == kMarkColumn && !passMark_.isEmpty() && mark == passMark_) return kPassColour;
+  if (col == kMarkColumn && row.mark == Row::Mark::Pass) return kPassColour;
   return {};
 }
 

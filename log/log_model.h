@@ -30,6 +30,7 @@ struct LogReading {
   bool primaryOn = false;       // the primary tolerance is switched on
   bool secondaryOn = false;
   QString mark;                 // reject or pass mark for column 7, written when a tolerance is on
+                                // (sortResult != 0 is a reject)
   QString primaryDeviation;     // column 8 when primaryOn
   QString secondaryDeviation;   // column 9 when secondaryOn
   std::int32_t sortResult = 0;  // the verdict the row is painted with
@@ -68,11 +69,11 @@ class LogModel : public QAbstractTableModel {
   QString header(int col) const;
   void setHeader(int col, const QString& text);
 
-  // The texts of column 7 that mean reject and pass (they follow the language).
-  void setMarks(const QString& reject, const QString& pass);
-
   // Writes a reading into a row: columns 0-6, then the mark and deviations
-  // by which tolerances are on. The row keeps its own verdict for painting.
+  // by which tolerances are on. The row keeps its own verdict for painting:
+  // whether its mark means reject or pass, and which parameters were out.
+  // Colours never depend on the mark's text, which stays in the language it
+  // was written in while the window may have switched to another.
   void writeReading(int gridRow, const LogReading& r);
   std::int32_t rowVerdict(int gridRow) const;
 
@@ -84,6 +85,9 @@ class LogModel : public QAbstractTableModel {
     QByteArray text;                       // the cells' UTF-8 bytes, one after another
     std::array<std::uint16_t, kLogColumns> end{};  // end offset of each cell in `text`
     std::int8_t verdict = 0;
+    // What the text of column 7 stands for: a mark written with a reading,
+    // or any other text (a profile table's interval, a cleared cell).
+    enum class Mark : std::uint8_t { None, Reject, Pass } mark = Mark::None;
   };
 
   bool validCell(int gridRow, int col) const;
@@ -93,8 +97,6 @@ class LogModel : public QAbstractTableModel {
 
   std::deque<Row> rows_;
   std::array<QString, kLogColumns> headers_;
-  QByteArray rejectMark_;
-  QByteArray passMark_;
 };
 
 }  // namespace zt

@@ -52,7 +52,7 @@ class TestLogModel : public QObject {
   void writeReading_data();
   void writeReading();
   void oldRowsKeepTheirOwnVerdict();
-  void marksFollowTheLanguage();
+  void coloursComeFromTheVerdict();
   void resetLeavesNoStaleText();
   void cellsAreIndependent_data();
   void cellsAreIndependent();
@@ -110,7 +110,6 @@ void TestLogModel::writeReading() {
   QFETCH(QString, secondary);
   QFETCH(QString, colours);
   LogModel m;
-  m.setMarks(kReject, kPass);
   m.resetGrid(16);
   m.setCell(3, 7, QStringLiteral("old"));
   m.setCell(3, 8, QStringLiteral("stale"));
@@ -133,7 +132,6 @@ void TestLogModel::writeReading() {
 
 void TestLogModel::oldRowsKeepTheirOwnVerdict() {
   LogModel m;
-  m.setMarks(kReject, kPass);
   m.resetGrid(16);
   m.writeReading(1, Reading("1", true, true, 2));
   m.writeReading(2, Reading("2", true, true, 0));
@@ -151,22 +149,34 @@ void TestLogModel::oldRowsKeepTheirOwnVerdict() {
   QCOMPARE(m.rowVerdict(1), 2);
 }
 
-void TestLogModel::marksFollowTheLanguage() {
+void TestLogModel::coloursComeFromTheVerdict() {
+  // Rows logged in one language keep their colours when the marks of the
+  // language in use are other texts.
   LogModel m;
   m.resetGrid(4);
-  m.setMarks(QStringLiteral("Rej"), QStringLiteral("Ok"));
-  LogReading r = Reading("1", true, false, 1);
-  r.mark = QStringLiteral("Rej");
-  m.writeReading(1, r);
+  LogReading rejected = Reading("1", true, false, 1);
+  rejected.mark = QStringLiteral("Rej");
+  m.writeReading(1, rejected);
+  LogReading passed = Reading("2", true, false, 0);
+  passed.mark = QStringLiteral("Ok");
+  m.writeReading(2, passed);
   QCOMPARE(Colours(m, 1), QStringLiteral("rr."));
-  m.setMarks(kReject, kPass);
+  QCOMPARE(Colours(m, 2), QStringLiteral("g.."));
+  // A text put into column 7 otherwise (the profile table's interval) is no
+  // verdict, even when it looks like a mark.
+  m.setCell(2, 7, QStringLiteral("1s"));
+  m.setCell(3, 7, kReject);
+  GridRowTexts table;
+  table[7] = kPass;
+  m.setRowTexts(1, table);
   QCOMPARE(Colours(m, 1), QStringLiteral("..."));
+  QCOMPARE(Colours(m, 2), QStringLiteral("..."));
+  QCOMPARE(Colours(m, 3), QStringLiteral("..."));
 }
 
 void TestLogModel::resetLeavesNoStaleText() {
   LogModel m;
   QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
-  m.setMarks(kReject, kPass);
   m.resetGrid(16);
   for (int p = 1; p <= 40; ++p) {
     if (p + 1 >= m.gridRowCount()) m.setGridRowCount(p + 1);
