@@ -36,6 +36,8 @@
 
 namespace zt {
 
+struct ProfileRecord;
+
 // What the window is built with. Tests pass fakes; the program passes the
 // real implementations (or nothing, for defaults).
 struct TForm1Deps {
@@ -258,6 +260,9 @@ class TForm1 : public QWidget {
   // written over it until the start position is changed or the log cleared.
   bool LogFull = false;
   void ResetLogGrid(int n);
+  // Headings for what the grid shows now: the single-part log, the
+  // multi-part measurement table or the profile table. Rows stay.
+  void ShowGridHeadings();
   void PrepareMultiGrid();
   void SelectGridCell(int row, int col);
   void SP1Click();
@@ -296,10 +301,21 @@ class TForm1 : public QWidget {
   bool WriteProfile(int n);
   bool LoadProfileNames();
   bool ShowProfileTable(int a);
+  // Writes the profile table's rows from the file: all (a = 0) or only the
+  // row of record index a. Fills `recs` with the records read.
+  bool FillProfileTableRows(int a, QVector<ProfileRecord>& recs);
+  // Makes the name list of CBox6 the names of `recs`, keeping the text the
+  // box shows.
+  void ListProfileNames(const QVector<ProfileRecord>& recs);
   std::int32_t RestoreProfileFile(const QString& path);
   void SB1Click();
   void SB2Click();
   void SB3Click();
+  // "Создать" and "Сохранить как": the path of the file to write (the chosen
+  // name with ".hex1" added), or empty when the operator cancels (or, for a
+  // copy, when there is no current file to copy). An existing file there is
+  // replaced only when the operator says so.
+  QString AskProfileFileToWrite(const QString& caption, bool copiesCurrentFile);
   // The editor's values as a record.
   struct ProfileRecord EditorRecord() const;
   // Tells the operator what a read of a damaged profile file could not read

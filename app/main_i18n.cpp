@@ -5,7 +5,9 @@
 #include <QSignalBlocker>
 
 #include "data_folder.h"
+#include "log_model.h"
 #include "main.h"
+#include "profile_file.h"
 #include "settings_file.h"
 
 namespace zt {
@@ -88,8 +90,19 @@ void TForm1::LangManChangeLanguage() {
   JvP8->setText(lex().D1[0] + ProfileTitle);
   JvP1->setText(lex().D1[6]);
   JvP11->setText(lex().D1[1]);
-  // 3. The log headings (this empties the log).
-  ShowLogHeaders();
+  // 3. The grid keeps its rows, readings not yet exported among them; only
+  //    the headings, and the profile table built from the file, are
+  //    rewritten in the new language. Logged rows keep the texts they were
+  //    written with (their colours do not depend on them).
+  if (CBox10->currentIndex() == 1 && MultiGridReady == 0) {
+    SGModel->resetGrid(ProfileCount + 1);
+    QVector<ProfileRecord> recs;
+    if (ProfileCount > 0 && !FillProfileTableRows(0, recs)) ReportProfileError();
+  }
+  ShowGridHeadings();
+  //    The translation gives SP1 its caption at rest; while recording it
+  //    says "stop".
+  SP1->setText(SP1->isChecked() ? lex().D1[2] : lex().D1[8]);
   // 4. The frequency and level menus carry units built from the lexicons;
   //    rebuilt now, since no frame arrives to do it while the picker is
   //    shown (no meter connected).
