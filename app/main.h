@@ -20,6 +20,7 @@
 #include <functional>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "command.h"
 #include "frame.h"
@@ -362,6 +363,9 @@ class TForm1 : public QWidget {
   // The eleven combo boxes whose positions survive a language change.
   std::array<QComboBox*, 11> LangSavedCombos() const;
   std::array<std::int32_t, 11> LangSavedIndices{};
+  // Texts typed into the editable ones that are not their current item (a
+  // tolerance of "15%"); none where the box shows its item.
+  std::array<std::optional<QString>, 11> LangSavedTexts{};
   bool LangIndicesSaved = false;
   QString LangDirectory;
 

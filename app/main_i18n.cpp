@@ -67,7 +67,13 @@ void TForm1::LangManChangeLangQuery(int newIndex, bool* proceed) {
   T3->start();
   // 3. The translation rewrites the boxes' items; keep their positions.
   const auto combos = LangSavedCombos();
-  for (std::size_t i = 0; i < combos.size(); ++i) LangSavedIndices[i] = combos[i]->currentIndex();
+  for (std::size_t i = 0; i < combos.size(); ++i) {
+    QComboBox* c = combos[i];
+    LangSavedIndices[i] = c->currentIndex();
+    // Translating the current item would put its text over a typed value.
+    const bool typed = c->isEditable() && c->currentText() != c->itemText(c->currentIndex());
+    LangSavedTexts[i] = typed ? std::optional<QString>(c->currentText()) : std::nullopt;
+  }
   LangIndicesSaved = true;
 }
 
@@ -77,12 +83,11 @@ void TForm1::LangManChangeLanguage() {
   if (LangIndicesSaved) {
     const auto combos = LangSavedCombos();
     for (std::size_t i = 0; i < combos.size(); ++i) {
-      // Only a position that moved is set back: setting the same index again
-      // would wipe the typed text of an editable box (profile name, tolerance)
-      // that matches no item.
-      if (combos[i]->currentIndex() == LangSavedIndices[i]) continue;
+      // A position that moved is set back; a typed text (profile name,
+      // tolerance) that the translated item has covered is put back.
       QSignalBlocker block(combos[i]);
-      combos[i]->setCurrentIndex(LangSavedIndices[i]);
+      if (combos[i]->currentIndex() != LangSavedIndices[i]) combos[i]->setCurrentIndex(LangSavedIndices[i]);
+      if (LangSavedTexts[i]) combos[i]->setEditText(*LangSavedTexts[i]);
     }
     LangIndicesSaved = false;
   }

@@ -288,8 +288,13 @@ class TestI18n : public QObject {
         QCOMPARE(Headings(f), grid == u"log" ? LogHeadings(lex) : MeasurementHeadings(lex));
         QCOMPARE(f.SP1->text(), lex.D1[2]);  // still recording
       }
+      // A typed tolerance is no list item: it stays as typed.
+      if (grid != u"profiles") QCOMPARE(f.CBox5->currentText(), QStringLiteral("1%"));
       QVERIFY(fx.prompts.messages.isEmpty());
       QVERIFY(fx.prompts.questions.isEmpty());
+      const QString png = qEnvironmentVariable("ZT_I18N_PNG_DIR");
+      if (!png.isEmpty() && QDir().mkpath(png))
+        QVERIFY(f.grab().save(QStringLiteral("%1/grid-%2-%3.png").arg(png, grid).arg(target)));
     }
     // Back in English, rows are logged as before.
     if (grid == u"log") {

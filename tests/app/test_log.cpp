@@ -130,7 +130,9 @@ class DialogDriver : public QObject {
         }
         m_answered = true;
         dialog->selectFile(m_path);
-        static_cast<QDialog*>(dialog)->accept();  // as its own button does
+        // As its own button does; queued, so that a message box it raises
+        // does not hold this timer's turn.
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         return;
       }
     }
