@@ -197,7 +197,7 @@ class TestLangClient : public QObject {
       QCOMPARE(l.items.values(), design->items);
       items += int(l.items.size());
     }
-    QCOMPARE(items, 9 + 6 + 6 + 10 + 9 + 16 + 14);
+    QCOMPARE(items, 9 + 6 + 6 + 10 + 10 + 16 + 14);
 
     QTemporaryDir d;
     QFile f(d.filePath(QStringLiteral("sk.lng")));
