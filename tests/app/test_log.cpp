@@ -103,8 +103,8 @@ struct LogFixture : WindowFixture {
   }
 };
 
-// Answers the real file dialogue that a call opens: selects `path` in it and
-// accepts. A dialogue still open after that (it refused the name) is
+// Answers the real file dialogue that a call opens: types `path` as the name
+// and accepts. A dialogue still open after accepting (it refused the name) is
 // cancelled; message boxes it raises are counted and closed.
 class DialogDriver : public QObject {
  public:
@@ -124,15 +124,21 @@ class DialogDriver : public QObject {
         return;
       }
       if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
-        if (m_answered) {
+        if (m_accepted) {
           dialog->reject();
           return;
         }
+        if (m_answered) return;  // the accept below has not run yet
         m_answered = true;
-        dialog->selectFile(m_path);
-        // As its own button does; queued, so that a message box it raises
-        // does not hold this timer's turn.
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        // Typed into the name field and accepted at once (the dialogue's
+        // background listing of the folder may change the field in between),
+        // from the event loop, so that a message box it raises does not hold
+        // this timer.
+        QTimer::singleShot(0, dialog, [this, dialog] {
+          if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(m_path);
+          static_cast<QDialog*>(dialog)->accept();
+          m_accepted = true;
+        });
         return;
       }
     }
@@ -140,8 +146,8 @@ class DialogDriver : public QObject {
   QString m_path;
   QTimer m_tick;
   bool m_answered = false;
+  bool m_accepted = false;
 };
-
 }  // namespace
 
 class TestLog : public QObject {
