@@ -20,6 +20,7 @@
 #include <functional>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "command.h"
 #include "frame.h"
@@ -35,6 +36,8 @@
 #include "port_lookup.h"
 
 namespace zt {
+
+struct ProfileRecord;
 
 // What the window is built with. Tests pass fakes; the program passes the
 // real implementations (or nothing, for defaults).
@@ -287,6 +290,9 @@ class TForm1 : public QWidget {
   // written over it until the start position is changed or the log cleared.
   bool LogFull = false;
   void ResetLogGrid(int n);
+  // Headings for what the grid shows now: the single-part log, the
+  // multi-part measurement table or the profile table. Rows stay.
+  void ShowGridHeadings();
   void PrepareMultiGrid();
   void SelectGridCell(int row, int col);
   void SP1Click();
@@ -325,10 +331,21 @@ class TForm1 : public QWidget {
   bool WriteProfile(int n);
   bool LoadProfileNames();
   bool ShowProfileTable(int a);
+  // Writes the profile table's rows from the file: all (a = 0) or only the
+  // row of record index a. Fills `recs` with the records read.
+  bool FillProfileTableRows(int a, QVector<ProfileRecord>& recs);
+  // Makes the name list of CBox6 the names of `recs`, keeping the text the
+  // box shows.
+  void ListProfileNames(const QVector<ProfileRecord>& recs);
   std::int32_t RestoreProfileFile(const QString& path);
   void SB1Click();
   void SB2Click();
   void SB3Click();
+  // "Создать" and "Сохранить как": the path of the file to write (the chosen
+  // name with ".hex1" added), or empty when the operator cancels (or, for a
+  // copy, when there is no current file to copy). An existing file there is
+  // replaced only when the operator says so.
+  QString AskProfileFileToWrite(const QString& caption, bool copiesCurrentFile);
   // The editor's values as a record.
   struct ProfileRecord EditorRecord() const;
   // Tells the operator what a read of a damaged profile file could not read
@@ -375,6 +392,9 @@ class TForm1 : public QWidget {
   // The eleven combo boxes whose positions survive a language change.
   std::array<QComboBox*, 11> LangSavedCombos() const;
   std::array<std::int32_t, 11> LangSavedIndices{};
+  // Texts typed into the editable ones that are not their current item (a
+  // tolerance of "15%"); none where the box shows its item.
+  std::array<std::optional<QString>, 11> LangSavedTexts{};
   bool LangIndicesSaved = false;
   QString LangDirectory;
 

@@ -5,7 +5,9 @@
 #include <QSignalBlocker>
 
 #include "data_folder.h"
+#include "log_model.h"
 #include "main.h"
+#include "profile_file.h"
 #include "settings_file.h"
 
 namespace zt {
@@ -65,7 +67,13 @@ void TForm1::LangManChangeLangQuery(int newIndex, bool* proceed) {
   T3->start();
   // 3. The translation rewrites the boxes' items; keep their positions.
   const auto combos = LangSavedCombos();
-  for (std::size_t i = 0; i < combos.size(); ++i) LangSavedIndices[i] = combos[i]->currentIndex();
+  for (std::size_t i = 0; i < combos.size(); ++i) {
+    QComboBox* c = combos[i];
+    LangSavedIndices[i] = c->currentIndex();
+    // Translating the current item would put its text over a typed value.
+    const bool typed = c->isEditable() && c->currentText() != c->itemText(c->currentIndex());
+    LangSavedTexts[i] = typed ? std::optional<QString>(c->currentText()) : std::nullopt;
+  }
   LangIndicesSaved = true;
 }
 
@@ -75,12 +83,11 @@ void TForm1::LangManChangeLanguage() {
   if (LangIndicesSaved) {
     const auto combos = LangSavedCombos();
     for (std::size_t i = 0; i < combos.size(); ++i) {
-      // Only a position that moved is set back: setting the same index again
-      // would wipe the typed text of an editable box (profile name, tolerance)
-      // that matches no item.
-      if (combos[i]->currentIndex() == LangSavedIndices[i]) continue;
+      // A position that moved is set back; a typed text (profile name,
+      // tolerance) that the translated item has covered is put back.
       QSignalBlocker block(combos[i]);
-      combos[i]->setCurrentIndex(LangSavedIndices[i]);
+      if (combos[i]->currentIndex() != LangSavedIndices[i]) combos[i]->setCurrentIndex(LangSavedIndices[i]);
+      if (LangSavedTexts[i]) combos[i]->setEditText(*LangSavedTexts[i]);
     }
     LangIndicesSaved = false;
   }
@@ -88,8 +95,19 @@ void TForm1::LangManChangeLanguage() {
   JvP8->setText(lex().D1[0] + ProfileTitle);
   JvP1->setText(lex().D1[6]);
   JvP11->setText(lex().D1[1]);
-  // 3. The log headings (this empties the log).
-  ShowLogHeaders();
+  // 3. The grid keeps its rows, readings not yet exported among them; only
+  //    the headings, and the profile table built from the file, are
+  //    rewritten in the new language. Logged rows keep the texts they were
+  //    written with (their colours do not depend on them).
+  if (CBox10->currentIndex() == 1 && MultiGridReady == 0) {
+    SGModel->resetGrid(ProfileCount + 1);
+    QVector<ProfileRecord> recs;
+    if (ProfileCount > 0 && !FillProfileTableRows(0, recs)) ReportProfileError();
+  }
+  ShowGridHeadings();
+  //    The translation gives SP1 its caption at rest; while recording it
+  //    says "stop".
+  SP1->setText(SP1->isChecked() ? lex().D1[2] : lex().D1[8]);
   // 4. The frequency and level menus carry units built from the lexicons;
   //    rebuilt now, since no frame arrives to do it while the picker is
   //    shown (no meter connected).

@@ -12,6 +12,7 @@
 #include "log_model.h"
 #include "log_verdict_delegate.h"
 #include "main.h"
+#include "profile_file.h"
 #include "tolerance.h"
 
 namespace zt {
@@ -211,23 +212,53 @@ void TForm1::ShowLogHeaders() {
   for (int c = 0; c < kLogColumns; ++c) SGModel->setHeader(c, lex().D2[c + 1]);
 }
 
+void TForm1::ShowGridHeadings() {
+  GridRowTexts h;
+  for (int c = 0; c < kLogColumns; ++c) h[c] = lex().D2[c + 1];
+  if (CBox10->currentIndex() == 1) {
+    const GridRowTexts table = ProfileTableHeaders(lex());
+    if (MultiGridReady != 0) {
+      h[1] = table[1];  // the measurement table names its rows after the profiles
+    } else {
+      for (int c = 0; c < kLogColumns; ++c)
+        if (!table[c].isNull()) h[c] = table[c];
+    }
+  }
+  for (int c = 0; c < kLogColumns; ++c) SGModel->setHeader(c, h[c]);
+}
+
 void TForm1::PrepareMultiGrid() {
   if (MultiGridReady != 0) return;
-  for (int c = 2; c < kLogColumns; ++c) SGModel->setHeader(c, lex().D2[c + 1]);
   Button_Add->setEnabled(false);
   Button_DEL->setEnabled(false);
   BB1->setEnabled(false);
-  ResetLogGrid(ProfileCount + 1);
+  // Re-reading 1.dat first makes the table as long as the file it names.
   if (LoadSettingsFile() == 1) {
     SB3->setEnabled(true);
     SB4->setEnabled(true);
   }
+  ResetLogGrid(ProfileCount + 1);
+  // The rows are named from the file itself: the name list of CBox6 may
+  // still hold another file's names, or names from before an insert or a
+  // deletion.
+  QVector<ProfileRecord> recs;
+  if (ProfileCount > 0) {
+    const ProfileIo io = ProfileFile(CurrentProfilePath).readRecords(ProfileCount, recs);
+    if (io.ok) {
+      ReportProfileProblems(io.problems);
+      ListProfileNames(recs);
+    } else {
+      ProfileError = io.message;
+      ReportProfileError();
+    }
+  }
   const Separators sep{DecimalSeparator, GroupSeparator};
   for (int i = 1; i <= ProfileCount; ++i) {
     SGModel->setCell(i, 0, FormatFixed(i, 7, 0, false, sep));
-    SGModel->setCell(i, 1, i - 1 < CBox6->count() ? CBox6->itemText(i - 1) : QString());
+    SGModel->setCell(i, 1, i - 1 < recs.size() ? recs[i - 1].ProfileName : QString());
   }
   MultiGridReady = 1;
+  ShowGridHeadings();
 }
 
 void TForm1::SelectGridCell(int row, int col) {

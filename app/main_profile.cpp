@@ -2,6 +2,7 @@
 // inserting and deleting profiles, the profile file commands and the
 // profile table of the grid.
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -80,9 +81,19 @@ void TForm1::ConnectProfileSignals() {
   connect(E11, &QLineEdit::textChanged, this, [this] { E11Change(); });
   connect(CBox5->lineEdit(), &QLineEdit::textEdited, this, [this] { CBox5Change(); });
   connect(CBox51->lineEdit(), &QLineEdit::textEdited, this, [this] { CBox51Change(); });
-  // A pick from the list shows the item as listed; the focus still leaves.
-  connect(CBox5, &QComboBox::activated, this, [this] { Memo1->setFocus(); });
-  connect(CBox51, &QComboBox::activated, this, [this] { Memo1->setFocus(); });
+  // A value is complete when picked from the list (shown as listed) or
+  // confirmed with Enter; only then does the focus leave the box, so that a
+  // value of several keystrokes can be typed.
+  for (QComboBox* box : {CBox5, CBox51}) {
+    const auto leave = [this, box] {
+      // The box also reports a typed text that names an item when the
+      // operator leaves it for another control: that control keeps the focus.
+      const QWidget* focus = QApplication::focusWidget();
+      if (!focus || focus == box || box->isAncestorOf(focus)) Memo1->setFocus();
+    };
+    connect(box, &QComboBox::activated, this, leave);
+    connect(box->lineEdit(), &QLineEdit::returnPressed, this, leave);
+  }
   connect(CBox2, &QComboBox::currentIndexChanged, this, [this] { CBox2Change(); });
   connect(CBox11, &QComboBox::currentIndexChanged, this, [this] { CBox11Change(); });
 
@@ -116,13 +127,11 @@ void TForm1::E11Change() {
 void TForm1::CBox5Change() {
   QLineEdit* e = CBox5->lineEdit();
   ApplyFilter(e, FilterToleranceText(e->text(), e->cursorPosition(), DecimalSeparator.at(0)));
-  Memo1->setFocus();
 }
 
 void TForm1::CBox51Change() {
   QLineEdit* e = CBox51->lineEdit();
   ApplyFilter(e, FilterToleranceText(e->text(), e->cursorPosition(), DecimalSeparator.at(0)));
-  Memo1->setFocus();
 }
 
 void TForm1::CBox2Change() {
@@ -325,6 +334,9 @@ bool TForm1::LoadProfileNames() {
 bool TForm1::ShowProfileTable(int a) {
   if (a == 0) {
     ResetLogGrid(ProfileCount + 1);
+    // The grid is the profile table now: the next start of recording
+    // builds the measurement table again.
+    MultiGridReady = 0;
     const GridRowTexts h = ProfileTableHeaders(lex());
     for (int c = 0; c < kLogColumns; ++c)
       if (!h[c].isNull()) SGModel->setHeader(c, h[c]);
@@ -336,6 +348,12 @@ bool TForm1::ShowProfileTable(int a) {
     SB4->setEnabled(true);
   }
   QVector<ProfileRecord> recs;
+  if (!FillProfileTableRows(a, recs)) return false;
+  if (a == 0) ListProfileNames(recs);
+  return true;
+}
+
+bool TForm1::FillProfileTableRows(int a, QVector<ProfileRecord>& recs) {
   const int last = a == 0 ? ProfileCount : a + 1;
   const ProfileIo io = ProfileFile(CurrentProfilePath).readRecords(last, recs);
   if (!io.ok) {
@@ -349,6 +367,14 @@ bool TForm1::ShowProfileTable(int a) {
                             [liveFreq, model](int i) { return FrequencyOfIndex(i, liveFreq, model).hz; }};
   for (int k = (a == 0 ? 0 : a); k < recs.size(); ++k) SGModel->setRowTexts(k + 1, ProfileTableRow(recs[k], k + 1, env));
   return true;
+}
+
+void TForm1::ListProfileNames(const QVector<ProfileRecord>& recs) {
+  const QString text = CBox6->currentText();
+  const QSignalBlocker block(CBox6);
+  CBox6->clear();
+  for (const ProfileRecord& r : recs) CBox6->addItem(r.ProfileName);
+  CBox6->setEditText(text);
 }
 
 std::int32_t TForm1::RestoreProfileFile(const QString& path) {
@@ -387,13 +413,30 @@ void TForm1::ReportProfileError() {
 
 // ---------------------------------------------------------------- file commands
 
+QString TForm1::AskProfileFileToWrite(const QString& caption, bool copiesCurrentFile) {
+  QString proposed;
+  for (;;) {
+    const QString chosen = prompts().newFileName(this, caption, proposed, kProfileFilter);
+    if (chosen.isEmpty()) return {};
+    if (copiesCurrentFile && !QFileInfo(CurrentProfilePath).isFile()) return {};  // nothing to copy
+    // The extension is always added, also to a name that has it: the file
+    // asked about is the one that will be written.
+    const QString path = chosen + kProfileSuffix;
+    if (!QFileInfo::exists(path)) return path;
+    const QString where = QDir::toNativeSeparators(path);
+    QString ask = lex().D4[msg::kReplaceFile];
+    ask = ask.contains(QLatin1String("%1")) ? ask.arg(where) : ask + QLatin1Char(' ') + where;
+    if (prompts().question(this, windowTitle(), ask)) return path;
+    proposed = chosen;  // "no": the dialogue again, to pick another name
+  }
+}
+
 void TForm1::SB1Click() {
-  const QString chosen = prompts().saveFileName(this, SB1->text(), QString(), kProfileFilter, nullptr);
-  if (chosen.isEmpty()) {
+  const QString path = AskProfileFileToWrite(SB1->text(), false);
+  if (path.isEmpty()) {
     prompts().message(this, windowTitle(), lex().D1[5], Prompts::Icon::Warning);
     return;
   }
-  const QString path = chosen + kProfileSuffix;
   const ProfileIo io = ProfileFile(path).create(EditorRecord());
   if (!io.ok) {
     prompts().message(this, windowTitle(), lex().D1[5] + QLatin1Char('\n') + io.message, Prompts::Icon::Critical);
@@ -408,7 +451,7 @@ void TForm1::SB1Click() {
 }
 
 void TForm1::SB2Click() {
-  const QString path = prompts().openFileName(this, SB2->text(), QString(), kProfileFilter);
+  const QString path = prompts().openOrNewFileName(this, SB2->text(), QString(), kProfileFilter);
   if (path.isEmpty()) return;
   CurrentProfilePath = path;
   const QString failed = QStringLiteral("Неудача!");
@@ -448,9 +491,8 @@ void TForm1::SB2Click() {
 }
 
 void TForm1::SB3Click() {
-  const QString chosen = prompts().saveFileName(this, SB3->text(), QString(), kProfileFilter, nullptr);
-  if (chosen.isEmpty() || !QFileInfo(CurrentProfilePath).isFile()) return;
-  const QString path = chosen + kProfileSuffix;
+  const QString path = AskProfileFileToWrite(SB3->text(), true);
+  if (path.isEmpty()) return;
   const ProfileIo io = ProfileFile(CurrentProfilePath).copyTo(path);
   if (!io.ok) {
     prompts().message(this, windowTitle(), lex().D1[5] + QLatin1Char('\n') + io.message, Prompts::Icon::Critical);

@@ -13,21 +13,34 @@ class Prompts {
   enum class Icon { Information, Warning, Critical };
   virtual ~Prompts() = default;
   virtual void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) = 0;
-  // Returns the chosen path or an empty text when cancelled.
-  virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                               const QString& filter) = 0;
+  // A yes/no question; true for yes.
+  virtual bool question(QWidget* parent, const QString& caption, const QString& text) = 0;
+  // A file to open, or the name of one to make: the dialogue also accepts a
+  // name that does not exist yet. Returns the chosen path or an empty text
+  // when cancelled.
+  virtual QString openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter) = 0;
+  // A save dialogue that asks before replacing the chosen file.
   virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                const QString& filter, QString* selectedFilter) = 0;
+  // A save dialogue that never asks about replacing a file: for callers that
+  // write under another name than the one chosen and ask about that file
+  // themselves.
+  virtual QString newFileName(QWidget* parent, const QString& caption, const QString& dir,
+                              const QString& filter) = 0;
 };
 
 // The real dialogues.
 class QtPrompts : public Prompts {
  public:
   void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
-  QString openFileName(QWidget* parent, const QString& caption, const QString& dir,
-                       const QString& filter) override;
+  bool question(QWidget* parent, const QString& caption, const QString& text) override;
+  QString openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,
+                            const QString& filter) override;
   QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
                        const QString& filter, QString* selectedFilter) override;
+  QString newFileName(QWidget* parent, const QString& caption, const QString& dir,
+                      const QString& filter) override;
 };
 
 }  // namespace zt

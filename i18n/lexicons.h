@@ -77,6 +77,7 @@ enum : int {
   kExportReplaceError,     // %1 the system's reason
   kUnknownError,           // an error with no description of its own
   kPortNoAccess,           // %1 the port, %2 the group that owns it
+  kReplaceFile,            // %1 the file that would be replaced
   kCount
 };
 }  // namespace msg

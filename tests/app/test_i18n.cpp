@@ -13,6 +13,7 @@
 
 #include "application.h"
 #include "log_model.h"
+#include "profile_file.h"
 #include "settings_file.h"
 #include "simulated_meter.h"
 #include "window_fixture.h"
@@ -58,6 +59,38 @@ QStringList Headings(TForm1& f) {
   QStringList h;
   for (int c = 0; c < f.SG->model()->columnCount(); ++c) h << f.SG->model()->headerData(c, Qt::Horizontal).toString();
   return h;
+}
+
+// The headings of each thing the grid shows, in the language in use.
+QStringList LogHeadings(const Lexicons& lex) { return lex.D2.items.mid(1, 10); }
+QStringList MeasurementHeadings(const Lexicons& lex) {
+  QStringList h = LogHeadings(lex);
+  h[1] = lex.D2[11];
+  return h;
+}
+QStringList ProfileTableHeadings(const Lexicons& lex) {
+  QStringList h = LogHeadings(lex);
+  const GridRowTexts table = ProfileTableHeaders(lex);
+  for (int c = 0; c < kLogColumns; ++c)
+    if (!table[c].isNull()) h[c] = table[c];
+  return h;
+}
+
+// The texts of the grid's rows, and the colours of columns 7 to 9 ("r" red,
+// "g" green, "." none).
+QStringList GridRows(const LogModel& m) {
+  QStringList rows;
+  for (int r = 1; r < m.gridRowCount(); ++r) {
+    QStringList cells;
+    for (int c = 0; c < kLogColumns; ++c) cells << m.cell(r, c);
+    QString colours;
+    for (int c = 7; c < kLogColumns; ++c) {
+      const QColor col = m.cellColour(r, c);
+      colours += !col.isValid() ? u'.' : col == LogModel::kRejectColour ? u'r' : u'g';
+    }
+    rows << cells.join(u'|') + u' ' + colours;
+  }
+  return rows;
 }
 
 void Pick(TForm1& f, int index) {
@@ -144,6 +177,11 @@ class TestI18n : public QObject {
     TForm1& f = *fx.form;
     const QList<QComboBox*> combos{f.CB1,  f.CBox51, f.CBox5,  f.CBox31, f.CBox11, f.CBox2,
                                    f.CBox6, f.CBox10, f.CBox1, f.CBox3,  f.CBox4};
+    // "Мульти" picked as the operator picks it: the grid shows the profile table.
+    QVERIFY(SaveLanguageIndex(fx.dataDir.path(), 1).ok);  // 1.dat re-read keeps English
+    f.CBox10->setCurrentIndex(f.CBox10->count() - 1);
+    f.CBox10Click();
+    fx.prompts.messages.clear();  // there is no profile file to list
     QList<int> chosen;
     for (QComboBox* c : combos) {
       c->setCurrentIndex(c->count() - 1);
@@ -151,11 +189,9 @@ class TestI18n : public QObject {
     }
     f.CBox6->setEditText(QStringLiteral("Part 7"));  // a typed name, not an item
     const QStringList english = Headings(f);
-    QCOMPARE(english.mid(0, 3), (QStringList{"Position", "Time", "Primary"}));
-    LogModel* model = f.SGModel;
+    QCOMPARE(english.mid(0, 3), (QStringList{"Position", "Name", "Prim. nominal"}));
 
     for (int target : {0, 1}) {
-      model->setCell(1, 0, QStringLiteral("17"));
       f.T3->stop();
       Pick(f, target);
       QCOMPARE(f.LangMan->currentIndex(), target);
@@ -169,15 +205,119 @@ class TestI18n : public QObject {
       for (QListWidget* menu : {f.ListBox_freq_RLC, f.ListBox_Level_RLC})
         for (int i = 0; i < menu->count(); ++i)
           QVERIFY2(HasCyrillic(menu->item(i)->text()) == (target == 0), qPrintable(menu->item(i)->text()));
-      const Lexicon& d2 = f.lex().D2;
-      QCOMPARE(Headings(f), d2.items.mid(1, 10));
+      QCOMPARE(Headings(f), ProfileTableHeadings(f.lex()));
       QCOMPARE(Headings(f) == english, target == 1);
-      QCOMPARE(model->cell(1, 0), QString());
       QCOMPARE(f.JvP1->text(), f.lex().D1[6]);
       QCOMPARE(f.JvP11->text(), f.lex().D1[1]);
       QVERIFY(f.JvP8->text().startsWith(f.lex().D1[0]));
     }
-    QVERIFY(fx.prompts.messages.isEmpty());
+    QVERIFY2(fx.prompts.messages.isEmpty(), qPrintable(fx.prompts.messages.value(0).text));
+  }
+
+  // A switch keeps every row of the grid, logged readings with their colours
+  // among them, and rewrites the headings of what the grid shows.
+  void switchKeepsTheGrid_data() {
+    QTest::addColumn<QString>("grid");       // "log", "measuring" (multi-part) or "profiles"
+    QTest::addColumn<QList<int>>("picks");   // from English
+    QTest::newRow("log, Russian and back") << "log" << QList<int>{0, 1};
+    QTest::newRow("log, a language of other marks") << "log" << QList<int>{2, 1};
+    QTest::newRow("multi-part measuring, Russian and back") << "measuring" << QList<int>{0, 1};
+    QTest::newRow("profile table, Russian and back") << "profiles" << QList<int>{0, 1};
+  }
+  void switchKeepsTheGrid() {
+    QFETCH(QString, grid);
+    QFETCH(QList<int>, picks);
+    QTemporaryDir langs;
+    QVERIFY(QFile::copy(kLangDir + QStringLiteral("/eng.lng"), langs.filePath(QStringLiteral("eng.lng"))));
+    QFile marks(langs.filePath(QStringLiteral("mrk.lng")));
+    QVERIFY(marks.open(QIODevice::WriteOnly));
+    marks.write(QStringLiteral("[LANGUAGE_FILE]\r\n0\t%LANGUAGE_NAME=\"Marks\"\t%CODE=mk;\r\n"
+                               "0\t%LEXICON_STRINGS\r\n0\t%LEXICON_NAME=D3;\r\n3\t\"x\"\r\n4\t\"o\"\r\n"
+                               "0\t%SMART_STRINGS\r\n")
+                    .toUtf8());
+    marks.close();
+    WindowFixture fx(WithLanguages(langs.path()));
+    TForm1& f = *fx.form;
+    LogModel& model = *f.SGModel;
+    QCOMPARE(f.LangCombo1->itemText(2), QStringLiteral("Marks"));
+    QVERIFY(SaveLanguageIndex(fx.dataDir.path(), 1).ok);  // 1.dat re-read keeps English
+
+    // Two profiles: R 1% 10 kΩ, and one with both tolerances off.
+    const QString path = fx.dataDir.filePath(QStringLiteral("parts.hex1"));
+    ProfileRecord r;
+    r.ProfileName = QStringLiteral("first");
+    r.PrimaryTolerance = QStringLiteral("1%");
+    r.PrimaryUnit = 1;
+    r.PrimaryNominal = QStringLiteral("10");
+    QVERIFY(ProfileFile(path).create(r).ok);
+    std::int32_t count = 1;
+    r.ProfileName = QStringLiteral("second");
+    QVERIFY(ProfileFile(path).store(count, 2, r).ok);
+    fx.prompts.openAnswers << path;
+    f.SB2Click();
+    QCOMPARE(f.ProfileCount, 2);
+
+    // Readings: a reject and a pass, sorted against R 100 Ω at 1 %.
+    auto log = [&](int at, double ohms) {
+      f.CBox2->setCurrentIndex(0);
+      f.CBox1->setCurrentIndex(0);
+      f.E2->setText(QStringLiteral("100"));
+      f.CBox5->setEditText(QStringLiteral("1%"));
+      f.ReadingR = ohms;
+      f.meterSettings.CircuitSeries = 1;
+      f.CheckTolerance();
+      f.meterSettings.LogReady = 1;
+      f.L_Prim_RLC->setText(QStringLiteral("R"));
+      f.L_prim_n->setText(QString::number(ohms));
+      (grid == u"log" ? f.SE1 : f.SE2)->setValue(at);
+      f.AppendLogRow();
+    };
+    f.SP1->setEnabled(true);
+    if (grid != u"log") {
+      f.CBox10->setCurrentIndex(1);
+      f.CBox10Click();
+    }
+    if (grid != u"profiles") {
+      f.SP1->click();  // recording
+      log(1, 150.0);
+      log(2, 100.5);
+    }
+    const QStringList before = GridRows(model);
+    if (grid != u"profiles") {
+      QCOMPARE(before[0].right(3), QStringLiteral("rr."));
+      QCOMPARE(before[1].right(3), QStringLiteral("g.."));
+    } else {
+      QVERIFY2(before[0].contains(QStringLiteral("10kΩ")), qPrintable(before[0]));
+    }
+
+    for (int target : picks) {
+      Pick(f, target);
+      QCOMPARE(f.LangMan->currentIndex(), target);
+      const Lexicons& lex = f.lex();
+      if (grid == u"profiles") {
+        // Built from the file, so in the new language.
+        QCOMPARE(GridRows(model).size(), 2);
+        QVERIFY2(GridRows(model)[0].contains(QStringLiteral("10") + lex.Dlang1[1] + OhmSign(lex)), qPrintable(GridRows(model)[0]));
+        QCOMPARE(Headings(f), ProfileTableHeadings(lex));
+      } else {
+        QCOMPARE(GridRows(model), before);
+        QCOMPARE(Headings(f), grid == u"log" ? LogHeadings(lex) : MeasurementHeadings(lex));
+        QCOMPARE(f.SP1->text(), lex.D1[2]);  // still recording
+      }
+      // A typed tolerance is no list item: it stays as typed.
+      if (grid != u"profiles") QCOMPARE(f.CBox5->currentText(), QStringLiteral("1%"));
+      QVERIFY(fx.prompts.messages.isEmpty());
+      QVERIFY(fx.prompts.questions.isEmpty());
+      const QString png = qEnvironmentVariable("ZT_I18N_PNG_DIR");
+      if (!png.isEmpty() && QDir().mkpath(png))
+        QVERIFY(f.grab().save(QStringLiteral("%1/grid-%2-%3.png").arg(png, grid).arg(target)));
+    }
+    // Back in English, rows are logged as before.
+    if (grid == u"log") {
+      log(3, 150.0);
+      QCOMPARE(model.cell(3, 7), QStringLiteral("+"));
+      QCOMPARE(GridRows(model)[2].right(3), QStringLiteral("rr."));
+    }
   }
 
   // Only English survives a restart; any other language picked is used for

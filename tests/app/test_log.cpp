@@ -1,7 +1,10 @@
 // The log grid, the profile editor and files, and 1.dat, driven through the
 // window; and one run against the simulated meter.
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QtTest>
 
 #include "log_model.h"
@@ -67,9 +70,9 @@ struct LogFixture : WindowFixture {
     QVERIFY(form->SP1->isChecked());
   }
   // A profile file with the given names, made current through 1.dat.
-  void openProfiles(const QStringList& names) {
+  void openProfiles(const QStringList& names, const QString& fileName = QStringLiteral("parts.hex1")) {
     TForm1& f = *form;
-    const QString path = dataDir.filePath(QStringLiteral("parts.hex1"));
+    const QString path = dataDir.filePath(fileName);
     ProfileFile file(path);
     ProfileRecord r;
     r.ProfileName = names.value(0);
@@ -93,8 +96,68 @@ struct LogFixture : WindowFixture {
     f.ReadingR = readingR;
     f.CheckTolerance();
   }
+  // Column 1 of every row below the headings.
+  QStringList rowNames() const {
+    QStringList n;
+    for (int r = 1; r < grid->gridRowCount(); ++r) n << grid->cell(r, 1);
+    return n;
+  }
+  // Keys typed as the operator types them: each to the widget that has the
+  // keyboard focus at that moment.
+  static void type(const QString& keys) {
+    for (const QChar c : keys) {
+      QWidget* target = QApplication::focusWidget();
+      QVERIFY(target);
+      QTest::keyClick(target, c.toLatin1());
+    }
+  }
 };
 
+// Answers the real file dialogue that a call opens: types `path` as the name
+// and accepts. A dialogue still open after accepting (it refused the name) is
+// cancelled; message boxes it raises are counted and closed.
+class DialogDriver : public QObject {
+ public:
+  explicit DialogDriver(const QString& path) : m_path(path) {
+    connect(&m_tick, &QTimer::timeout, this, [this] { step(); });
+    m_tick.start(10);
+  }
+  int messageBoxes = 0;
+
+ private:
+  void step() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (!w->isVisible()) continue;
+      if (auto* box = qobject_cast<QMessageBox*>(w)) {
+        ++messageBoxes;
+        box->reject();
+        return;
+      }
+      if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
+        if (m_accepted) {
+          dialog->reject();
+          return;
+        }
+        if (m_answered) return;  // the accept below has not run yet
+        m_answered = true;
+        // Typed into the name field and accepted at once (the dialogue's
+        // background listing of the folder may change the field in between),
+        // from the event loop, so that a message box it raises does not hold
+        // this timer.
+        QTimer::singleShot(0, dialog, [this, dialog] {
+          if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(m_path);
+          static_cast<QDialog*>(dialog)->accept();
+          m_accepted = true;
+        });
+        return;
+      }
+    }
+  }
+  QString m_path;
+  QTimer m_tick;
+  bool m_answered = false;
+  bool m_accepted = false;
+};
 }  // namespace
 
 class TestLog : public QObject {
@@ -109,13 +172,20 @@ class TestLog : public QObject {
   void spaceBar();
   void clearWhileRecording();
   void multiPartKeepsMeasuredRows();
+  void multiPartRowsNamedFromTheCurrentFile();
   void singlePartRefusesCellSelection();
   void settingsFileAcrossStarts();
   void storedModelOutsideButtons();
   void createGivesTheDesignedFile();
   void createCancelledAndLongPath();
+  void writingAProfileFile_data();
+  void writingAProfileFile();
+  void openingANewName();
+  void realDialogsTakeTheirNames();
   void editingCommandsKeepTheCountTrue();
   void typedNumbersAreFiltered();
+  void typingATolerance_data();
+  void typingATolerance();
   void simulatedMeterMultiPart();
 };
 
@@ -293,6 +363,52 @@ void TestLog::multiPartKeepsMeasuredRows() {
   QCOMPARE(fx.grid->cell(2, 2), QStringLiteral("R 100.00 Ом"));
 }
 
+void TestLog::multiPartRowsNamedFromTheCurrentFile() {
+  LogFixture fx;
+  TForm1& f = *fx.form;
+  // The first file's names fill the name list; then "Мульти" and a second file.
+  fx.openProfiles({QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3")}, QStringLiteral("a.hex1"));
+  QCOMPARE(f.CBox6->itemText(2), QStringLiteral("A3"));
+  f.CBox10->setCurrentIndex(1);
+  f.CBox10Click();
+  fx.openProfiles({QStringLiteral("B1"), QStringLiteral("B2")}, QStringLiteral("b.hex1"));
+  fx.startRecording();
+  QCOMPARE(fx.rowNames(), (QStringList{"B1", "B2"}));
+  f.SE2->setValue(2);
+  f.AppendLogRow();
+  QCOMPARE(fx.grid->cell(2, 1), QStringLiteral("B2"));
+
+  // Profiles inserted and deleted: the next start names the rows after them,
+  // under the measurement headings, with no text left from the profile table.
+  auto edit = [&](const std::function<void()>& command) {
+    f.SP1->click();  // stop
+    f.SB4->setChecked(true);
+    f.SB4Click();
+    command();
+    f.SB4->setChecked(false);
+    f.SB4Click();
+    fx.startRecording();
+  };
+  edit([&] {
+    f.CBox6->setEditText(QStringLiteral("NEW"));
+    f.SE2->setValue(1);
+    f.Button_AddClick();
+  });
+  QCOMPARE(fx.rowNames(), (QStringList{"NEW", "B1", "B2"}));
+  QCOMPARE(fx.grid->header(1), QStringLiteral("Наименование"));
+  QCOMPARE(fx.grid->header(2), QStringLiteral("Основной"));
+  QCOMPARE(fx.grid->header(7), QStringLiteral("Брак"));
+  for (int r = 1; r <= 3; ++r) QVERIFY2(fx.grid->cell(r, 7).isEmpty(), qPrintable(fx.grid->cell(r, 7)));
+  edit([&] {
+    f.SE2->setValue(2);
+    f.Button_DELClick();
+  });
+  QCOMPARE(fx.rowNames(), (QStringList{"NEW", "B2"}));
+  // The name list offers the same names.
+  QCOMPARE(f.CBox6->count(), 2);
+  QCOMPARE(f.CBox6->itemText(1), QStringLiteral("B2"));
+}
+
 void TestLog::singlePartRefusesCellSelection() {
   LogFixture fx;
   TForm1& f = *fx.form;
@@ -409,6 +525,125 @@ void TestLog::createCancelledAndLongPath() {
   QVERIFY(ReadSettingsFile(fx.dataDir.path()).data.lastProfilePath().isEmpty());
 }
 
+// "Создать" and "Сохранить как" write the chosen name + ".hex1"; any question
+// is about that file, and a "no" brings the dialogue back.
+void TestLog::writingAProfileFile_data() {
+  QTest::addColumn<bool>("copy");              // "Сохранить как", else "Создать"
+  QTest::addColumn<QStringList>("chosen");     // names given to the dialogues, in order
+  QTest::addColumn<QStringList>("existing");   // files there before
+  QTest::addColumn<QList<bool>>("replies");    // answers to the questions
+  QTest::addColumn<QStringList>("askedAbout"); // the file of each question
+  QTest::addColumn<QString>("written");        // the file written, empty for none
+  using L = QStringList;
+  using B = QList<bool>;
+  QTest::newRow("create, new name") << false << L{"n"} << L{} << B{} << L{} << "n.hex1";
+  QTest::newRow("create over a file, yes") << false << L{"n"} << L{"n.hex1"} << B{true} << L{"n.hex1"} << "n.hex1";
+  QTest::newRow("create over a file, no, another name")
+      << false << L{"n", "m"} << L{"n.hex1"} << B{false} << L{"n.hex1"} << "m.hex1";
+  QTest::newRow("create over a file, no, cancel") << false << L{"n"} << L{"n.hex1"} << B{false} << L{"n.hex1"} << "";
+  QTest::newRow("create picking a.hex1") << false << L{"a.hex1"} << L{"a.hex1"} << B{} << L{} << "a.hex1.hex1";
+  QTest::newRow("create picking a.hex1, a.hex1.hex1 there")
+      << false << L{"a.hex1"} << L{"a.hex1", "a.hex1.hex1"} << B{true} << L{"a.hex1.hex1"} << "a.hex1.hex1";
+  QTest::newRow("save as over a file, yes") << true << L{"c"} << L{"c.hex1"} << B{true} << L{"c.hex1"} << "c.hex1";
+  QTest::newRow("save as over a file, no, cancel") << true << L{"c"} << L{"c.hex1"} << B{false} << L{"c.hex1"} << "";
+  QTest::newRow("save as picking a.hex1") << true << L{"a.hex1"} << L{"a.hex1"} << B{} << L{} << "a.hex1.hex1";
+}
+
+void TestLog::writingAProfileFile() {
+  QFETCH(bool, copy);
+  QFETCH(QStringList, chosen);
+  QFETCH(QStringList, existing);
+  QFETCH(QList<bool>, replies);
+  QFETCH(QStringList, askedAbout);
+  QFETCH(QString, written);
+  LogFixture fx;
+  TForm1& f = *fx.form;
+  const QDir dir(fx.dataDir.path());
+  if (copy) fx.openProfiles({QStringLiteral("P1"), QStringLiteral("P2")});
+  const QString before = f.CurrentProfilePath;
+  const QByteArray old("old");
+  for (const QString& name : existing) {
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(old);
+  }
+  fx.prompts.messages.clear();
+  fx.prompts.dialogKinds.clear();
+  for (const QString& name : chosen) fx.prompts.saveAnswers << dir.filePath(name);
+  fx.prompts.questionAnswers = replies;
+  if (copy)
+    f.SB3Click();
+  else
+    f.SB1Click();
+
+  // Only the program asks, and about the file it writes.
+  for (const QString& kind : fx.prompts.dialogKinds) QCOMPARE(kind, QStringLiteral("new"));
+  QCOMPARE(fx.prompts.questions.size(), askedAbout.size());
+  for (int i = 0; i < askedAbout.size(); ++i) {
+    const QString path = QDir::toNativeSeparators(dir.filePath(askedAbout[i]));
+    QVERIFY2(fx.prompts.questions[i].contains(path + QLatin1Char(' ')), qPrintable(fx.prompts.questions[i]));
+  }
+  // After a "no" the dialogue comes back proposing the name given.
+  for (int i = 1; i < fx.prompts.saveDirs.size(); ++i) QCOMPARE(fx.prompts.saveDirs[i], dir.filePath(chosen[i - 1]));
+  for (const QString& name : existing)
+    if (name != written) QCOMPARE(Bytes(dir.filePath(name)), old);
+  if (written.isEmpty()) {
+    QCOMPARE(f.CurrentProfilePath, before);
+    // A cancelled "Создать" says so; "Сохранить как" says nothing.
+    QCOMPARE(fx.prompts.messages.size(), copy ? 0 : 1);
+    return;
+  }
+  const QString path = dir.filePath(written);
+  QCOMPARE(f.CurrentProfilePath, path);
+  if (copy)
+    QCOMPARE(Bytes(path), Bytes(before));
+  else
+    QCOMPARE(Bytes(path).size(), 172);
+}
+
+void TestLog::openingANewName() {
+  LogFixture fx;
+  TForm1& f = *fx.form;
+  fx.openProfiles({QStringLiteral("P1"), QStringLiteral("P2")});
+  const QString caption = f.JvP8->text();
+  const QString fresh = fx.dataDir.filePath(QStringLiteral("b"));
+  fx.prompts.dialogKinds.clear();
+  fx.prompts.openAnswers << fresh;
+  f.SB2Click();
+  QCOMPARE(fx.prompts.dialogKinds, QStringList{QStringLiteral("open-or-new")});
+  // A file of that very name, with one profile; the caption still names the
+  // file before.
+  QCOMPARE(Bytes(fresh).size(), 172);
+  QCOMPARE(Bytes(fresh).left(4), QByteArray("\x01\0\0\0", 4));
+  QCOMPARE(f.CurrentProfilePath, fresh);
+  QCOMPARE(f.ProfileCount, 1);
+  QCOMPARE(f.JvP8->text(), caption);
+}
+
+// The real dialogues behind "Открыть" and the profile file saves: the first
+// takes a name that does not exist, the second a name that does, without a
+// question of its own.
+void TestLog::realDialogsTakeTheirNames() {
+  QTemporaryDir dir;
+  QtPrompts real;
+  const QString fresh = dir.filePath(QStringLiteral("fresh"));
+  {
+    DialogDriver driver(fresh);
+    QCOMPARE(real.openOrNewFileName(nullptr, QStringLiteral("Open"), dir.path(), QStringLiteral("*.hex1")), fresh);
+    QCOMPARE(driver.messageBoxes, 0);
+  }
+  const QString there = dir.filePath(QStringLiteral("there.hex1"));
+  QFile file(there);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.close();
+  {
+    DialogDriver driver(there);
+    QCOMPARE(real.newFileName(nullptr, QStringLiteral("Save"), dir.path(), QStringLiteral("*.hex1")), there);
+    QCOMPARE(driver.messageBoxes, 0);
+  }
+  QVERIFY(!QFileInfo::exists(fresh));  // choosing is not creating
+}
+
 void TestLog::editingCommandsKeepTheCountTrue() {
   LogFixture fx;
   TForm1& f = *fx.form;
@@ -460,6 +695,65 @@ void TestLog::typedNumbersAreFiltered() {
   f.CBox5->lineEdit()->clear();
   QTest::keyClicks(f.CBox5->lineEdit(), QStringLiteral("7"));
   QCOMPARE(f.CBox5->currentText(), QStringLiteral("7%"));
+}
+
+// A tolerance typed key by key into the focused box: the box keeps the focus
+// until Enter or a pick from the list.
+void TestLog::typingATolerance_data() {
+  QTest::addColumn<bool>("secondary");
+  QTest::addColumn<QString>("keys");
+  QTest::addColumn<QString>("shown");
+  QTest::addColumn<int>("caret");
+  QTest::newRow("primary 15") << false << "15" << "15%" << 2;
+  QTest::newRow("secondary 15") << true << "15" << "15%" << 2;
+  QTest::newRow("a decimal") << false << "0.25" << "0.25%" << 4;
+  QTest::newRow("stray keys") << true << "1a2%3" << "123%" << 4;
+}
+
+void TestLog::typingATolerance() {
+  QFETCH(bool, secondary);
+  QFETCH(QString, keys);
+  QFETCH(QString, shown);
+  QFETCH(int, caret);
+  LogFixture fx;
+  TForm1& f = *fx.form;
+  QComboBox* box = secondary ? f.CBox51 : f.CBox5;
+  f.show();
+  f.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&f));
+  box->setFocus();
+  QTRY_VERIFY(box->hasFocus());
+  box->lineEdit()->selectAll();
+  fx.type(keys);
+  QCOMPARE(box->currentText(), shown);
+  QCOMPARE(box->lineEdit()->cursorPosition(), caret);
+  QVERIFY(box->hasFocus());
+  // Enter completes the value and leaves the box.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QCOMPARE(box->currentText(), shown);
+  QCOMPARE(QApplication::focusWidget(), f.Memo1);
+
+  // Leaving for another control with a typed value that names an item: the
+  // other control keeps the focus.
+  box->setFocus();
+  QTRY_VERIFY(box->hasFocus());
+  box->lineEdit()->selectAll();
+  fx.type(QStringLiteral("2"));
+  QCOMPARE(box->currentText(), QStringLiteral("2%"));
+  f.E2->setFocus();
+  QCOMPARE(QApplication::focusWidget(), f.E2);
+
+  // A pick from the list shows the item as listed and leaves the box.
+  box->setFocus();
+  box->showPopup();
+  QAbstractItemView* list = box->view();
+  QTRY_VERIFY(list->isVisible());
+  const QModelIndex item = list->model()->index(1, 0);  // "0,2%"
+  list->scrollTo(item);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
+  QTRY_VERIFY(!list->isVisible());
+  QCOMPARE(box->currentText(), box->itemText(1));
+  QTRY_COMPARE(QApplication::focusWidget(), f.Memo1);
 }
 
 void TestLog::simulatedMeterMultiPart() {

@@ -1,6 +1,6 @@
 #pragma once
-// Records message boxes and answers file dialogues from a queue, so window
-// tests never block on a modal dialogue.
+// Records message boxes, questions and file dialogues, and answers them from
+// queues, so window tests never block on a modal dialogue.
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,26 +17,46 @@ class FakePrompts : public Prompts {
     Icon icon;
   };
   QList<Message> messages;
-  QStringList openAnswers;  // taken front first; empty = cancelled
-  QStringList saveAnswers;
+  QStringList questions;      // the text of each question asked
+  QList<bool> questionAnswers;  // taken front first; empty = "no"
+  QStringList openAnswers;    // taken front first; empty = cancelled
+  QStringList saveAnswers;    // for both kinds of save dialogue
   QString saveFilterAnswer;
   QStringList dialogCaptions;
+  // Each dialogue shown, in order: "open-or-new", "save" (asks before
+  // replacing) or "new" (never asks).
+  QStringList dialogKinds;
   QStringList saveDirs;     // the proposed path of each save dialogue
   QStringList saveFilters;  // the file types each save dialogue offered
 
   void message(QWidget*, const QString& caption, const QString& text, Icon icon) override {
     messages.append({caption, text, icon});
   }
-  QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override {
+  bool question(QWidget*, const QString&, const QString& text) override {
+    questions.append(text);
+    return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
+  }
+  QString openOrNewFileName(QWidget*, const QString& caption, const QString&, const QString&) override {
     dialogCaptions.append(caption);
+    dialogKinds.append(QStringLiteral("open-or-new"));
     return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
   }
   QString saveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter,
                        QString* selectedFilter) override {
+    dialogKinds.append(QStringLiteral("save"));
+    if (selectedFilter && !saveFilterAnswer.isEmpty()) *selectedFilter = saveFilterAnswer;
+    return takeSave(caption, dir, filter);
+  }
+  QString newFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter) override {
+    dialogKinds.append(QStringLiteral("new"));
+    return takeSave(caption, dir, filter);
+  }
+
+ private:
+  QString takeSave(const QString& caption, const QString& dir, const QString& filter) {
     dialogCaptions.append(caption);
     saveDirs.append(dir);
     saveFilters.append(filter);
-    if (selectedFilter && !saveFilterAnswer.isEmpty()) *selectedFilter = saveFilterAnswer;
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
   }
 };
