@@ -85,8 +85,8 @@ QStringList GridRows(const LogModel& m) {
     for (int c = 0; c < kLogColumns; ++c) cells << m.cell(r, c);
     QString colours;
     for (int c = 7; c < kLogColumns; ++c) {
-      const QColor col = m.cellColour(r, c);
-      colours += !col.isValid() ? u'.' : col == LogModel::kRejectColour ? u'r' : u'g';
+      const LogModel::CellVerdict v = m.cellVerdict(r, c);
+      colours += v == LogModel::CellVerdict::None ? u'.' : v == LogModel::CellVerdict::Reject ? u'r' : u'g';
     }
     rows << cells.join(u'|') + u' ' + colours;
   }
