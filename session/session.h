@@ -1,0 +1,81 @@
+#pragma once
+// The logger's working session without any window: the language engine, the
+// meter link, the meter's state, the settings file, the profile book and the
+// recorder, built once and wired to each other in one place. The window and
+// the headless recorder both run on a Session; each adds only what it shows
+// or writes.
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "format.h"
+#include "lang_man.h"
+#include "meter_link.h"
+#include "meter_state.h"
+#include "notices.h"
+#include "profile_book.h"
+#include "recorder.h"
+#include "settings_store.h"
+
+namespace zt {
+
+struct SessionDeps {
+  // Null: the system's serial ports plus the virtual-ports folder, and the
+  // platform's Bluetooth LE stack.
+  PortLookup* portLookup = nullptr;
+  Ble* ble = nullptr;
+  LinkTimings linkTimings{};
+  // Where 1.dat and the other files of the program live; empty: DataFolder().
+  QString dataFolder;
+  // The language files; empty: only the design language is offered.
+  QString langDir;
+  Separators separators = Separators::system();
+};
+
+class Session : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit Session(SessionDeps deps = {}, QObject* parent = nullptr);
+  ~Session() override;
+
+  LangMan& lang() { return *lang_; }
+  MeterLink& link() { return *link_; }
+  MeterState& meter() { return *meter_; }
+  SettingsStore& settings() { return *settings_; }
+  ProfileBook& book() { return *book_; }
+  Recorder& recorder() { return *recorder_; }
+  const QString& dataFolder() const { return dataFolder_; }
+
+  // The start-up steps that concern no window: the link's poll and Bluetooth
+  // LE component start, and 1.dat is read and applied (its language index
+  // reaches the view through languageIndexLoaded). Returns LoadSettingsFile's
+  // result: 1 when the last profile file was restored.
+  std::int32_t start();
+
+  // The space bar's conditions on the meter side: no change in flight, not
+  // editing a profile, a link up, the meter awake.
+  bool onDemandAllowed() const;
+
+ signals:
+  // A message for the operator from any controller (settings file writes,
+  // profile file commands, the log).
+  void notice(zt::NoticeLevel level, const QString& text);
+  // 1.dat named this language index: the view selects it in its picker.
+  void languageIndexLoaded(std::int32_t index);
+
+ private:
+  void wire();
+  void report(const SettingsWrite& w);
+
+  QString dataFolder_;
+  std::unique_ptr<LangMan> lang_;
+  std::unique_ptr<MeterLink> link_;
+  std::unique_ptr<MeterState> meter_;
+  std::unique_ptr<SettingsStore> settings_;
+  std::unique_ptr<ProfileBook> book_;
+  std::unique_ptr<Recorder> recorder_;
+};
+
+}  // namespace zt

@@ -1,0 +1,160 @@
+// The controllers wired into a session, against the simulated meter on a real
+// pseudo-terminal: what one controller says must reach the next, with no
+// window anywhere (Qt Core only).
+#include <QCoreApplication>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ble_fake.h"
+#include "port_lookup.h"
+#include "session.h"
+#include "simulated_meter.h"
+
+using namespace zt;
+
+namespace {
+
+LinkTimings Fast() {
+  LinkTimings t;
+  t.t2Ms = 100;
+  t.t3Ms = 200;
+  t.t4Ms = 150;
+  t.txMs = 50;
+  t.connectWaitMs = 800;
+  return t;
+}
+
+sim::Options Dongle() {
+  sim::Options o;
+  o.connectDelayMs = 30;
+  o.intervalCode = 3;  // a frame every 0.5 s once linked
+  o.dut = QStringLiteral("R=1k");
+  return o;
+}
+
+QByteArray SettingsBytes(const QString& folder) {
+  QFile f(folder + QStringLiteral("/1.dat"));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A session whose only serial device is the simulated dongle.
+struct Rig {
+  QString folder;
+  FakeBle ble;
+  std::unique_ptr<PortLookup> lookup;
+  std::unique_ptr<Session> session;
+  sim::SimulatedMeter meter;
+
+  explicit Rig(const QString& dataFolder, sim::Options o = Dongle()) : folder(dataFolder), meter(o) {
+    qputenv("RLC_DATA_DIR", folder.toLocal8Bit());
+    lookup = std::make_unique<PortLookup>([] { return QList<SerialPortEntry>{}; }, MatchRule::UsbIdentity);
+    SessionDeps deps;
+    deps.portLookup = lookup.get();
+    deps.ble = &ble;
+    deps.linkTimings = Fast();
+    deps.dataFolder = folder;
+    deps.langDir = QStringLiteral(ZT_LANG_DIR);
+    session = std::make_unique<Session>(deps);
+  }
+  ~Rig() {
+    session.reset();
+    qunsetenv("RLC_DATA_DIR");
+  }
+  bool connectAuto() {
+    if (!meter.start()) return false;
+    session->start();
+    session->link().setAutoConnect(true);
+    return QTest::qWaitFor([this] { return session->link().linkUp(); }, 5000);
+  }
+};
+
+}  // namespace
+
+class SessionTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Frames from the link become readings, readings become sorted rows, and
+  // the verdict colours the panel: the whole path with no widget.
+  void framesBecomeSortedRows() {
+    QTemporaryDir data;
+    Rig rig(data.path());
+    QVERIFY(rig.connectAuto());
+    Session& s = *rig.session;
+    QTRY_VERIFY_WITH_TIMEOUT(s.meter().mode() == WorkMode::Measuring, 3000);
+
+    Reference ref = s.book().reference();
+    ref.primary.toleranceOn = true;
+    ref.primary.toleranceText = QStringLiteral("1%");
+    ref.primary.kind = 0;       // R
+    ref.primary.unitIndex = 1;  // kΩ
+    ref.primary.nominalText = QStringLiteral("1");
+    s.book().setReference(ref);
+
+    QList<LogRow> rows;
+    connect(&s.recorder(), &Recorder::rowWritten, this, [&](const LogRow& r) { rows << r; });
+    s.recorder().setRecording(true);
+    QTRY_VERIFY_WITH_TIMEOUT(rows.size() >= 2, 8000);
+
+    for (const LogRow& r : rows) {
+      QCOMPARE(r.verdict.SortResult, 0);
+      QVERIFY(r.verdict.primaryOn);
+      QCOMPARE(r.reading.primary.kind, Quantity::Resistance);
+      QVERIFY(qAbs(r.reading.primary.value - 1000.0) < 1.0);
+      QCOMPARE(r.texts[7], s.lang().lexicons().D3[4]);  // the pass mark
+    }
+    QCOMPARE(rows[1].position, rows[0].position + 1);
+    QCOMPARE(s.recorder().logPosition(), rows.last().position + 1);
+    QVERIFY(!s.meter().view().reject);
+
+    // A nominal the part does not meet turns the panel red with the next reading.
+    ref.primary.nominalText = QStringLiteral("2");
+    s.book().setReference(ref);
+    const int before = int(rows.size());
+    QTRY_VERIFY_WITH_TIMEOUT(rows.size() > before, 5000);
+    QCOMPARE(rows.last().verdict.SortResult, 1);
+    QVERIFY(s.meter().view().reject);
+  }
+
+  // What the controllers change goes to 1.dat, and what 1.dat holds comes
+  // back to them at the next start.
+  void settingsFileRoundTrip() {
+    QTemporaryDir data;
+    {
+      sim::Options zt41 = Dongle();
+      zt41.model = sim::Model::ZT41;
+      Rig rig(data.path(), zt41);
+      QVERIFY(rig.connectAuto());
+      // The box's state, and the model the meter reported.
+      QTRY_COMPARE_WITH_TIMEOUT(SettingsBytes(data.path()).size(), 206, 3000);
+      QCOMPARE(SettingsBytes(data.path()).at(204), char(1));
+      QCOMPARE(SettingsBytes(data.path()).at(205), char(1));
+    }
+    Rig again(data.path());
+    QSignalSpy language(again.session.get(), &Session::languageIndexLoaded);
+    again.session->start();
+    QVERIFY(again.session->link().autoConnect());
+    QCOMPARE(again.session->meter().model(), std::uint8_t(1));
+    QCOMPARE(language.count(), 1);
+  }
+
+  // The space bar's meter-side conditions follow the controllers.
+  void onDemandGate() {
+    QTemporaryDir data;
+    Rig rig(data.path());
+    Session& s = *rig.session;
+    QVERIFY(!s.onDemandAllowed());  // no link, editing a profile
+    QVERIFY(rig.connectAuto());
+    QTRY_VERIFY_WITH_TIMEOUT(s.onDemandAllowed(), 3000);
+    s.link().holdInput();
+    QVERIFY(!s.onDemandAllowed());
+    s.link().releaseInput();
+    s.meter().setMode(WorkMode::EditingProfile);
+    QVERIFY(!s.onDemandAllowed());
+  }
+};
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "test_session.moc"
