@@ -7,6 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev qt6-connectivity-dev qt6-charts-dev libqt6sql6-sqlite
   libxlsxwriter-dev
+  libmosquitto-dev mosquitto mosquitto-clients openssl
   libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick
