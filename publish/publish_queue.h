@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -23,6 +24,10 @@ enum class Qos : std::uint8_t { AtMostOnce = 0, AtLeastOnce = 1 };
 struct PublishMessage {
   QByteArray topic;
   QByteArray payload;
+  // When set, the payload is made from it on the worker thread just before
+  // sending, so that the caller pays only for keeping the values (a reading
+  // is cheap to copy, its JSON is not).
+  std::function<QByteArray()> makePayload;
   Qos qos = Qos::AtMostOnce;
   bool retain = false;
 };

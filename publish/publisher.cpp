@@ -28,6 +28,13 @@ constexpr std::size_t kReadingBatch = 256;
 // acknowledgements still outstanding.
 constexpr milliseconds kGoodbye{800};
 
+// A payload made late is made once: a row sent again keeps its bytes.
+void Materialise(PublishMessage& m) {
+  if (!m.makePayload) return;
+  m.payload = m.makePayload();
+  m.makePayload = nullptr;
+}
+
 void InitLibrary() {
   static std::once_flag once;
   std::call_once(once, [] { mosquitto_lib_init(); });
@@ -311,6 +318,7 @@ class Publisher::Worker {
       queue_->takeRows(batch_, room);
       for (std::size_t i = 0; i < batch_.size(); ++i) {
         PublishMessage& m = batch_[i];
+        Materialise(m);
         int mid = 0;
         const int rc = mosquitto_publish(mosq_, &mid, m.topic.constData(), int(m.payload.size()), m.payload.constData(),
                                          1, m.retain);
@@ -331,6 +339,7 @@ class Publisher::Worker {
     queue_->takeReadings(batch_, kReadingBatch);
     std::uint64_t sent = 0, lost = 0;
     for (PublishMessage& m : batch_) {
+      Materialise(m);
       const int rc = mosquitto_publish(mosq_, nullptr, m.topic.constData(), int(m.payload.size()),
                                        m.payload.constData(), 0, m.retain);
       (rc == MOSQ_ERR_SUCCESS ? sent : lost) += 1;
@@ -413,7 +422,12 @@ void Publisher::setOnline(const QByteArray& online) { setPresence(presenceTopic_
 
 bool Publisher::publish(QByteArray topic, QByteArray payload, Qos qos, bool retain) {
   if (!enabled_.load(std::memory_order_relaxed)) return true;
-  return queue_->push(PublishMessage{std::move(topic), std::move(payload), qos, retain});
+  return queue_->push(PublishMessage{std::move(topic), std::move(payload), {}, qos, retain});
+}
+
+bool Publisher::publish(QByteArray topic, std::function<QByteArray()> makePayload, Qos qos, bool retain) {
+  if (!enabled_.load(std::memory_order_relaxed)) return true;
+  return queue_->push(PublishMessage{std::move(topic), {}, std::move(makePayload), qos, retain});
 }
 
 void Publisher::retireWorker(bool flush, int flushMs) {

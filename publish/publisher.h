@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -73,6 +74,9 @@ class Publisher : public QObject {
   // Queues a message. Any thread; never waits for the network. Ignored while
   // publishing is off. False when an older message was dropped to make room.
   bool publish(QByteArray topic, QByteArray payload, Qos qos, bool retain = false);
+  // The same with a payload made on the worker thread when it is sent;
+  // `makePayload` must only use what it holds itself.
+  bool publish(QByteArray topic, std::function<QByteArray()> makePayload, Qos qos, bool retain = false);
 
   // A clean end: sends what is queued while the broker is there, for at most
   // `flushMs`, then the offline status, then disconnects (no will). Waits for

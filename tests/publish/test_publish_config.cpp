@@ -332,7 +332,7 @@ void PublishConfigTest::queueDropsOldestReadingsFirst() {
   PublishQueue q(3);
   for (int i = 0; i < pushes.size(); ++i) {
     const bool row = pushes[i] == u'w';
-    q.push({"t", QByteArray::number(i + 1), row ? Qos::AtLeastOnce : Qos::AtMostOnce, false});
+    q.push({"t", QByteArray::number(i + 1), {}, row ? Qos::AtLeastOnce : Qos::AtMostOnce, false});
   }
   std::vector<PublishMessage> readings, rows;
   q.takeReadings(readings, 100);
@@ -350,11 +350,11 @@ void PublishConfigTest::queueDropsOldestReadingsFirst() {
 
 void PublishConfigTest::queueTakesRowsBackInFront() {
   PublishQueue q(4);
-  for (int i = 1; i <= 4; ++i) q.push({"t", QByteArray::number(i), Qos::AtLeastOnce, false});
+  for (int i = 1; i <= 4; ++i) q.push({"t", QByteArray::number(i), {}, Qos::AtLeastOnce, false});
   std::vector<PublishMessage> sent;
   q.takeRows(sent, 2);  // 1 and 2 in flight
-  q.push({"t", "r", Qos::AtMostOnce, false});
-  q.push({"t", "5", Qos::AtLeastOnce, false});
+  q.push({"t", "r", {}, Qos::AtMostOnce, false});
+  q.push({"t", "5", {}, Qos::AtLeastOnce, false});
   // The connection ends: 1 and 2 come back in front of 3, 4, 5; the reading
   // makes room, then the oldest row.
   q.giveBackRows(std::move(sent));

@@ -11,6 +11,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 #include "mqtt_broker.h"
 #include "publisher.h"
 
@@ -95,6 +98,20 @@ void PublisherTest::deliversReadingsAndRows() {
   QTRY_COMPARE(pub.counters().ackedRows, std::uint64_t(kCount));
   const PublishCounters c = pub.counters();
   QCOMPARE(c.sentReadings, std::uint64_t(kCount));
+
+  // A payload made when it is sent is made on the worker's thread, not here.
+  std::atomic<bool> madeHere{true};
+  const std::thread::id here = std::this_thread::get_id();
+  pub.publish(
+      "zt/m/row",
+      [&madeHere, here] {
+        madeHere = std::this_thread::get_id() == here;
+        return QByteArray("made late");
+      },
+      Qos::AtLeastOnce);
+  QTRY_COMPARE(probe.count("zt/m/row"), kCount + 1);
+  QCOMPARE(probe.on("zt/m/row").last().payload, "made late");
+  QVERIFY(!madeHere);
   QCOMPARE(c.queued, 0u);
   QCOMPARE(c.droppedReadings + c.droppedRows, 0u);
 }
