@@ -53,10 +53,11 @@ bool SettingsTaken(const MeterSettings& asked, const MeterSettings& reported) {
          (asked.Hold & 1) == (reported.Hold & 1);
 }
 
-QString ProgressLine(int rows, qint64 elapsedMs, const LogRow* last, int width) {
-  QString line = QStringLiteral("%1 rows  %2/s  %3")
+QString ProgressLine(int rows, qint64 elapsedMs, double perSecond, const LogRow* last, int width) {
+  QString line = QStringLiteral("%1 %2  %3/s  %4")
                      .arg(rows)
-                     .arg(elapsedMs > 0 ? rows * 1000.0 / double(elapsedMs) : 0.0, 0, 'f', 2)
+                     .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                     .arg(perSecond >= 0 ? QString::number(perSecond, 'f', 2) : QStringLiteral("-"))
                      .arg(Elapsed(elapsedMs));
   if (last) {
     line += QStringLiteral("  #%1  %2  %3").arg(last->position).arg(last->texts[2], last->texts[3]);
@@ -258,7 +259,9 @@ void HeadlessRecorder::connected(bool viaBridge) {
   connected_ = true;
   viaBridge_ = viaBridge;
   wait_.stop();
-  if (phase_ == Phase::Lost)
+  const bool back = phase_ == Phase::Lost;
+  phase_ = Phase::Configuring;
+  if (back)
     warn(QStringLiteral("link back on %1 after %2 s; going on at position %3")
              .arg(portText())
              .arg(lostClock_.elapsed() / 1000)
@@ -267,7 +270,6 @@ void HeadlessRecorder::connected(bool viaBridge) {
     note(QStringLiteral("connected to the meter on %1%2")
              .arg(portText(), viaBridge ? QStringLiteral(" (USB-UART bridge)") : QString()));
   everConnected_ = true;
-  phase_ = Phase::Configuring;
   sends_ = 0;
   mismatches_ = 0;
   if (!wantsSettings()) {
@@ -415,6 +417,9 @@ void HeadlessRecorder::rowWritten(const LogRow& row) {
     return;
   }
   lastRow_ = row;
+  const qint64 now = recordingClock_.elapsed();
+  if (sink_->rows() == 1) firstRowMs_ = now;
+  lastRowMs_ = now;
   drawProgress();
   if (options_.count > 0 && sink_->rows() >= options_.count) {
     finish(kExitDone);
@@ -454,6 +459,14 @@ void HeadlessRecorder::finish(int code) {
 
 // ---------------------------------------------------------------- standard error
 
+double HeadlessRecorder::rowsPerSecond() const {
+  // Over the rows written so far, so that the figure is the meter's pace
+  // from the first row on, whatever time the connection took.
+  const int n = rowsWritten();
+  if (n < 2 || lastRowMs_ <= firstRowMs_) return -1;
+  return (n - 1) * 1000.0 / double(lastRowMs_ - firstRowMs_);
+}
+
 void HeadlessRecorder::note(const QString& text) {
   if (!options_.quiet) say(text);
 }
@@ -477,7 +490,8 @@ void HeadlessRecorder::drawProgress() {
   else if (phase_ == Phase::Configuring)
     line = QStringLiteral("setting the meter up");
   else
-    line = ProgressLine(rowsWritten(), recordingClock_.elapsed(), lastRow_ ? &*lastRow_ : nullptr, env_.columns);
+    line = ProgressLine(rowsWritten(), recordingClock_.elapsed(), rowsPerSecond(), lastRow_ ? &*lastRow_ : nullptr,
+                        env_.columns);
   if (env_.columns > 1 && line.size() >= env_.columns) line.truncate(env_.columns - 1);
   std::fprintf(env_.err, "\r\033[K%s", line.toLocal8Bit().constData());
   std::fflush(env_.err);

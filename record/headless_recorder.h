@@ -48,9 +48,10 @@ struct RecordEnv {
 // source resistance (which only some models offer) are not compared.
 bool SettingsTaken(const MeterSettings& asked, const MeterSettings& reported);
 
-// The progress line: rows, rate, elapsed time, and the last row's readings
-// and verdict; cut to `width` characters.
-QString ProgressLine(int rows, qint64 elapsedMs, const LogRow* last, int width);
+// The progress line: rows, rows per second (negative: not known yet),
+// elapsed time, and the last row's readings and verdict; cut to `width`
+// characters.
+QString ProgressLine(int rows, qint64 elapsedMs, double perSecond, const LogRow* last, int width);
 
 // The language `wanted` names in the engine's list, by name or code (either
 // case; the design language also answers to "ru" and "Russian"); -1 when none.
@@ -119,6 +120,7 @@ class HeadlessRecorder : public QObject {
   void note(const QString& text);  // information: silenced by --quiet
   void warn(const QString& text);  // always
   void say(const QString& text);
+  double rowsPerSecond() const;
   void drawProgress();
   void clearProgress();
 
@@ -148,6 +150,8 @@ class HeadlessRecorder : public QObject {
   QElapsedTimer recordingClock_;
   QElapsedTimer lostClock_;
   std::optional<LogRow> lastRow_;
+  qint64 firstRowMs_ = 0;
+  qint64 lastRowMs_ = 0;
   bool progressShown_ = false;
 };
 

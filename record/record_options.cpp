@@ -74,7 +74,7 @@ QString RecordSynopsis() {
 QString RecordHelpText() {
   return QStringLiteral("Usage: zt-record ") + RecordSynopsis() + QStringLiteral(
       "\n"
-      "Records the readings of a ZT40, ZT41 or ZT42 LCR meter with no window.\n"
+      "Headless recorder for the ZT40, ZT41 and ZT42 bench LCR meters.\n"
       "\n"
       "Finds the meter on its USB serial bridge (the Bluetooth LE dongle or the\n"
       "CP210x USB-UART bridge) as the window does, connects, wakes it and writes a\n"

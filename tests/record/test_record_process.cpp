@@ -263,6 +263,28 @@ class RecordProcessTest : public QObject {
     QCOMPARE(QDir(outDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("burn-in.xlsx")});
   }
 
+  // Killed outright: every row written so far is in the file, whole.
+  void killedRecorderKeepsItsRows() {
+    DataFolder data;
+    sim::SimulatedMeter meter(FastMeter());
+    QVERIFY(meter.start());
+    const QString out = data.path(QStringLiteral("killed.csv"));
+    Child rec({"--wait", "10", "--out", out}, data.dir.path());
+    QVERIFY2(QTest::qWaitFor([&] { return FileBytes(out).count('\n') >= 3; }, 15000), qPrintable(rec.err()));
+    QCOMPARE(::kill(pid_t(rec.pid()), SIGKILL), 0);
+    QVERIFY(rec.finish());
+    bool bomAndCrLf = false;
+    const QList<QStringList> grid = CsvRows(out, &bomAndCrLf);
+    QVERIFY(bomAndCrLf);
+    QVERIFY(FileBytes(out).endsWith("\r\n"));
+    QVERIFY(grid.size() >= 3);
+    QCOMPARE(grid.first(), kEnglishHeadings);
+    for (int r = 1; r < grid.size(); ++r) {
+      QCOMPARE(grid[r].size(), kLogColumns);
+      QCOMPARE(grid[r][0], QString::number(r));
+    }
+  }
+
   // The device goes away and comes back (a new terminal, as a replugged
   // bridge gets): the recorder says so and goes on at the next position.
   // Rows are on disk while it runs.

@@ -192,13 +192,13 @@ class RecordUnitsTest : public QObject {
     row.position = 41;
     row.texts[2] = QStringLiteral("R 1.0003 kΩ");
     row.texts[3] = QStringLiteral("Q 0.0012");
-    QCOMPARE(ProgressLine(0, 0, nullptr, 80), QStringLiteral("0 rows  0.00/s  00:00:00"));
-    QCOMPARE(ProgressLine(40, 20000, &row, 100), QStringLiteral("40 rows  2.00/s  00:00:20  #41  R 1.0003 kΩ  Q 0.0012"));
+    QCOMPARE(ProgressLine(0, 0, -1, nullptr, 80), QStringLiteral("0 rows  -/s  00:00:00"));
+    QCOMPARE(ProgressLine(1, 1500, -1, &row, 100), QStringLiteral("1 row  -/s  00:00:01  #41  R 1.0003 kΩ  Q 0.0012"));
     row.verdict.primaryOn = true;
     row.verdict.SortResult = kSortPrimaryOut;
-    QCOMPARE(ProgressLine(7200, 3723000, &row, 200),
-             QStringLiteral("7200 rows  1.93/s  01:02:03  #41  R 1.0003 kΩ  Q 0.0012  reject"));
-    QCOMPARE(ProgressLine(7200, 3723000, &row, 30).size(), 29);  // never wraps the terminal's line
+    QCOMPARE(ProgressLine(7200, 3723000, 1.9999, &row, 200),
+             QStringLiteral("7200 rows  2.00/s  01:02:03  #41  R 1.0003 kΩ  Q 0.0012  reject"));
+    QCOMPARE(ProgressLine(7200, 3723000, 2, &row, 30).size(), 29);  // never wraps the terminal's line
   }
 
   void languageNames_data() {
