@@ -156,15 +156,17 @@ int HeadlessRecorder::prepare() {
              .arg(options_.lang, s.lang().languageNames().join(QStringLiteral(", "))));
     return kExitUsage;
   }
+  // The session's settings file names the default language, and opening a
+  // profile file reads it again: it names English unless the design language
+  // was asked for, so that the language asked for stays in use.
+  s.settings().SaveLanguageIndex(lang == 0 ? 0 : 1);
+  s.lang().switchTo(lang);
 
   QString error;
   if (!options_.profile.isEmpty() && !loadProfile(&error)) {
     warn(error);
     return kExitUsage;
   }
-  // After the profile: opening it re-reads the session's settings file,
-  // which names the design language as the default.
-  s.lang().switchTo(lang);
   if (options_.start > 0) s.recorder().setStartPosition(options_.start);
 
   SinkOptions so;

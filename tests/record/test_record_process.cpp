@@ -206,6 +206,9 @@ class RecordProcessTest : public QObject {
       QCOMPARE(row.value(QStringLiteral("frequency_hz")).toInt(), int(sim::FreqHz(sim::Model::ZT40, 5)));
       QCOMPARE(row.value(QStringLiteral("level")).toObject().value(QStringLiteral("volts")).toDouble(), 0.5);
       QCOMPARE(row.value(QStringLiteral("circuit")).toString(), QStringLiteral("series"));
+      // Reading the profile file keeps the language asked for (English).
+      QCOMPARE(row.value(QStringLiteral("texts")).toObject().value(QStringLiteral("level")).toString(),
+               QStringLiteral("0.5Vrms"));
 
       const double value = row.value(QStringLiteral("primary")).toObject().value(QStringLiteral("value")).toDouble();
       const auto same = std::find_if(readings.cbegin(), readings.cend(),
