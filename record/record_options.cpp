@@ -15,14 +15,14 @@ constexpr double kMaxSeconds = 366.0 * 24 * 3600;
 
 enum class Opt { Port, ListPorts, Count, Duration, Interval, Profile, Index, Start, Out, Lang, Wait, Quiet, Help, Version };
 
-struct OptSpec {
+struct OptionDef {
   const char* name;  // without the leading dashes
   char shortName;    // 0: none
   Opt opt;
   bool takesValue;
 };
 
-constexpr OptSpec kOptions[] = {
+constexpr OptionDef kOptions[] = {
     {"port", 0, Opt::Port, true},         {"list-ports", 0, Opt::ListPorts, false},
     {"count", 0, Opt::Count, true},       {"duration", 0, Opt::Duration, true},
     {"interval", 0, Opt::Interval, true}, {"profile", 0, Opt::Profile, true},
@@ -32,14 +32,14 @@ constexpr OptSpec kOptions[] = {
     {"help", 'h', Opt::Help, false},      {"version", 0, Opt::Version, false},
 };
 
-const OptSpec* FindLong(const QString& name) {
-  for (const OptSpec& o : kOptions)
+const OptionDef* FindLong(const QString& name) {
+  for (const OptionDef& o : kOptions)
     if (name == QLatin1String(o.name)) return &o;
   return nullptr;
 }
 
-const OptSpec* FindShort(QChar c) {
-  for (const OptSpec& o : kOptions)
+const OptionDef* FindShort(QChar c) {
+  for (const OptionDef& o : kOptions)
     if (o.shortName && c == QLatin1Char(o.shortName)) return &o;
   return nullptr;
 }
@@ -152,22 +152,22 @@ RecordCommand ParseRecordArguments(const QStringList& args) {
 
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
-    const OptSpec* spec = nullptr;
+    const OptionDef* def = nullptr;
     std::optional<QString> inlineValue;
     if (a.startsWith(QLatin1String("--")) && a.size() > 2) {
       const qsizetype eq = a.indexOf(u'=');
-      spec = FindLong(eq < 0 ? a.mid(2) : a.mid(2, eq - 2));
+      def = FindLong(eq < 0 ? a.mid(2) : a.mid(2, eq - 2));
       if (eq >= 0) inlineValue = a.mid(eq + 1);
     } else if (a.size() == 2 && a[0] == u'-' && a[1] != u'-') {
-      spec = FindShort(a[1]);
+      def = FindShort(a[1]);
     }
-    if (!spec) {
+    if (!def) {
       if (a.startsWith(u'-') && a != QLatin1String("-")) return fail(QStringLiteral("unknown option '%1'").arg(a));
       return fail(QStringLiteral("unexpected argument '%1'").arg(a));
     }
-    const QString shown = QStringLiteral("--") + QLatin1String(spec->name);
+    const QString shown = QStringLiteral("--") + QLatin1String(def->name);
     QString value;
-    if (spec->takesValue) {
+    if (def->takesValue) {
       if (inlineValue) {
         value = *inlineValue;
       } else if (i + 1 < args.size()) {
@@ -179,7 +179,7 @@ RecordCommand ParseRecordArguments(const QStringList& args) {
       return fail(QStringLiteral("%1 takes no value").arg(shown));
     }
 
-    switch (spec->opt) {
+    switch (def->opt) {
       case Opt::Port:
         if (value.isEmpty()) return fail(QStringLiteral("--port needs a device path"));
         o.port = value;
