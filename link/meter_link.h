@@ -105,6 +105,9 @@ class MeterLink : public QObject, public MeterChannel {
   bool serialDeviceFound() const { return portFound_; }
   bool portOpen() const;
   QString portName() const;
+  // The Bluetooth LE meter's address (a platform id where there is none),
+  // once a scan has found it.
+  QString bleMeterId() const { return bleMeter_.id; }
   bool probing() const;
   bool polling() const { return t3_.isActive(); }
   const LinkTimings& timings() const { return timings_; }

@@ -83,6 +83,7 @@ PublishCounters PublishQueue::counters() const {
   std::lock_guard lock(mutex_);
   PublishCounters c = counters_;
   c.queued = readings_.size() + rows_.size();
+  c.queuedRows = rows_.size();
   return c;
 }
 

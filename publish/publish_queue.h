@@ -34,6 +34,7 @@ struct PublishMessage {
 
 struct PublishCounters {
   std::size_t queued = 0;             // waiting now (readings and rows)
+  std::size_t queuedRows = 0;         // of which rows
   std::uint64_t droppedReadings = 0;  // made room while the queue was full, or lost with a connection
   std::uint64_t droppedRows = 0;      // rows that made room: only when the queue held nothing but rows
   std::uint64_t sentReadings = 0;     // handed to the network

@@ -92,7 +92,9 @@ class Publisher::Worker {
       if (stopping()) break;
       if (!mosq_) {
         if (Clock::now() < nextAttempt_) {
-          queue_->waitForWork(std::chrono::duration_cast<milliseconds>(nextAttempt_ - Clock::now()), false, seen_);
+          const Clock::time_point until = attemptOrDeadline();
+          if (until > Clock::now())
+            queue_->waitForWork(std::chrono::ceil<milliseconds>(until - Clock::now()), false, seen_);
           continue;
         }
         beginConnect();
@@ -121,10 +123,24 @@ class Publisher::Worker {
   bool stopping() {
     std::lock_guard lock(ctl_->mutex);
     if (!ctl_->stop) return false;
-    // A clean end sends what is queued while the broker is there.
-    if (ctl_->flush && connected_ && Clock::now() < ctl_->flushDeadline && !(queue_->empty() && inFlight_.empty()))
-      return false;
-    return true;
+    // A clean end sends what is queued while the broker is there; rows
+    // still waiting for a broker that is away are worth prompt attempts
+    // until the deadline.
+    if (!ctl_->flush || Clock::now() >= ctl_->flushDeadline) return true;
+    if (connected_) return queue_->empty() && inFlight_.empty();
+    if (!queue_->hasRows() && inFlight_.empty()) return true;
+    if (!flushing_) {
+      flushing_ = true;
+      backoff_ = milliseconds(t_.reconnectMinMs);
+      if (!mosq_) nextAttempt_ = std::min(nextAttempt_, Clock::now());
+    }
+    return false;
+  }
+
+  // The next attempt's time, or the flush deadline when that comes first.
+  Clock::time_point attemptOrDeadline() {
+    std::lock_guard lock(ctl_->mutex);
+    return ctl_->stop && ctl_->flush ? std::min(nextAttempt_, ctl_->flushDeadline) : nextAttempt_;
   }
 
   void finish() {
@@ -364,6 +380,7 @@ class Publisher::Worker {
   Clock::time_point nextAttempt_;
   Clock::time_point connectDeadline_;
   std::uint64_t seen_ = 0;
+  bool flushing_ = false;  // stopping, with rows to send first
 
   std::deque<std::pair<int, PublishMessage>> inFlight_;  // rows sent, not yet acknowledged, oldest first
   std::set<int> statusMids_;

@@ -18,6 +18,9 @@ namespace zt {
 
 namespace {
 
+// How long the end of a run waits for rows still on their way to the broker.
+constexpr int kPublishFlushMs = 3000;
+
 // Readings that may pass after the settings went out before the meter is
 // asked again, and before recording starts with what the meter keeps.
 constexpr int kReadingsPerAttempt = 3;
@@ -139,7 +142,9 @@ HeadlessRecorder::HeadlessRecorder(RecordOptions options, RecordEnv env, QObject
 
 HeadlessRecorder::~HeadlessRecorder() {
   clearProgress();
-  // The session goes before the components it was given.
+  // The publishing goes before the session it listens to, the session
+  // before the components it was given.
+  publishing_.reset();
   session_.reset();
 }
 
@@ -168,6 +173,18 @@ int HeadlessRecorder::prepare() {
     return kExitUsage;
   }
   if (options_.start > 0) s.recorder().setStartPosition(options_.start);
+
+  if (options_.mqtt) {
+    BrokerConfig& broker = *options_.mqtt;
+    if (!broker.caFile.isEmpty() && !QFileInfo(broker.caFile).isReadable()) {
+      warn(QStringLiteral("cannot read the CA file %1").arg(QDir::toNativeSeparators(broker.caFile)));
+      return kExitUsage;
+    }
+    if (!broker.user.isEmpty() && broker.password.isEmpty())
+      broker.password = qEnvironmentVariable("ZT_MQTT_PASSWORD");
+    publishing_ = std::make_unique<MeterPublishing>(session_.get(), QStringLiteral("zt-record"));
+    connect(publishing_.get(), &MeterPublishing::stateChanged, this, &HeadlessRecorder::brokerState);
+  }
 
   SinkOptions so;
   so.format = options_.format;
@@ -233,6 +250,11 @@ void HeadlessRecorder::start() {
   });
   connect(&s.meter(), &MeterState::rlcReading, this, &HeadlessRecorder::readingShown);
   connect(&s.recorder(), &Recorder::rowWritten, this, &HeadlessRecorder::rowWritten);
+
+  if (publishing_) {
+    note(QStringLiteral("publishing to %1").arg(options_.mqtt->redacted()));
+    publishing_->configure(*options_.mqtt);
+  }
 
   phase_ = Phase::Waiting;
   if (options_.waitS > 0) wait_.start(options_.waitS);
@@ -454,9 +476,34 @@ void HeadlessRecorder::finish(int code) {
   clearProgress();
   if (sink_ && !sink_->readerGone())
     note(QStringLiteral("%1 row(s) written to %2").arg(sink_->rows()).arg(outputText()));
+  if (publishing_) {
+    // Rows still waiting get a few seconds while the broker is there; then
+    // the status says offline.
+    publishing_->shutdown(kPublishFlushMs);
+    const PublishCounters c = publishing_->publisher().counters();
+    if (const std::uint64_t rows = c.queuedRows + c.droppedRows)
+      warn(QStringLiteral("%1 row(s) were not published to the broker").arg(rows));
+    if (const std::uint64_t readings = c.droppedReadings + (c.queued - c.queuedRows))
+      note(QStringLiteral("%1 reading(s) were not published to the broker").arg(readings));
+  }
   // The dongle is told to let go of the meter; the port is closed.
   session_->link().shutdown();
   QMetaObject::invokeMethod(this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
+}
+
+// The broker's state, once per change between reached and not: a broker
+// that stays away is named once, not at every attempt.
+void HeadlessRecorder::brokerState(PublishState state, const QString& detail) {
+  const QString broker = options_.mqtt->redacted();
+  if (state == PublishState::Connected && !brokerReached_) {
+    brokerReached_ = true;
+    note(QStringLiteral("broker %1 reached").arg(broker));
+  } else if (state == PublishState::Disconnected && (brokerReached_ || !brokerWarned_)) {
+    warn(QStringLiteral("broker %1 not reached (%2); rows wait and are sent when it is back")
+             .arg(broker, detail.isEmpty() ? QStringLiteral("no reason given") : detail));
+    brokerReached_ = false;
+    brokerWarned_ = true;
+  }
 }
 
 // ---------------------------------------------------------------- standard error

@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "meter_link.h"
+#include "meter_publishing.h"
 #include "meter_settings.h"
 #include "record_options.h"
 #include "recorder.h"
@@ -112,6 +113,7 @@ class HeadlessRecorder : public QObject {
   void sendSettings();
   void startRecording();
   void waitExpired();
+  void brokerState(PublishState state, const QString& detail);
   void finish(int code);
 
   bool wantsSettings() const { return profileSettings_.has_value() || options_.intervalItem.has_value(); }
@@ -130,6 +132,9 @@ class HeadlessRecorder : public QObject {
   NoBle ble_;
   std::unique_ptr<Session> session_;
   std::unique_ptr<RowSink> sink_;
+  std::unique_ptr<MeterPublishing> publishing_;  // --mqtt
+  bool brokerReached_ = false;
+  bool brokerWarned_ = false;
 
   Phase phase_ = Phase::Prepared;
   bool everConnected_ = false;

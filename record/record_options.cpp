@@ -13,7 +13,24 @@ constexpr int kMaxRows = 100000;
 // Longest --duration and --wait: a year.
 constexpr double kMaxSeconds = 366.0 * 24 * 3600;
 
-enum class Opt { Port, ListPorts, Count, Duration, Interval, Profile, Index, Start, Out, Lang, Wait, Quiet, Help, Version };
+enum class Opt {
+  Port,
+  ListPorts,
+  Count,
+  Duration,
+  Interval,
+  Profile,
+  Index,
+  Start,
+  Out,
+  Lang,
+  Wait,
+  Quiet,
+  Mqtt,
+  MqttCa,
+  Help,
+  Version
+};
 
 struct OptionDef {
   const char* name;  // without the leading dashes
@@ -29,6 +46,7 @@ constexpr OptionDef kOptions[] = {
     {"index", 0, Opt::Index, true},       {"start", 0, Opt::Start, true},
     {"out", 'o', Opt::Out, true},         {"lang", 0, Opt::Lang, true},
     {"wait", 0, Opt::Wait, true},         {"quiet", 'q', Opt::Quiet, false},
+    {"mqtt", 0, Opt::Mqtt, true},         {"mqtt-ca", 0, Opt::MqttCa, true},
     {"help", 'h', Opt::Help, false},      {"version", 0, Opt::Version, false},
 };
 
@@ -68,7 +86,7 @@ bool Seconds(const QString& text, double lo, double* out) {
 QString RecordSynopsis() {
   return QStringLiteral("[--port PATH] [--count N] [--duration SECONDS] [--interval 0.5|1|2] "
                         "[--profile FILE.hex1 [--index N]] [--start N] [--out FILE|-] [--lang LANGUAGE] [--wait SECONDS] "
-                        "[--quiet] | --list-ports | --help | --version");
+                        "[--mqtt URL [--mqtt-ca FILE]] [--quiet] | --list-ports | --help | --version");
 }
 
 QString RecordHelpText() {
@@ -113,6 +131,17 @@ QString RecordHelpText() {
       "  -h, --help             show this text and exit\n"
       "      --version          show the version and exit\n"
       "\n"
+      "Publishing:\n"
+      "      --mqtt URL         also publish every reading and row, and the link's\n"
+      "                         state, to an MQTT broker:\n"
+      "                         mqtt://[USER[:PASSWORD]@]HOST[:PORT][/PREFIX]\n"
+      "                         (mqtts:// for TLS; ports 1883 and 8883, prefix zt).\n"
+      "                         A broker that cannot be reached never holds up the\n"
+      "                         recording; at the end, rows still waiting are sent\n"
+      "                         for up to 3 seconds\n"
+      "      --mqtt-ca FILE     the certificate authority that signed an mqtts://\n"
+      "                         broker's certificate (default: the system's)\n"
+      "\n"
       "Recording ends after --count rows, after --duration, or at SIGINT (Ctrl+C)\n"
       "or SIGTERM; the file is complete and valid in every case. CSV and JSON lines\n"
       "are written and flushed row by row; the workbook is written when recording\n"
@@ -130,6 +159,9 @@ QString RecordHelpText() {
       "  RLC_DATA_DIR   the data folder; simulated devices are registered in its\n"
       "                 virtual-ports folder. The window's settings file there is\n"
       "                 neither read nor changed\n"
+      "  ZT_MQTT_PASSWORD\n"
+      "                 the broker's password when --mqtt names a user but no\n"
+      "                 password (other users may see a command line, not this)\n"
       "\n"
       "Files:\n"
       "  lang/*.lng     the language files: looked for in the working folder, then\n"
@@ -144,6 +176,7 @@ RecordCommand ParseRecordArguments(const QStringList& args) {
   bool version = false;
   bool listPorts = false;
   bool indexGiven = false;
+  QString mqttCa;
   auto fail = [&r](const QString& why) {
     r.action = RecordAction::UsageError;
     r.error = why;
@@ -245,12 +278,28 @@ RecordCommand ParseRecordArguments(const QStringList& args) {
           return fail(QStringLiteral("--wait needs a number of seconds (0 waits without limit), not '%1'").arg(value));
         break;
       case Opt::Quiet: o.quiet = true; break;
+      case Opt::Mqtt: {
+        // The URL may hold a password: a refusal names the fault, never the text.
+        const BrokerUrlParse url = ParseBrokerUrl(value);
+        if (!url.ok()) return fail(QStringLiteral("--mqtt: %1").arg(BrokerConfigErrorText(url.error)));
+        o.mqtt = url.config;
+        break;
+      }
+      case Opt::MqttCa:
+        if (value.isEmpty()) return fail(QStringLiteral("--mqtt-ca needs a file"));
+        mqttCa = value;
+        break;
       case Opt::Help: help = true; break;
       case Opt::Version: version = true; break;
     }
   }
 
   if (indexGiven && o.profile.isEmpty()) return fail(QStringLiteral("--index needs --profile"));
+  if (!mqttCa.isEmpty()) {
+    if (!o.mqtt) return fail(QStringLiteral("--mqtt-ca needs --mqtt"));
+    if (!o.mqtt->tls) return fail(QStringLiteral("--mqtt-ca needs an mqtts:// broker"));
+    o.mqtt->caFile = mqttCa;
+  }
   if (help)
     r.action = RecordAction::ShowHelp;
   else if (version)

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include "broker_config.h"
+
 namespace zt {
 
 // What --out names, by its extension; "-" is JSON lines on standard output.
@@ -25,6 +27,8 @@ struct RecordOptions {
   QString lang = QStringLiteral("English");  // --lang: language name or code
   double waitS = 30;                 // --wait: seconds; 0 = no limit
   bool quiet = false;                // --quiet
+  // --mqtt URL (with --mqtt-ca FILE in its caFile): publish to this broker.
+  std::optional<BrokerConfig> mqtt;
   bool toStdout() const { return out == QLatin1String("-"); }
 };
 

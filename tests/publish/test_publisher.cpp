@@ -62,6 +62,7 @@ class PublisherTest : public QObject {
   void retainedStatus();
   void lastWillWhenKilled();
   void brokerRestartLosesNoRow();
+  void shutdownSendsWaitingRows();
   void unreachableBrokerNeverBlocks_data();
   void unreachableBrokerNeverBlocks();
   void credentials();
@@ -238,6 +239,35 @@ void PublisherTest::brokerRestartLosesNoRow() {
   QTRY_COMPARE_WITH_TIMEOUT(pub.counters().queued, 0u, 10000);
   QCOMPARE(pub.counters().droppedRows, 0u);
   QVERIFY(probe.connects() >= 2);  // the subscriber did go through the restart
+}
+
+// Rows queued while the broker was away, and the broker back just before the
+// end: the end tries again at once instead of after the grown pause, and the
+// rows go out before the offline status.
+void PublisherTest::shutdownSendsWaitingRows() {
+  MqttBroker broker;
+  QString error;
+  QVERIFY2(broker.start(&error), qPrintable(error));
+  const int port = broker.port();
+  broker.stop();
+
+  PublisherTimings slow = Fast();
+  slow.reconnectMinMs = 20000;  // on its own it would not try again within the test
+  Publisher pub(slow);
+  QSignalSpy states(&pub, &Publisher::stateChanged);
+  pub.setPresence("zt/m/status", "online", "offline");
+  pub.configure(Local(port), Id("flush"));
+  QTRY_VERIFY_WITH_TIMEOUT(SawState(states, PublishState::Disconnected), 10000);
+  for (int i = 1; i <= 50; ++i) pub.publish("zt/m/row", QByteArray::number(i), Qos::AtLeastOnce);
+
+  QVERIFY2(broker.start(&error), qPrintable(error));
+  MqttProbe probe("probe-flush");
+  QVERIFY(probe.connect(broker.port()));
+  QVERIFY(probe.subscribe("zt/m/#", 1));
+  pub.shutdown(3000);
+  QCOMPARE(pub.counters().queued, 0u);
+  QTRY_COMPARE(probe.count("zt/m/row"), 50);
+  QTRY_COMPARE(probe.on("zt/m/status").last().payload, "offline");
 }
 
 void PublisherTest::unreachableBrokerNeverBlocks_data() {

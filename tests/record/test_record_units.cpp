@@ -40,6 +40,11 @@ class RecordUnitsTest : public QObject {
     QTest::newRow("help wins over version and listing")
         << QStringList{"--version", "--list-ports", "-h"} << int(A::ShowHelp) << "";
     QTest::newRow("version") << QStringList{"--version"} << int(A::ShowVersion) << "";
+    QTest::newRow("broker") << QStringList{"--mqtt", "mqtt://bench:pw@broker.lab/lab"} << int(A::Run)
+                            << "mqtt=mqtt://bench@broker.lab:1883/lab";
+    QTest::newRow("broker with TLS and its authority")
+        << QStringList{"--mqtt-ca", "ca.pem", "--mqtt=mqtts://broker.lab"} << int(A::Run)
+        << "mqtt=mqtts://broker.lab:8883/zt ca=ca.pem";
   }
 
   void accepted() {
@@ -64,6 +69,8 @@ class RecordUnitsTest : public QObject {
         {"start", QString::number(o.start)},
         {"port", o.port},
         {"quiet", QString::number(int(o.quiet))},
+        {"mqtt", o.mqtt ? o.mqtt->redacted() : QString()},
+        {"ca", o.mqtt ? o.mqtt->caFile : QString()},
     };
     for (const QString& pair : check.split(u' ', Qt::SkipEmptyParts)) {
       const QString key = pair.section(u'=', 0, 0);
@@ -96,6 +103,10 @@ class RecordUnitsTest : public QObject {
     QTest::newRow("no extension") << QStringList{"--out", "log"} << "'log'";
     QTest::newRow("empty language") << QStringList{"--lang", " "} << "--lang";
     QTest::newRow("empty port") << QStringList{"--port="} << "--port";
+    QTest::newRow("broker not a URL") << QStringList{"--mqtt", "broker.lab"} << "mqtt://";
+    QTest::newRow("broker port") << QStringList{"--mqtt", "mqtt://h:0"} << "port";
+    QTest::newRow("authority without TLS") << QStringList{"--mqtt", "mqtt://h", "--mqtt-ca", "ca.pem"} << "mqtts://";
+    QTest::newRow("authority without broker") << QStringList{"--mqtt-ca", "ca.pem"} << "--mqtt-ca needs --mqtt";
   }
 
   void refused() {
@@ -104,6 +115,14 @@ class RecordUnitsTest : public QObject {
     const RecordCommand c = ParseRecordArguments(args);
     QCOMPARE(int(c.action), int(RecordAction::UsageError));
     QVERIFY2(c.error.contains(error), qPrintable(c.error));
+  }
+
+  // A refused broker URL is named by its fault, never repeated: it may hold
+  // a password.
+  void refusedBrokerKeepsItsPassword() {
+    const RecordCommand c = ParseRecordArguments({"--mqtt", "mqtt://bench:s3cret@h:99999"});
+    QCOMPARE(int(c.action), int(RecordAction::UsageError));
+    QVERIFY(!c.error.contains(QStringLiteral("s3cret")));
   }
 
   // The shape the manual page is made from: usage line, summary with a full
