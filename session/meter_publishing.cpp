@@ -58,6 +58,9 @@ MeterPublishing::MeterPublishing(Session* session, const QString& program, Publi
     if (recorder->lastReading()) reading(*recorder->lastReading(), v);
   });
   connect(&session->recorder(), &Recorder::rowWritten, this, &MeterPublishing::row);
+  // The meter is named once a frame has come from it: before that its model
+  // is only what the settings file last said.
+  connect(&session->link(), &MeterLink::frameReceived, this, &MeterPublishing::frameSeen);
   connect(&session->link(), &MeterLink::stateChanged, this, &MeterPublishing::updatePresence);
   connect(&session->meter(), &MeterState::modelChanged, this, &MeterPublishing::updatePresence);
 }
@@ -80,36 +83,40 @@ QString MeterPublishing::currentPort() const {
   return QString();
 }
 
-void MeterPublishing::updatePresence() {
+void MeterPublishing::frameSeen() {
   const QString port = currentPort();
-  if (!port.isEmpty()) port_ = port;
-  if (port_.isEmpty()) return;  // no meter reached yet: nothing to name
+  if (meterSeen_ && port == port_ && !meterId_.isEmpty()) return;
+  meterSeen_ = true;
+  port_ = port;
+  updatePresence();
+}
+
+void MeterPublishing::updatePresence() {
+  if (!meterSeen_) return;  // no frame from a meter yet: nothing to name
   const std::uint8_t model = session_->meter().model();
   const QString id = MeterTopicId(ModelName(model), port_);
-  const QString& prefix = prefix_;
   if (id != meterId_) {
     meterId_ = id;
-    readingTopic_ = MeterTopicName(prefix, id, MeterTopic::Reading);
-    rowTopic_ = MeterTopicName(prefix, id, MeterTopic::Row);
+    readingTopic_ = MeterTopicName(prefix_, id, MeterTopic::Reading);
+    rowTopic_ = MeterTopicName(prefix_, id, MeterTopic::Row);
   }
   const MeterLink& link = session_->link();
-  publisher_.setPresence(MeterTopicName(prefix, id, MeterTopic::Status),
+  publisher_.setPresence(MeterTopicName(prefix_, id, MeterTopic::Status),
                          StatusJson(true, link.state(), link.transport(), model, port_),
                          StatusJson(false, link.state(), link.transport(), model, port_));
 }
 
 void MeterPublishing::reading(const MeterReading& reading, const Verdict& verdict) {
   if (!publisher_.enabled()) return;
-  if (meterId_.isEmpty()) updatePresence();
-  if (meterId_.isEmpty()) return;
+  // The first frame's reading comes before frameSeen() hears of the frame.
+  if (meterId_.isEmpty()) frameSeen();
   publisher_.publish(
       readingTopic_, [reading, verdict] { return ReadingJson(reading, verdict); }, Qos::AtMostOnce);
 }
 
 void MeterPublishing::row(const LogRow& row) {
   if (!publisher_.enabled()) return;
-  if (meterId_.isEmpty()) updatePresence();
-  if (meterId_.isEmpty()) return;
+  if (meterId_.isEmpty()) frameSeen();
   publisher_.publish(
       rowTopic_, [row] { return RowJson(row); }, Qos::AtLeastOnce);
 }

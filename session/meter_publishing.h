@@ -38,7 +38,7 @@ class MeterPublishing : public QObject {
   // says offline and disconnects.
   void shutdown(int flushMs) { publisher_.shutdown(flushMs); }
 
-  // The meter's id in the topics; empty until a port or address is known.
+  // The meter's id in the topics; empty until a frame has come from a meter.
   const QString& meterId() const { return meterId_; }
 
   // The payloads.
@@ -53,6 +53,8 @@ class MeterPublishing : public QObject {
  private:
   void reading(const MeterReading& reading, const Verdict& verdict);
   void row(const LogRow& row);
+  // A frame came: the meter it came from is known (its port and model).
+  void frameSeen();
   // The meter id and the status follow the link and the model.
   void updatePresence();
   QString currentPort() const;
@@ -61,7 +63,8 @@ class MeterPublishing : public QObject {
   Publisher publisher_;
   QString clientId_;
   QString prefix_;
-  QString port_;  // the last port or address a link used
+  bool meterSeen_ = false;  // a frame has come from a meter
+  QString port_;           // the port or address the last meter's frames came through
   QString meterId_;
   QByteArray readingTopic_, rowTopic_;
 };
