@@ -22,7 +22,7 @@ echo "checking $DEB"
 [ "$(dpkg-deb -f "$DEB" Architecture)" = "$ARCH" ] || fail "architecture"
 depends=$(dpkg-deb -f "$DEB" Depends)
 # Found by dpkg-shlibdeps, plus the platform plugin it cannot see.
-for d in libc6 libqt6core6 libqt6widgets6 libqt6serialport6 libqt6bluetooth6 libxlsxwriter qt6-qpa-plugins; do
+for d in libc6 libqt6core6 libqt6widgets6 libqt6serialport6 libqt6bluetooth6 libxlsxwriter libmosquitto1 qt6-qpa-plugins; do
   grep -q "\b$d" <<< "$depends" || fail "Depends lacks $d: $depends"
 done
 dpkg-deb -f "$DEB"
