@@ -107,9 +107,7 @@ void Countdown::start(double seconds) {
 
 void Countdown::stop() { timer_.stop(); }
 
-void Countdown::arm() {
-  timer_.start(int(std::min<qint64>(deadline_.remainingTime(), INT_MAX / 2)));
-}
+void Countdown::arm() { timer_.start(int(std::min<qint64>(deadline_.remainingTime(), INT_MAX / 2))); }
 
 // ---------------------------------------------------------------- the recorder
 
@@ -180,8 +178,7 @@ int HeadlessRecorder::prepare() {
       warn(QStringLiteral("cannot read the CA file %1").arg(QDir::toNativeSeparators(broker.caFile)));
       return kExitUsage;
     }
-    if (!broker.user.isEmpty() && broker.password.isEmpty())
-      broker.password = qEnvironmentVariable("ZT_MQTT_PASSWORD");
+    if (!broker.user.isEmpty() && broker.password.isEmpty()) broker.password = qEnvironmentVariable("ZT_MQTT_PASSWORD");
     publishing_ = std::make_unique<MeterPublishing>(session_.get(), QStringLiteral("zt-record"));
     connect(publishing_.get(), &MeterPublishing::stateChanged, this, &HeadlessRecorder::brokerState);
   }
@@ -228,7 +225,8 @@ bool HeadlessRecorder::loadProfile(QString* error) {
   else if (count < 1)
     *error = QStringLiteral("the profile file %1 holds no profile").arg(shown);
   else if (n > count)
-    *error = QStringLiteral("the profile file %1 holds %2 profile(s); --index %3 names none").arg(shown).arg(count).arg(n);
+    *error =
+        QStringLiteral("the profile file %1 holds %2 profile(s); --index %3 names none").arg(shown).arg(count).arg(n);
   else
     *error = QStringLiteral("cannot read profile %1 of %2%3").arg(n).arg(shown, reason);
   return false;
@@ -302,8 +300,9 @@ void HeadlessRecorder::connected(bool viaBridge) {
     // Settings go to the meter only over a link that is up, and a plain
     // bridge never brings one up: the meter keeps what it has.
     if (!bridgeWarned_)
-      warn(QStringLiteral("the meter is on a plain USB-UART bridge, which carries no settings: "
-                          "the requested settings are not sent, the meter keeps its own"));
+      warn(
+          QStringLiteral("the meter is on a plain USB-UART bridge, which carries no settings: "
+                         "the requested settings are not sent, the meter keeps its own"));
     bridgeWarned_ = true;
     startRecording();
   }
@@ -457,7 +456,8 @@ void HeadlessRecorder::rowWritten(const LogRow& row) {
 
 void HeadlessRecorder::stop(int signalNumber) {
   if (phase_ == Phase::Done) return;
-  note(QStringLiteral("stopped by %1").arg(signalNumber == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT")));
+  note(QStringLiteral("stopped by %1")
+           .arg(signalNumber == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT")));
   finish(kExitDone);
 }
 
@@ -488,7 +488,8 @@ void HeadlessRecorder::finish(int code) {
   }
   // The dongle is told to let go of the meter; the port is closed.
   session_->link().shutdown();
-  QMetaObject::invokeMethod(this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
 }
 
 // The broker's state, once per change between reached and not: a broker

@@ -64,7 +64,7 @@ class MeterPublishing : public QObject {
   QString clientId_;
   QString prefix_;
   bool meterSeen_ = false;  // a frame has come from a meter
-  QString port_;           // the port or address the last meter's frames came through
+  QString port_;            // the port or address the last meter's frames came through
   QString meterId_;
   QByteArray readingTopic_, rowTopic_;
 };

@@ -78,7 +78,8 @@ class RecordMqttTest : public QObject {
     // The offline status is the last message of the run: what came before it
     // has been handed on too.
     QTRY_VERIFY(!probe.on(base + "/status").isEmpty() &&
-                Json(probe.on(base + "/status").last().payload).value(QStringLiteral("status")).toString() == u"offline");
+                Json(probe.on(base + "/status").last().payload).value(QStringLiteral("status")).toString() ==
+                    u"offline");
     const auto readings = probe.on(base + "/reading");
     QVERIFY(readings.size() >= 5);
     for (const auto& m : readings) {
