@@ -78,6 +78,12 @@ enum : int {
   kUnknownError,           // an error with no description of its own
   kPortNoAccess,           // %1 the port, %2 the group that owns it
   kReplaceFile,            // %1 the file that would be replaced
+  kJournalRestored,        // %1 rows put back, %2 when the journal began
+  kJournalSkipped,         // %1 damaged records, %2 their line numbers (added to kJournalRestored)
+  kJournalOutside,         // %1 rows beyond the profile table (added to kJournalRestored)
+  kJournalNothingRestored, // %1 damaged records, %2 their line numbers
+  kJournalWriteError,      // %1 file, %2 the system's reason
+  kJournalInUse,           // %1 the journal's folder
   kCount
 };
 }  // namespace msg
