@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace zt {
 
@@ -198,7 +199,8 @@ bool RowOf(const QJsonObject& o, JournalRow* out) {
   for (int c = 0; c < kLogColumns; ++c) {
     if (!a.at(c).isString()) return false;
     row.texts[c] = a.at(c).toString();
-    if (row.texts[c].size() > kJournalMaxCell) return false;
+    // Our writer never writes a half of a surrogate pair.
+    if (row.texts[c].size() > kJournalMaxCell || !row.texts[c].isValidUtf16()) return false;
   }
   if (!MarkOf(o.value(QLatin1String("mark")), &row.mark)) return false;
   row.gridRow = static_cast<int>(pos);
@@ -430,9 +432,14 @@ JournalLog ParseJournal(QByteArrayView bytes) {
       ok = EndOf(o.value(QLatin1String("why")), &e.why);
     } else if (rec == u"restored") {
       e.kind = JournalEvent::Kind::Restored;
-      qint64 rows = 0;
-      ok = IntOf(o.value(QLatin1String("rows")), 0, kJournalMaxPosition, &rows);
+      qint64 rows = 0, skipped = 0;
+      const QString grid = o.value(QLatin1String("grid")).toString();
+      bool hex = false;
+      e.digest = grid.toUInt(&hex, 16);
+      ok = hex && grid.size() == 8 && IntOf(o.value(QLatin1String("rows")), 0, kJournalMaxPosition, &rows) &&
+           IntOf(o.value(QLatin1String("skipped")), 0, std::numeric_limits<int>::max(), &skipped);
       e.value = static_cast<int>(rows);
+      e.skipped = static_cast<int>(skipped);
     } else {
       continue;  // a record of a later version: not ours to judge
     }

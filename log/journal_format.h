@@ -77,8 +77,10 @@ struct JournalEvent {
   enum class Kind { Recording, Link, Position, End, Restored };
   Kind kind = Kind::Recording;
   QDateTime time;
-  bool on = false;  // Recording: started; Link: up
-  int value = 0;    // Position: the position; Restored: rows
+  bool on = false;           // Recording: started; Link: up
+  int value = 0;             // Position: the position; Restored: rows
+  int skipped = 0;           // Restored: records skipped
+  std::uint32_t digest = 0;  // Restored: the grid's digest
   LogEnd why = LogEnd::Cleared;
   qsizetype line = 0;
 };

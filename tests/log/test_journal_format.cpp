@@ -92,6 +92,8 @@ class TestJournalFormat : public QObject {
     QCOMPARE(log.events[3].value, 40);
     QCOMPARE(log.events[4].kind, K::Restored);
     QCOMPARE(log.events[4].value, 12);
+    QCOMPARE(log.events[4].skipped, 2);
+    QCOMPARE(log.events[4].digest, 0x1c291ca3u);
     QVERIFY(!log.events[5].on);
     QVERIFY(!log.ended);
     // One record a line, readable as it stands.
