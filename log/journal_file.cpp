@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -125,6 +126,8 @@ void JournalFile::run() {
   for (;;) {
     wake_.wait(lock, [this] { return stop_ || appended_ != onDisk_; });
     if (appended_ == onDisk_) return;  // stopping with nothing left to sync
+    // A moment for the rest of the records of the same event.
+    if (!stop_) wake_.wait_for(lock, std::chrono::milliseconds(kSyncDelayMs), [this] { return stop_; });
     const std::uint64_t target = appended_;
     const bool folder = created_;
     created_ = false;

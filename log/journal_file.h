@@ -3,8 +3,11 @@
 // at once (one write call, no buffer of ours), so it survives the process
 // being killed; a thread of its own then syncs it to disk (fdatasync), so
 // that it also survives a power cut without the UI thread ever waiting for
-// the disk. Syncs are coalesced: records written while a sync runs are
-// synced together right after it.
+// the disk. Syncs are coalesced: a sync starts a moment after the append
+// that asked for it, so that the records the same event brings (a row and
+// the end of recording, say) go to disk together, and the UI thread does not
+// append to a page that is being written out (the system would make it wait
+// for the disk); records appended while a sync runs are synced right after.
 #include <QByteArrayView>
 #include <QString>
 #include <condition_variable>
@@ -16,6 +19,8 @@ namespace zt {
 
 class JournalFile {
  public:
+  static constexpr int kSyncDelayMs = 20;
+
   JournalFile() = default;
   ~JournalFile();
   JournalFile(const JournalFile&) = delete;

@@ -101,6 +101,31 @@ class TestJournalFormat : public QObject {
     QVERIFY(JournalRowLine(odd, At(2), 0).count('\n') == 1);
   }
 
+  // Times carry the offset in force at that moment, across a change of
+  // summer time, and read back as the same moments.
+  void timesKeepTheirOffset() {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    const QDateTime winter(QDate(2024, 3, 31), QTime(1, 59, 59, 500));
+    const QDateTime summer(QDate(2024, 3, 31), QTime(3, 0, 0, 250));
+    QByteArray j = JournalHeaderLine(winter, false);
+    j += JournalRowLine(Row(1), winter, 0);
+    j += JournalRowLine(Row(2), summer, 0);
+    j += JournalRowLine(Row(3), winter.addDays(1), 0);
+    const JournalLog log = ParseJournal(j);
+    const qint64 winterMs = winter.toMSecsSinceEpoch();
+    if (zone.isNull())
+      qunsetenv("TZ");
+    else
+      qputenv("TZ", zone);
+    QVERIFY(j.contains("\"2024-03-31T01:59:59.500+01:00\""));
+    QVERIFY(j.contains("\"2024-03-31T03:00:00.250+02:00\""));
+    QVERIFY(j.contains("\"2024-04-01T01:59:59.500+02:00\""));
+    QCOMPARE(log.rows.at(1).time.toMSecsSinceEpoch(), winterMs);
+    QCOMPARE(log.rows.at(2).time.toMSecsSinceEpoch() - log.rows.at(1).time.toMSecsSinceEpoch(), 750);
+    QCOMPARE(log.started, log.rows.at(1).time);
+  }
+
   // Cut at any byte: every line whole up to the cut comes back (the last one
   // even without its line break); a part line is skipped and said so.
   void cutAtAnyByte() {
