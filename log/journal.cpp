@@ -208,11 +208,11 @@ QString Journal::restore() {
   }
 
   const int skipped = static_cast<int>(log.damage.lines);
-  if (skipped > 0 || put.outside > 0) {
-    // What could not be read or placed stays in the archived original; the
-    // journal goes on with exactly the rows the grid holds, so the next
-    // start does not report the same damage again.
-    if (!archive(log.started)) QFile::remove(currentPath());
+  // What could not be read or placed stays in the archived original; the
+  // journal goes on with exactly the rows the grid holds, so the next start
+  // does not report the same damage again. (Should the original not move,
+  // it is written on as it is.)
+  if ((skipped > 0 || put.outside > 0) && archive(log.started)) {
     if (ensureOpen(log.started, log.multiPart)) {
       for (const LogModel::StoredRow& r : shown) {
         const JournalRow& was = log.rows.at(r.gridRow);
