@@ -111,11 +111,13 @@ void Session::wire() {
 
 std::int32_t Session::start() {
   link_->start();
-  const std::int32_t restored = book_->LoadSettingsFile();
-  // After 1.dat: the multi-part table is built from the profile file it names.
+  return book_->LoadSettingsFile();
+}
+
+void Session::restoreJournal() {
+  // After 1.dat: a multi-part table is built from the profile file it names.
   const QString line = journal_->restore();
   if (!line.isEmpty()) emit journalRestored(line);
-  return restored;
 }
 
 }  // namespace zt

@@ -51,11 +51,16 @@ class Session : public QObject {
   const QString& dataFolder() const { return dataFolder_; }
 
   // The start-up steps that concern no window: the link's poll and Bluetooth
-  // LE component start, 1.dat is read and applied (its language index
-  // reaches the view through languageIndexLoaded), and the log the last run
-  // left in the journal comes back (journalRestored). Returns
-  // LoadSettingsFile's result: 1 when the last profile file was restored.
+  // LE component start, and 1.dat is read and applied (its language index
+  // reaches the view through languageIndexLoaded). Returns LoadSettingsFile's
+  // result: 1 when the last profile file was restored.
   std::int32_t start();
+
+  // The last step of a start, once the log is set up as every start leaves
+  // it: the log the last run left in the journal comes back
+  // (journalRestored), and every row from now on is journaled. A program
+  // that keeps no journal does not call it.
+  void restoreJournal();
 
   // The space bar's conditions on the meter side: no change in flight, not
   // editing a profile, a link up, the meter awake.

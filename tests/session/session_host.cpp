@@ -10,5 +10,7 @@ int main(int argc, char** argv) {
   deps.langDir = QStringLiteral(ZT_LANG_DIR);
   zt::Session session(deps);
   session.start();
+  session.recorder().ShowLogHeaders();
+  session.restoreJournal();
   return app.exec();
 }
