@@ -115,7 +115,7 @@ class LogModel : public QAbstractTableModel {
 
  private:
   struct Row {
-    QByteArray text;                       // the cells' UTF-8 bytes, one after another
+    QByteArray text;                               // the cells' UTF-8 bytes, one after another
     std::array<std::uint16_t, kLogColumns> end{};  // end offset of each cell in `text`
     std::int8_t verdict = 0;
     RowMark mark = RowMark::None;
