@@ -20,6 +20,15 @@ struct AxisScale {
 // angle) take none.
 AxisScale ScaleFor(double magnitude, Quantity kind, const Lexicons& lex);
 
+// A range with round ends that takes [lo, hi], and the number of ticks
+// (both ends included) at a round step between them: about `ticks` of them.
+struct NiceRange {
+  double lo = 0, hi = 1;
+  int ticks = 2;
+  bool operator==(const NiceRange&) const = default;
+};
+NiceRange NiceRangeOf(double lo, double hi, int ticks = 6);
+
 // "<letter>, <prefix><unit>", or just the letter when there is nothing to add.
 QString AxisTitle(const QString& letter, Quantity kind, const AxisScale& scale, const Lexicons& lex);
 

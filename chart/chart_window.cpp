@@ -73,6 +73,14 @@ std::pair<double, double> Padded(double lo, double hi) {
   return {lo - pad, hi + pad};
 }
 
+// Round ends and ticks; the axis is touched only when they change, as each
+// change lays out the whole chart again.
+void SetNiceRange(QValueAxis* axis, double lo, double hi) {
+  const NiceRange r = NiceRangeOf(lo, hi);
+  if (axis->min() != r.lo || axis->max() != r.hi) axis->setRange(r.lo, r.hi);
+  if (axis->tickCount() != r.ticks) axis->setTickCount(r.ticks);
+}
+
 void HideFromLegend(QChart* chart, QAbstractSeries* s) {
   for (QLegendMarker* m : chart->legend()->markers(s)) m->setVisible(false);
 }
@@ -564,12 +572,10 @@ void ChartWindow::setYRange() {
   const double f = yScale_.factor;
   const auto [a, b] = Padded(lo / f, hi / f);
   settingRange_ = true;
-  yAxis_->setRange(a, b);
-  yAxis_->applyNiceNumbers();
+  SetNiceRange(yAxis_, a, b);
   if (haveS_) {
     const auto [c, d] = Padded(sMin_ / secondaryScale_.factor, sMax_ / secondaryScale_.factor);
-    ySecondary_->setRange(c, d);
-    ySecondary_->applyNiceNumbers();
+    SetNiceRange(ySecondary_, c, d);
   }
   settingRange_ = false;
 }
@@ -613,7 +619,11 @@ void ChartWindow::syncHistogram() {
   }
   histUpper_->replace(outline);
   histLower_->replace({QPointF(bins_.lo() / f, 0), QPointF(bins_.hi() / f, 0)});
-  const double top = std::max(1, bins_.maxCount()) * 1.15;
+  // Whole counts on the count axis, at most about six of them, up to a round
+  // top above the highest bar.
+  double step = 1;
+  while (bins_.maxCount() * 1.1 / step > 6) step *= (QString::number(step).startsWith(u'2') ? 2.5 : 2);
+  const double top = std::max(1.0, std::ceil(bins_.maxCount() * 1.1 / step)) * step;
   const bool ownBand = limits_.kind != Quantity::None && (kind_ == Quantity::None || limits_.kind == kind_);
   auto vertical = [&](QLineSeries* s, double v) {
     const bool on = ownBand && std::isfinite(v);
@@ -628,13 +638,10 @@ void ChartWindow::syncHistogram() {
     for (double v : {limits_.lower, limits_.upper})
       if (std::isfinite(v)) lo = std::min(lo, v / f), hi = std::max(hi, v / f);
   }
-  histX_->setRange(lo, hi);
-  histX_->applyNiceNumbers();
-  histY_->setRange(0, top);
-  // Whole counts on the count axis, at most about six of them.
-  double step = 1;
-  while (top / step > 6) step *= (QString::number(step).startsWith(u'2') ? 2.5 : 2);
-  histY_->setTickInterval(step);
+  SetNiceRange(histX_, lo, hi);
+  // The interval first: a wide range at a fine interval is costly to lay out.
+  if (histY_->tickInterval() != step) histY_->setTickInterval(step);
+  if (histY_->max() != top) histY_->setRange(0, top);
   const Quantity shown = kind_ != Quantity::None ? kind_ : limits_.kind;
   histX_->setTitleText(AxisTitle(letter_, shown, yScale_, lex()));
 }

@@ -122,6 +122,32 @@ class TestChartParts : public QObject {
     QVERIFY(lo < 4.7e-9 && hi > 4.7e-9 && lo > 0);
   }
 
+  // Axis ends at round numbers around the data, with a round step.
+  void niceRange_data() {
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<double>("niceLo");
+    QTest::addColumn<double>("niceHi");
+    QTest::addColumn<int>("ticks");
+    QTest::newRow("kΩ around 1") << 0.956 << 1.036 << 0.94 << 1.04 << 6;
+    QTest::newRow("counts") << 0.0 << 6519.35 << 0.0 << 8000.0 << 5;
+    QTest::newRow("negative values") << -3.2 << 7.9 << -5.0 << 10.0 << 4;
+    QTest::newRow("reversed") << 7.9 << -3.2 << -5.0 << 10.0 << 4;
+    QTest::newRow("a single value") << 5.0 << 5.0 << 4.94 << 5.06 << 7;
+  }
+
+  void niceRange() {
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(double, niceLo);
+    QFETCH(double, niceHi);
+    QFETCH(int, ticks);
+    const NiceRange r = NiceRangeOf(lo, hi);
+    QVERIFY2(std::fabs(r.lo - niceLo) < 1e-9 && std::fabs(r.hi - niceHi) < 1e-9,
+             qPrintable(QStringLiteral("%1..%2").arg(r.lo).arg(r.hi)));
+    QCOMPARE(r.ticks, ticks);
+  }
+
   void axisPrefixes_data() {
     QTest::addColumn<double>("magnitude");
     QTest::addColumn<int>("kind");

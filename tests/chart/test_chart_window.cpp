@@ -177,6 +177,50 @@ class TestChartWindow : public QObject {
     QVERIFY(w.following());
   }
 
+  // Capacitors sorted at 5 %: the band in farads is wider above the nominal
+  // than below (the sorting compares reactances), and the parts the sorting
+  // rejected lie outside it.
+  void capacitorsAgainstTheirBand() {
+    QTemporaryDir data;
+    Rig rig(data.path(), QStringLiteral("C=100n,esr=0.5;C=103n,esr=0.4;C=96n,esr=0.6;C=108n,esr=0.5;"
+                                        "C=101n,esr=0.5;C=99n,esr=0.7;C=94n,esr=0.5;C=102n,esr=0.5;"
+                                        "C=104.5n,esr=0.5;C=97n,esr=0.6;C=100.5n,esr=0.5;C=98n,esr=0.4"));
+    QVERIFY(rig.connectAuto());
+    Session& s = *rig.session;
+    Reference ref = s.book().reference();
+    ref.primary.kind = kPrimaryC;
+    ref.primary.unitIndex = 1;  // nF
+    ref.primary.nominalText = QStringLiteral("100");
+    ref.primary.toleranceOn = true;
+    ref.primary.toleranceText = QStringLiteral("5%");
+    s.book().setReference(ref);
+    ChartWindow w(&s.recorder(), &s.book(), data.filePath(QStringLiteral("chart.ini")));
+    w.setLexicons(&s.lang().lexicons());
+    w.resize(1100, 760);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.setSecondaryShown(true);
+    QVERIFY(rig.record(12));
+    w.flush();
+    QCOMPARE(w.valueScale().factor, 1e-9);  // nF on the axis
+    QVERIFY(qAbs(w.bandUpper()->at(0).y() - 100 / 0.95) < 1e-9);
+    QVERIFY(qAbs(w.bandLower()->at(0).y() - 100 / 1.05) < 1e-9);
+    const BatchStats& b = s.recorder().batch();
+    int rejects = 0;
+    for (int p = 1; p <= b.rowCount(); ++p) {
+      const BatchSample* row = b.at(p);
+      QCOMPARE(row->kind, Quantity::Capacitance);
+      const double nF = row->primary * 1e9;
+      const bool outside = nF < 100 / 1.05 || nF > 100 / 0.95;
+      QCOMPARE(row->rejected(), outside);
+      rejects += outside ? 1 : 0;
+    }
+    QVERIFY(rejects >= 1);
+    QCOMPARE(w.rejectedSeries()->count(), rejects);
+    QCOMPARE(w.secondarySeries()->count(), b.rowCount());
+    Shoot(w, QStringLiteral("chart-window-capacitors"));
+  }
+
   // The band follows the reference: edited, and a profile read from the file.
   void bandFollowsTheReference() {
     QTemporaryDir data;
