@@ -5,6 +5,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QDir>
@@ -44,6 +45,10 @@ constexpr int kMarkedPoints = 200;
 // The smallest spans the trend shows while following: positions and milliseconds.
 constexpr double kMinPositionSpan = 20;
 constexpr double kMinTimeSpan = 60'000;
+// While following, the frame grows by this much each time the newest row
+// leaves it (each growth draws everything again; growing by a share keeps
+// that O(1) a row on average).
+constexpr double kFrameGrowth = 1.25;
 
 const QColor kLineColor(31, 119, 180);
 const QColor kRejectColor(255, 0, 0);  // as the grid marks a reject
@@ -146,6 +151,18 @@ void ChartWindow::buildControls() {
   rejected_->setColor(kRejectColor);
   rejected_->setBorderColor(kRejectColor);
   rejected_->setMarkerSize(8);
+  // A drawn picture of the dot: thousands of them on a long log are copied,
+  // not each painted as a circle.
+  QImage dot(8, 8, QImage::Format_ARGB32_Premultiplied);
+  dot.fill(Qt::transparent);
+  {
+    QPainter p(&dot);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRejectColor);
+    p.drawEllipse(QRectF(0.5, 0.5, 7, 7));
+  }
+  rejected_->setLightMarker(dot);
   secondary_ = Line(kSecondaryColor, Qt::SolidLine, 1.0);
   secondary_->setObjectName(QStringLiteral("SecondarySeries"));
   bandUpper_ = new QLineSeries(this);
@@ -164,6 +181,9 @@ void ChartWindow::buildControls() {
     trend->addSeries(s);
   xPosition_ = new QValueAxis(this);
   xPosition_->setLabelFormat(QStringLiteral("%.0f"));
+  xPosition_->setTickType(QValueAxis::TicksDynamic);
+  xPosition_->setTickAnchor(0);
+  xPosition_->setTickInterval(5);
   xTime_ = new QDateTimeAxis(this);
   yAxis_ = new QValueAxis;
   ySecondary_ = new QValueAxis;
@@ -318,7 +338,7 @@ double ChartWindow::xOf(const BatchSample& s) const {
 }
 
 double ChartWindow::spanGrowth(double span) const {
-  return std::max(byTime_ ? kMinTimeSpan : kMinPositionSpan, span * 1.5);
+  return std::max(byTime_ ? kMinTimeSpan : kMinPositionSpan, span * kFrameGrowth);
 }
 
 int ChartWindow::plotColumns() const {
@@ -370,6 +390,8 @@ void ChartWindow::rebuild() {
     if (!any) lo = hi = byTime_ ? static_cast<double>(QDateTime::currentMSecsSinceEpoch()) : 1;
     x0 = byTime_ ? lo - 1000 : std::max(0.0, lo - 1);
     x1 = x0 + spanGrowth(hi - x0);
+    // No row lies beyond the log's last position.
+    if (!byTime_) x1 = std::max(std::min(x1, Recorder::kMaxPosition + 1.0), hi + 1);
   } else if (byTime_) {
     x0 = static_cast<double>(xTime_->min().toMSecsSinceEpoch());
     x1 = static_cast<double>(xTime_->max().toMSecsSinceEpoch());
@@ -688,6 +710,12 @@ void ChartWindow::attachXAxis() {
 
 void ChartWindow::setXRange(double x0, double x1) {
   settingRange_ = true;
+  if (!byTime_) {
+    // Ticks at round positions, whatever the frame's ends (the interval
+    // first: a fine interval on a wide range is costly to lay out).
+    const double step = std::max(1.0, (NiceRangeOf(0, x1 - x0).hi) / (NiceRangeOf(0, x1 - x0).ticks - 1));
+    if (xPosition_->tickInterval() != step) xPosition_->setTickInterval(step);
+  }
   if (byTime_) {
     const double span = x1 - x0;
     xTime_->setFormat(span > 86'400'000 ? QStringLiteral("dd.MM HH:mm") : QStringLiteral("HH:mm:ss"));
@@ -739,6 +767,8 @@ QImage ChartWindow::render(const QSize& size) {
   if (this->size() != size) resize(size);
   if (layout()) layout()->activate();
   flush();
+  // The charts lay out their axes and legends on posted events: now, before drawing.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   QImage image(split_->size(), QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -748,6 +778,7 @@ QImage ChartWindow::render(const QSize& size) {
 
 bool ChartWindow::saveImage(const QString& path) {
   flush();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   return split_->grab().save(path, "PNG");
 }
 

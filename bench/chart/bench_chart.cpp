@@ -139,6 +139,9 @@ void BM_Redraw100k(benchmark::State& state) {
     image = rig.window.render(size);
     benchmark::DoNotOptimize(image.constBits());
   }
+  // ZT_SHOTS_DIR set: the picture drawn, to look at.
+  if (const QString dir = qEnvironmentVariable("ZT_SHOTS_DIR"); !dir.isEmpty())
+    image.save(dir + QStringLiteral("/chart-100k-rows.png"));
   state.counters["points_drawn"] = static_cast<double>(rig.window.trendSeries()->count());
   state.counters["rows"] = static_cast<double>(rig.window.plottedRows());
 }
