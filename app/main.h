@@ -354,7 +354,7 @@ class TForm1 : public QWidget {
   void ReportProfileError();
   QString ProfileError;
   QString LastProfileProblems;
-  bool SE2Stepping = false;       // an arrow or key step of SE2 is under way
+  bool SE2Stepping = false;  // an arrow or key step of SE2 is under way
   bool ToleranceSetByProgram = false;
   // ---- settings ----
   // Stores the profile path in 1.dat and makes the file current: through

@@ -14,9 +14,7 @@ class BleCharacteristicTransport : public Transport {
  public:
   explicit BleCharacteristicTransport(TForm1* form) : form_(form) {}
   bool isOpen() const override { return form_->BleLinkUp == 1 && form_->BLE; }
-  qint64 write(const QByteArray& bytes) override {
-    return form_->BLE->WriteCharacteristic(bytes) ? bytes.size() : -1;
-  }
+  qint64 write(const QByteArray& bytes) override { return form_->BLE->WriteCharacteristic(bytes) ? bytes.size() : -1; }
 
  private:
   TForm1* form_;
@@ -40,8 +38,7 @@ void TForm1::ConnectBleSignals() {
   connect(BLE, &Ble::ConnectFailed, this, [this] { BLEConnectFailed(); });
   connect(BLE, &Ble::ServicesDiscovered, this,
           [this](const QList<QBluetoothUuid>& services) { BLEServicesDiscovered(services); });
-  connect(BLE, &Ble::CharacteristicChanged, this,
-          [this](const QByteArray& value) { BLECharacteristicRead(value); });
+  connect(BLE, &Ble::CharacteristicChanged, this, [this](const QByteArray& value) { BLECharacteristicRead(value); });
 }
 
 void TForm1::BleSetEnabled(bool on) { BLE->SetEnabled(on); }

@@ -35,14 +35,11 @@ QString GridText(const QAbstractItemModel* m, int row, int col) {
 void TForm1::ConnectExportSignals() {
   connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
   if (!OpenExportedFile)
-    OpenExportedFile = [](const QString& path) {
-      return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    };
+    OpenExportedFile = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 }
 
 int TForm1::ExportRows() const {
-  return ExportRowCount(meterSettings.LogReady == 1, CBox10->currentIndex() == 1, LogPosition,
-                        ProfileCount);
+  return ExportRowCount(meterSettings.LogReady == 1, CBox10->currentIndex() == 1, LogPosition, ProfileCount);
 }
 
 void TForm1::Button4Click() {
@@ -63,8 +60,7 @@ void TForm1::Button4Click() {
   const QString xlsxFilter = lex().D4[msg::kExportFilterXlsx];
   const QString csvFilter = lex().D4[msg::kExportFilterCsv];
   QString filter = xlsxFilter;
-  QString path = prompts().saveFileName(this, Button4->text(),
-                                        QDir(folder).filePath(name + QStringLiteral(".xlsx")),
+  QString path = prompts().saveFileName(this, Button4->text(), QDir(folder).filePath(name + QStringLiteral(".xlsx")),
                                         xlsxFilter + QStringLiteral(";;") + csvFilter, &filter);
   if (path.isEmpty()) {
     Button4->setEnabled(true);
@@ -72,8 +68,7 @@ void TForm1::Button4Click() {
   }
   ExportOptions opts;
   const QString suffix = QFileInfo(path).suffix().toLower();
-  if (suffix == QLatin1String("csv") ||
-      (suffix != QLatin1String("xlsx") && filter == csvFilter)) {
+  if (suffix == QLatin1String("csv") || (suffix != QLatin1String("xlsx") && filter == csvFilter)) {
     opts.format = ExportFormat::Csv;
   }
   if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx"))
@@ -85,8 +80,7 @@ void TForm1::Button4Click() {
   const int rows = ExportRows();
   if (meterSettings.LogReady == 1 && CBox10->currentIndex() == 1) LogPosition = ProfileCount + 1;
   const QAbstractItemModel* model = SG->model();
-  ExportSnapshot snap =
-      ExportSnapshot::Capture(rows, [model](int r, int c) { return GridText(model, r, c); });
+  ExportSnapshot snap = ExportSnapshot::Capture(rows, [model](int r, int c) { return GridText(model, r, c); });
 
   if (!m_exportRunner) {
     m_exportRunner = new ExportRunner(this);
@@ -111,19 +105,16 @@ void TForm1::Button4Click() {
 void TForm1::ExportFinished(const ExportResult& result) {
   Button4->setEnabled(true);
   switch (result.status) {
-    case ExportResult::Status::Cancelled:
-      return;
+    case ExportResult::Status::Cancelled: return;
     case ExportResult::Status::Failed:
       prompts().message(this, lex().D1[5], result.error, Prompts::Icon::Critical);
       return;
-    case ExportResult::Status::Ok:
-      break;
+    case ExportResult::Status::Ok: break;
   }
   // No default application for the file type: the operator still needs to
   // know where the file went.
   if (!OpenExportedFile || !OpenExportedFile(result.path))
-    prompts().message(this, Button4->text(),
-                      lex().D1[4] + QLatin1Char('\n') + QDir::toNativeSeparators(result.path),
+    prompts().message(this, Button4->text(), lex().D1[4] + QLatin1Char('\n') + QDir::toNativeSeparators(result.path),
                       Prompts::Icon::Information);
 }
 

@@ -31,9 +31,7 @@ TForm1::~TForm1() {
   }
 }
 
-void TForm1::ReportError(const QString& text) {
-  prompts().message(this, windowTitle(), text, Prompts::Icon::Critical);
-}
+void TForm1::ReportError(const QString& text) { prompts().message(this, windowTitle(), text, Prompts::Icon::Critical); }
 
 void TForm1::ConnectSignals() {
   ConnectProtocolSignals();
@@ -59,10 +57,8 @@ void TForm1::FormCreate() {
   const auto os = QOperatingSystemVersion::current();
   if (os.type() == QOperatingSystemVersion::Windows && os.majorVersion() == 10 && os.minorVersion() == 0 &&
       os.microVersion() > 18361) {
-    Memo1->appendPlainText(QStringLiteral("Windows %1.%2 build %3")
-                               .arg(os.majorVersion())
-                               .arg(os.minorVersion())
-                               .arg(os.microVersion()));
+    Memo1->appendPlainText(
+        QStringLiteral("Windows %1.%2 build %3").arg(os.majorVersion()).arg(os.minorVersion()).arg(os.microVersion()));
   }
   // The connection poll runs from the moment the window exists.
   T3->start();

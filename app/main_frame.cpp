@@ -3,9 +3,7 @@
 
 namespace zt {
 
-void TForm1::ConnectProtocolSignals() {
-  connect(Timer_TX, &QTimer::timeout, this, &TForm1::Timer_TXTimer);
-}
+void TForm1::ConnectProtocolSignals() { connect(Timer_TX, &QTimer::timeout, this, &TForm1::Timer_TXTimer); }
 
 void TForm1::ProcessFrame(Frame frame) {
   const FrameStatus st = ValidateFrame(frame);
@@ -55,9 +53,12 @@ void TForm1::SelectModelButton(std::uint8_t model) {
   QRadioButton* rb = model == kZT40 ? RB1 : model == kZT41 ? RB2 : model == kZT42 ? RB3 : nullptr;
   if (!rb || rb->isChecked()) return;
   rb->setChecked(true);
-  if (rb == RB1) RB1Click();
-  else if (rb == RB2) RB2Click();
-  else RB3Click();
+  if (rb == RB1)
+    RB1Click();
+  else if (rb == RB2)
+    RB2Click();
+  else
+    RB3Click();
 }
 
 void TForm1::ApplyModel() {

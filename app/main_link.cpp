@@ -34,10 +34,9 @@ void TForm1::ConnectLinkSignals() {
   connect(comPort, &ComPort::burstReceived, this, &TForm1::ComPortRxChar);
   connect(comPort, &ComPort::afterOpen, this, &TForm1::ComPortAfterOpen);
   connect(comPort, &ComPort::beforeClose, this, &TForm1::ComPortBeforeClose);
-  connect(comPort, &ComPort::exception, this,
-          [this](QSerialPort::SerialPortError kind, const QString& message) {
-            ComPortException(static_cast<int>(kind), message);
-          });
+  connect(comPort, &ComPort::exception, this, [this](QSerialPort::SerialPortError kind, const QString& message) {
+    ComPortException(static_cast<int>(kind), message);
+  });
   connect(comPort, &ComPort::deviceGone, this, &TForm1::ComPortDeviceGone);
   // Once per port, not at every poll: what keeps the port shut and the cure.
   connect(comPort, &ComPort::accessDenied, this, [this](const QString& port, const QString& group) {
@@ -141,20 +140,11 @@ void TForm1::ComPortRxChar(const QByteArray& burst) {
       Memo1->appendPlainText(QStringLiteral("NN ") + c[3]);
       ConnectAttemptFailed();
       break;
-    case RxBurstKind::Connected:
-      OnLinkUp();
-      break;
-    case RxBurstKind::Lost:
-      OnLinkDown();
-      break;
-    case RxBurstKind::Ok:
-      Memo1->appendPlainText(QStringLiteral("OK"));
-      break;
-    case RxBurstKind::Purge:
-      comPort->purge();
-      break;
-    case RxBurstKind::DroppedWhileBusy:
-      break;
+    case RxBurstKind::Connected: OnLinkUp(); break;
+    case RxBurstKind::Lost: OnLinkDown(); break;
+    case RxBurstKind::Ok: Memo1->appendPlainText(QStringLiteral("OK")); break;
+    case RxBurstKind::Purge: comPort->purge(); break;
+    case RxBurstKind::DroppedWhileBusy: break;
     case RxBurstKind::Frame: {
       Frame frame{};
       if (!FrameFromBytes(BytesOf(burst), frame)) break;
@@ -265,8 +255,7 @@ void TForm1::B2Click() {
   const Lexicon& c = lex().Dlang_connect;
   switch (linkState) {
     case LinkState::Connecting:
-    case LinkState::Disconnecting:
-      return;  // the press before is still waiting for its outcome
+    case LinkState::Disconnecting: return;  // the press before is still waiting for its outcome
     case LinkState::Idle: {
       SetLinkState(LinkState::Connecting);
       if (DiscoverSerialPort()) {

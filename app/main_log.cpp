@@ -193,9 +193,7 @@ void TForm1::AppendLogRow() {
         SP1->setChecked(false);
         SP1Click();
       }
-      prompts().message(this, windowTitle(),
-                        lex().D4[msg::kLogFull].arg(SE1->maximum()),
-                        Prompts::Icon::Warning);
+      prompts().message(this, windowTitle(), lex().D4[msg::kLogFull].arg(SE1->maximum()), Prompts::Icon::Warning);
     }
     SE1->setValue(p + 1);
   }

@@ -53,8 +53,8 @@ void SetBevel(QLabel* l, bool raised) {
 
 void TForm1::ConnectPanelSignals() {
   InitPanelResources();
-  for (const char* name : {":/panel/imlist1_diode_up.png", ":/panel/imlist1_diode_down.png",
-                           ":/panel/imlist1_resistor.png"})
+  for (const char* name :
+       {":/panel/imlist1_diode_up.png", ":/panel/imlist1_diode_down.png", ":/panel/imlist1_resistor.png"})
     ImList1.append(QPixmap(QString::fromLatin1(name)));
 
   const QLocale sys = QLocale::system();
@@ -67,12 +67,11 @@ void TForm1::ConnectPanelSignals() {
 
   // Menus open on a left click on their label.
   const std::pair<QLabel*, void (TForm1::*)()> openers[] = {
-      {L_freq_RLC, &TForm1::L_freq_RLCClick},  {L_Level_RLC, &TForm1::L_Level_RLCClick},
-      {L_Prim_RLC, &TForm1::L_Prim_nClick},    {L_RLC_avto, &TForm1::L_Prim_nClick},
-      {L_Sec_RLC, &TForm1::L_Sec_RLCClick},    {L_SER_PER, &TForm1::L_SER_PERClick},
-      {L_SER_PER1, &TForm1::L_SER_PERClick},   {L_Source_RLC, &TForm1::L_Source_RLCClick}};
-  for (const auto& [label, handler] : openers)
-    OnLeftClick(label, [this, h = handler] { (this->*h)(); });
+      {L_freq_RLC, &TForm1::L_freq_RLCClick}, {L_Level_RLC, &TForm1::L_Level_RLCClick},
+      {L_Prim_RLC, &TForm1::L_Prim_nClick},   {L_RLC_avto, &TForm1::L_Prim_nClick},
+      {L_Sec_RLC, &TForm1::L_Sec_RLCClick},   {L_SER_PER, &TForm1::L_SER_PERClick},
+      {L_SER_PER1, &TForm1::L_SER_PERClick},  {L_Source_RLC, &TForm1::L_Source_RLCClick}};
+  for (const auto& [label, handler] : openers) OnLeftClick(label, [this, h = handler] { (this->*h)(); });
 
   connect(ListBox_freq_RLC, &QListWidget::itemClicked, this, &TForm1::ListBox_freq_RLCClick);
   connect(ListBox_Level_RLC, &QListWidget::itemClicked, this, &TForm1::ListBox_Level_RLCClick);
@@ -330,9 +329,9 @@ void TForm1::ListBox_Source_RLCClick() { ApplyChoice(*this, Menu::Source, ListBo
 void TForm1::ListBox_freq_RLCMouseEnter() { RlcPanelEnterBound = true; }
 
 void TForm1::Panel_RLCDMouseEnter() {
-  const std::pair<QFrame*, QListWidget*> menus[] = {
-      {P_Source_RLC, ListBox_Source_RLC}, {P_prim_RLC, ListBox_prim_RLC},   {P_ser_per, ListBox_ser_per},
-      {P_sec_RLC, ListBox_sec_RLC},       {P_level_RLC, ListBox_Level_RLC}, {P_freq_RLC, ListBox_freq_RLC}};
+  const std::pair<QFrame*, QListWidget*> menus[] = {{P_Source_RLC, ListBox_Source_RLC}, {P_prim_RLC, ListBox_prim_RLC},
+                                                    {P_ser_per, ListBox_ser_per},       {P_sec_RLC, ListBox_sec_RLC},
+                                                    {P_level_RLC, ListBox_Level_RLC},   {P_freq_RLC, ListBox_freq_RLC}};
   for (const auto& [panel, list] : menus) {
     panel->hide();
     list->hide();
@@ -457,8 +456,7 @@ void SyncItems(QListWidget* list, const QStringList& items) {
 }  // namespace
 
 void TForm1::RebuildModelLists() {
-  const ModelLists m =
-      ApplyModelToLists(ItemTexts(ListBox_freq_RLC), ItemTexts(ListBox_Level_RLC), MeterModel, lex());
+  const ModelLists m = ApplyModelToLists(ItemTexts(ListBox_freq_RLC), ItemTexts(ListBox_Level_RLC), MeterModel, lex());
   SyncItems(ListBox_freq_RLC, m.freq);
   SyncItems(ListBox_Level_RLC, m.level);
   Put(L_Level_RLC, m.levelCaption);

@@ -37,9 +37,7 @@ class SpinStepWatch : public QObject {
     switch (event->type()) {
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
-      case QEvent::Wheel:
-        *m_stepping = true;
-        break;
+      case QEvent::Wheel: *m_stepping = true; break;
       case QEvent::KeyPress: {
         const int k = static_cast<QKeyEvent*>(event)->key();
         *m_stepping = k == Qt::Key_Up || k == Qt::Key_Down || k == Qt::Key_PageUp || k == Qt::Key_PageDown;
@@ -47,11 +45,8 @@ class SpinStepWatch : public QObject {
       }
       case QEvent::MouseButtonRelease:
       case QEvent::KeyRelease:
-      case QEvent::FocusOut:
-        *m_stepping = false;
-        break;
-      default:
-        break;
+      case QEvent::FocusOut: *m_stepping = false; break;
+      default: break;
     }
     return QObject::eventFilter(watched, event);
   }
@@ -365,7 +360,8 @@ bool TForm1::FillProfileTableRows(int a, QVector<ProfileRecord>& recs) {
   const std::uint8_t model = MeterModel;
   const ProfileTableEnv env{lex(), model, liveFreq,
                             [liveFreq, model](int i) { return FrequencyOfIndex(i, liveFreq, model).hz; }};
-  for (int k = (a == 0 ? 0 : a); k < recs.size(); ++k) SGModel->setRowTexts(k + 1, ProfileTableRow(recs[k], k + 1, env));
+  for (int k = (a == 0 ? 0 : a); k < recs.size(); ++k)
+    SGModel->setRowTexts(k + 1, ProfileTableRow(recs[k], k + 1, env));
   return true;
 }
 
@@ -399,8 +395,8 @@ std::int32_t TForm1::RestoreProfileFile(const QString& path) {
 
 void TForm1::ReportProfileProblems(const QStringList& problems) {
   if (problems.isEmpty()) return;
-  const QString text = lex().D4[msg::kProfileFileDamaged]
-                           .arg(QDir::toNativeSeparators(CurrentProfilePath), problems.join(QLatin1Char('\n')));
+  const QString text = lex().D4[msg::kProfileFileDamaged].arg(QDir::toNativeSeparators(CurrentProfilePath),
+                                                              problems.join(QLatin1Char('\n')));
   if (text == LastProfileProblems) return;  // re-reads of the same file do not repeat it
   LastProfileProblems = text;
   prompts().message(this, windowTitle(), text, Prompts::Icon::Warning);

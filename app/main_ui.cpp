@@ -361,30 +361,27 @@ void TForm1::BuildControls() {
                                QStringLiteral("Q добротность"), QStringLiteral("D тангенс угла потерь")},
                               &ListBox_sec_RLC);
   P_sec_RLC->setGeometry(4, 40, 220, 105);
-  P_ser_per = MakeChoicePanel(DisplayArea, "P_ser_per", "ListBox_ser_per", QStringLiteral("Схема замещения"),
-                              {QStringLiteral("Автовыбор"), QStringLiteral("p-параллельная"),
-                               QStringLiteral("s- последовательная")},
-                              &ListBox_ser_per);
+  P_ser_per = MakeChoicePanel(
+      DisplayArea, "P_ser_per", "ListBox_ser_per", QStringLiteral("Схема замещения"),
+      {QStringLiteral("Автовыбор"), QStringLiteral("p-параллельная"), QStringLiteral("s- последовательная")},
+      &ListBox_ser_per);
   P_ser_per->setGeometry(300, 50, 200, 95);
-  P_level_RLC = MakeChoicePanel(DisplayArea, "P_level_RLC", "ListBox_Level_RLC",
-                                QStringLiteral(" Уровень тестового сигнала"),
-                                {QStringLiteral("Автовыбор"), QStringLiteral(" 1.0Вскз"), QStringLiteral(" 0.5Вскз"),
-                                 QStringLiteral(" 0.1Вскз")},
-                                &ListBox_Level_RLC);
+  P_level_RLC = MakeChoicePanel(
+      DisplayArea, "P_level_RLC", "ListBox_Level_RLC", QStringLiteral(" Уровень тестового сигнала"),
+      {QStringLiteral("Автовыбор"), QStringLiteral(" 1.0Вскз"), QStringLiteral(" 0.5Вскз"), QStringLiteral(" 0.1Вскз")},
+      &ListBox_Level_RLC);
   P_level_RLC->setGeometry(100, 30, 220, 115);
-  P_freq_RLC = MakeChoicePanel(DisplayArea, "P_freq_RLC", "ListBox_freq_RLC",
-                               QStringLiteral(" Частота тестового сигнала"),
-                               {QStringLiteral("Автовыбор"), QStringLiteral("100 Гц"), QStringLiteral("120 Гц"),
-                                QStringLiteral("1кГц"), QStringLiteral("10кГц"), QStringLiteral("100кГц"),
-                                QStringLiteral("20кГц"), QStringLiteral("30кГц"), QStringLiteral("40кГц"),
-                                QStringLiteral("50кГц"), QStringLiteral("60кГц"), QStringLiteral("70кГц"),
-                                QStringLiteral("80кГц"), QStringLiteral("90кГц"), QStringLiteral("150кГц")},
-                               &ListBox_freq_RLC);
+  P_freq_RLC = MakeChoicePanel(
+      DisplayArea, "P_freq_RLC", "ListBox_freq_RLC", QStringLiteral(" Частота тестового сигнала"),
+      {QStringLiteral("Автовыбор"), QStringLiteral("100 Гц"), QStringLiteral("120 Гц"), QStringLiteral("1кГц"),
+       QStringLiteral("10кГц"), QStringLiteral("100кГц"), QStringLiteral("20кГц"), QStringLiteral("30кГц"),
+       QStringLiteral("40кГц"), QStringLiteral("50кГц"), QStringLiteral("60кГц"), QStringLiteral("70кГц"),
+       QStringLiteral("80кГц"), QStringLiteral("90кГц"), QStringLiteral("150кГц")},
+      &ListBox_freq_RLC);
   P_freq_RLC->setGeometry(4, 2, 220, 145);
-  P_Source_RLC = MakeChoicePanel(DisplayArea, "P_Source_RLC", "ListBox_Source_RLC",
-                                 QStringLiteral("Сопротивление генератора"),
-                                 {QStringLiteral("Автовыбор"), QStringLiteral("100Ом"), QStringLiteral("1.6кОм")},
-                                 &ListBox_Source_RLC);
+  P_Source_RLC = MakeChoicePanel(
+      DisplayArea, "P_Source_RLC", "ListBox_Source_RLC", QStringLiteral("Сопротивление генератора"),
+      {QStringLiteral("Автовыбор"), QStringLiteral("100Ом"), QStringLiteral("1.6кОм")}, &ListBox_Source_RLC);
   P_Source_RLC->setGeometry(200, 50, 220, 95);
 
   // ---- 2. Lower region ----

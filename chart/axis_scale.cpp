@@ -34,8 +34,10 @@ double Round(double x, bool nearest) {
   const double e = std::floor(std::log10(x));
   const double f = x / std::pow(10.0, e);
   double r;
-  if (nearest) r = f < 1.5 ? 1 : f < 3 ? 2 : f < 7 ? 5 : 10;
-  else r = f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10;
+  if (nearest)
+    r = f < 1.5 ? 1 : f < 3 ? 2 : f < 7 ? 5 : 10;
+  else
+    r = f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10;
   return r * std::pow(10.0, e);
 }
 

@@ -57,8 +57,7 @@ class ChartWindow : public QWidget {
 
   // `stateFile`: where the window keeps its geometry and choices between runs
   // (empty: nowhere).
-  ChartWindow(Recorder* recorder, ProfileBook* book, const QString& stateFile = QString(),
-              QWidget* parent = nullptr);
+  ChartWindow(Recorder* recorder, ProfileBook* book, const QString& stateFile = QString(), QWidget* parent = nullptr);
   ~ChartWindow() override;
 
   void setPrompts(Prompts prompts) { prompts_ = std::move(prompts); }
@@ -172,18 +171,18 @@ class ChartWindow : public QWidget {
   HistogramBins bins_;
   bool binsSet_ = false;
   ToleranceLimits limits_;
-  Quantity kind_ = Quantity::None;           // the quantity plotted: the newest row's
+  Quantity kind_ = Quantity::None;  // the quantity plotted: the newest row's
   Quantity secondaryKind_ = Quantity::None;
-  QString letter_, secondaryLetter_;         // the panel's letters of the newest row
+  QString letter_, secondaryLetter_;  // the panel's letters of the newest row
   AxisScale yScale_, secondaryScale_;
-  double yMin_ = 0, yMax_ = 0;               // extremes of the plotted values (SI)
+  double yMin_ = 0, yMax_ = 0;  // extremes of the plotted values (SI)
   double sMin_ = 0, sMax_ = 0;
   bool haveY_ = false, haveS_ = false;
-  std::vector<char> plotted_;                // by position: a row is drawn there
+  std::vector<char> plotted_;  // by position: a row is drawn there
   bool following_ = true;
   bool byTime_ = false;
   bool secondaryShown_ = false;
-  bool settingRange_ = false;                // the window itself moves the axes
+  bool settingRange_ = false;  // the window itself moves the axes
   bool trendDirty_ = false, histDirty_ = false, tableDirty_ = false, rebuildDue_ = false;
   QTimer* syncTimer_ = nullptr;
 };

@@ -207,8 +207,10 @@ void ChartWindow::buildControls() {
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
     if (saveImage(path)) return;
     const QString text = lex().D5[chart::kImageFailed].arg(QDir::toNativeSeparators(path));
-    if (prompts_.error) prompts_.error(this, caption, text);
-    else QMessageBox::critical(this, caption, text);
+    if (prompts_.error)
+      prompts_.error(this, caption, text);
+    else
+      QMessageBox::critical(this, caption, text);
   });
   // The operator's zoom or pan (or the rubber band's) stops following.
   connect(xPosition_, &QValueAxis::rangeChanged, this, &ChartWindow::userMovedView);

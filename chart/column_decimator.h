@@ -43,8 +43,8 @@ class ColumnDecimator {
   double x0_ = 0, x1_ = 1;
   std::vector<Column> columns_;
   std::vector<QPointF> out_;
-  int lastCol_ = -1;    // the highest column holding points
-  int tailStart_ = 0;   // where its points start in out_
+  int lastCol_ = -1;   // the highest column holding points
+  int tailStart_ = 0;  // where its points start in out_
   long long taken_ = 0;
   bool missed_ = false;
 };

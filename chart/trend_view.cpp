@@ -40,8 +40,7 @@ void TrendView::wheelEvent(QWheelEvent* e) {
 }
 
 void TrendView::mousePressEvent(QMouseEvent* e) {
-  if (e->button() == Qt::MiddleButton ||
-      (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier))) {
+  if (e->button() == Qt::MiddleButton || (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier))) {
     panning_ = true;
     last_ = e->position().toPoint();
     setCursor(Qt::ClosedHandCursor);

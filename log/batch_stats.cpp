@@ -88,9 +88,7 @@ void RunningMoments::remove(double x) {
   --n_;
 }
 
-double RunningMoments::variance() const {
-  return n_ >= 2 ? m2_ / static_cast<double>(n_ - 1) : kNoValue;
-}
+double RunningMoments::variance() const { return n_ >= 2 ? m2_ / static_cast<double>(n_ - 1) : kNoValue; }
 
 double RunningMoments::sd() const { return std::sqrt(variance()); }
 

@@ -80,10 +80,10 @@ class RunningMoments {
 
 // One logged row as the statistics see it.
 struct BatchSample {
-  int position = 0;        // the grid row
-  qint64 timeMs = 0;       // when it was logged, ms since the epoch (UTC)
-  int group = 0;           // 0 in the single-part log; the profile number in the multi-part table
-  std::uint64_t seq = 0;   // the order rows were logged in (set by BatchStats)
+  int position = 0;                // the grid row
+  qint64 timeMs = 0;               // when it was logged, ms since the epoch (UTC)
+  int group = 0;                   // 0 in the single-part log; the profile number in the multi-part table
+  std::uint64_t seq = 0;           // the order rows were logged in (set by BatchStats)
   Quantity kind = Quantity::None;  // the primary quantity
   double primary = kNoValue;       // SI units; NaN when the panel showed no number or a limit
   Quantity secondaryKind = Quantity::None;
@@ -108,20 +108,20 @@ BatchSample SampleOf(int position, const QDateTime& time, int group, const Meter
 
 // The statistics of a group of rows.
 struct BatchSummary {
-  int count = 0;              // rows
-  int sorted = 0;             // rows sorted with a tolerance on
-  int passed = 0;             // of those, passed
-  int rejectedPrimary = 0;    // primary out of tolerance
-  int rejectedSecondary = 0;  // secondary out of tolerance
-  int unevaluable = 0;        // the reference could not be evaluated
-  int values = 0;             // rows whose primary value is in the moments
+  int count = 0;                   // rows
+  int sorted = 0;                  // rows sorted with a tolerance on
+  int passed = 0;                  // of those, passed
+  int rejectedPrimary = 0;         // primary out of tolerance
+  int rejectedSecondary = 0;       // secondary out of tolerance
+  int unevaluable = 0;             // the reference could not be evaluated
+  int values = 0;                  // rows whose primary value is in the moments
   Quantity kind = Quantity::None;  // the quantity of those values
-  double yield = kNoValue;    // passed / sorted, percent
+  double yield = kNoValue;         // passed / sorted, percent
   double mean = kNoValue;
-  double sd = kNoValue;       // sample standard deviation
+  double sd = kNoValue;  // sample standard deviation
   double min = kNoValue;
   double max = kNoValue;
-  ToleranceLimits limits;     // the band Cp and Cpk are taken against
+  ToleranceLimits limits;  // the band Cp and Cpk are taken against
   double cp = kNoValue;
   double cpk = kNoValue;
 };

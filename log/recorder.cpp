@@ -317,7 +317,8 @@ QString Recorder::groupName(int group) const {
 }
 
 StatsTable Recorder::statisticsTable() const {
-  return MakeStatsTable(batch_, multiPart(), [this](int g) { return groupName(g); }, lex(), sep_);
+  return MakeStatsTable(
+      batch_, multiPart(), [this](int g) { return groupName(g); }, lex(), sep_);
 }
 
 }  // namespace zt

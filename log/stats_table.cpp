@@ -77,8 +77,7 @@ QString FormatQuantity(double value, Quantity kind, const Lexicons& lex, const S
     case Quantity::Capacitance:
       if (x == 0) break;
       return sign + FormatPrefixed(x, kind == Quantity::Inductance ? 1 : 0, 0, TextEnv{lex, sep}) + unit;
-    default:
-      break;
+    default: break;
   }
   const QString number = sign + FormatFixed(x, 5, 4, false, sep);
   return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
@@ -103,7 +102,8 @@ StatsTable MakeStatsTable(const BatchStats& stats, bool multiPart, const std::fu
     columns.push_back({lex.D5[chart::kLog], stats.summary(0)});
   } else {
     columns.push_back({lex.D5[chart::kAllProfiles], stats.total()});
-    for (const int g : stats.groups()) columns.push_back({groupName ? groupName(g) : QString::number(g), stats.summary(g)});
+    for (const int g : stats.groups())
+      columns.push_back({groupName ? groupName(g) : QString::number(g), stats.summary(g)});
   }
   return MakeStatsTable(columns, lex, sep);
 }

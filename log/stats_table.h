@@ -22,8 +22,8 @@ struct StatsCell {
 };
 
 struct StatsTable {
-  QStringList rowNames;     // the statistics (D5 kCount to kCpk)
-  QStringList columnNames;  // the groups
+  QStringList rowNames;                       // the statistics (D5 kCount to kCpk)
+  QStringList columnNames;                    // the groups
   std::vector<std::vector<StatsCell>> cells;  // [row][column]
 
   int rowCount() const { return static_cast<int>(rowNames.size()); }

@@ -123,7 +123,8 @@ void BM_BurstToFrame(benchmark::State& state) {
 BENCHMARK(BM_BurstToFrame)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(300);
 
 void BM_IdlePoll(benchmark::State& state) {
-  const int seconds = qEnvironmentVariableIsSet("ZT_IDLE_SECONDS") ? qEnvironmentVariableIntValue("ZT_IDLE_SECONDS") : 60;
+  const int seconds =
+      qEnvironmentVariableIsSet("ZT_IDLE_SECONDS") ? qEnvironmentVariableIntValue("ZT_IDLE_SECONDS") : 60;
   Window w;
   // Argument 0: the same window with the poll stopped, as the baseline.
   if (state.range(0) == 0) w.form->T3->stop();

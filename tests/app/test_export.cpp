@@ -47,9 +47,8 @@ class GeneratedGrid : public QAbstractTableModel {
 // The CSV file as Python's csv module reads it.
 bool ReadCsv(const QString& path, QJsonArray& rows) {
   QProcess p;
-  p.start(QStringLiteral("/usr/bin/python3"),
-          {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("csv"), path,
-           QString(CsvSeparatorFor(QLocale::system().decimalPoint()))});
+  p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("csv"), path,
+                                               QString(CsvSeparatorFor(QLocale::system().decimalPoint()))});
   if (!p.waitForFinished(60000) || p.exitCode() != 0) return false;
   rows = QJsonDocument::fromJson(p.readAllStandardOutput()).object().value("rows").toArray();
   return true;
@@ -57,8 +56,7 @@ bool ReadCsv(const QString& path, QJsonArray& rows) {
 
 bool ReadXlsxCells(const QString& path, QJsonArray& cells) {
   QProcess p;
-  p.start(QStringLiteral("/usr/bin/python3"),
-          {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("xlsx"), path});
+  p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("xlsx"), path});
   if (!p.waitForFinished(60000) || p.exitCode() != 0) return false;
   cells = QJsonDocument::fromJson(p.readAllStandardOutput()).object().value("cells").toArray();
   return true;
@@ -164,8 +162,7 @@ class TestExport : public QObject {
       QVERIFY(ReadCsv(path, rows));
       QCOMPARE(rows.size(), expectedRows);
       for (int i = 0; i < rows.size(); ++i)
-        for (int c = 0; c < 10; ++c)
-          QCOMPARE(rows.at(i).toArray().at(c).toString(), GeneratedGrid::Text(i, c));
+        for (int c = 0; c < 10; ++c) QCOMPARE(rows.at(i).toArray().at(c).toString(), GeneratedGrid::Text(i, c));
     } else {
       QVERIFY(path.endsWith(QLatin1String(".xlsx")));
       QJsonArray cells;

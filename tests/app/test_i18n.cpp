@@ -175,7 +175,7 @@ class TestI18n : public QObject {
   void switchKeepsSelectionsAndRewritesTheGrid() {
     WindowFixture fx(WithLanguages(kLangDir));
     TForm1& f = *fx.form;
-    const QList<QComboBox*> combos{f.CB1,  f.CBox51, f.CBox5,  f.CBox31, f.CBox11, f.CBox2,
+    const QList<QComboBox*> combos{f.CB1,   f.CBox51, f.CBox5, f.CBox31, f.CBox11, f.CBox2,
                                    f.CBox6, f.CBox10, f.CBox1, f.CBox3,  f.CBox4};
     // "Мульти" picked as the operator picks it: the grid shows the profile table.
     QVERIFY(SaveLanguageIndex(fx.dataDir.path(), 1).ok);  // 1.dat re-read keeps English
@@ -217,8 +217,8 @@ class TestI18n : public QObject {
   // A switch keeps every row of the grid, logged readings with their colours
   // among them, and rewrites the headings of what the grid shows.
   void switchKeepsTheGrid_data() {
-    QTest::addColumn<QString>("grid");       // "log", "measuring" (multi-part) or "profiles"
-    QTest::addColumn<QList<int>>("picks");   // from English
+    QTest::addColumn<QString>("grid");      // "log", "measuring" (multi-part) or "profiles"
+    QTest::addColumn<QList<int>>("picks");  // from English
     QTest::newRow("log, Russian and back") << "log" << QList<int>{0, 1};
     QTest::newRow("log, a language of other marks") << "log" << QList<int>{2, 1};
     QTest::newRow("multi-part measuring, Russian and back") << "measuring" << QList<int>{0, 1};
@@ -297,7 +297,8 @@ class TestI18n : public QObject {
       if (grid == u"profiles") {
         // Built from the file, so in the new language.
         QCOMPARE(GridRows(model).size(), 2);
-        QVERIFY2(GridRows(model)[0].contains(QStringLiteral("10") + lex.Dlang1[1] + OhmSign(lex)), qPrintable(GridRows(model)[0]));
+        QVERIFY2(GridRows(model)[0].contains(QStringLiteral("10") + lex.Dlang1[1] + OhmSign(lex)),
+                 qPrintable(GridRows(model)[0]));
         QCOMPARE(Headings(f), ProfileTableHeadings(lex));
       } else {
         QCOMPARE(GridRows(model), before);
@@ -368,7 +369,8 @@ class TestI18n : public QObject {
     o.mode = sim::LinkMode::Dongle;
     sim::SimulatedMeter meter(o);
     QStringList texts;
-    connect(&meter, &sim::SimulatedMeter::textReceived, this, [&](const QByteArray& t) { texts << QString::fromLatin1(t); });
+    connect(&meter, &sim::SimulatedMeter::textReceived, this,
+            [&](const QByteArray& t) { texts << QString::fromLatin1(t); });
     QString why;
     QVERIFY2(meter.start(&why), qPrintable(why));
     f.show();

@@ -151,7 +151,7 @@ class TestLink : public QObject {
   void bursts_data() {
     QTest::addColumn<QList<QByteArray>>("bursts");
     QTest::addColumn<bool>("busy");
-    QTest::addColumn<int>("model");     // MeterModel afterwards
+    QTest::addColumn<int>("model");  // MeterModel afterwards
     QTest::addColumn<bool>("linkUp");
     QTest::addColumn<QString>("memo");  // last memo line afterwards
     const QByteArray frame = Zt42Frame();
@@ -160,10 +160,9 @@ class TestLink : public QObject {
         << QList<QByteArray>{frame.left(17), frame} << false << 2 << false << QString();
     QTest::newRow("19 bytes purged, next frame taken")
         << QList<QByteArray>{frame + 'x', frame} << false << 2 << false << QString();
-    QTest::newRow("frame while a change is in flight") << QList<QByteArray>{frame} << true << 0 << false
-                                                       << QString();
-    QTest::newRow("glued texts + one byte") << QList<QByteArray>{kGlued + 'x'} << false << 0 << true
-                                            << QStringLiteral("Подключено");
+    QTest::newRow("frame while a change is in flight") << QList<QByteArray>{frame} << true << 0 << false << QString();
+    QTest::newRow("glued texts + one byte")
+        << QList<QByteArray>{kGlued + 'x'} << false << 0 << true << QStringLiteral("Подключено");
     QTest::newRow("glued texts alone") << QList<QByteArray>{kGlued} << false << 0 << false << QString();
     QTest::newRow("no connection") << QList<QByteArray>{"OK+CONNN"} << false << 0 << false
                                    << QStringLiteral("NN Нет подключения");
@@ -424,7 +423,10 @@ class TestLink : public QObject {
     WindowFixture fx;
     TForm1& f = *fx.form;
     const QString dat = QDir(fx.dataDir.path()).filePath("1.dat");
-    { QFile d(dat); QVERIFY(d.open(QIODevice::WriteOnly)); }
+    {
+      QFile d(dat);
+      QVERIFY(d.open(QIODevice::WriteOnly));
+    }
     auto byte204 = [&] {
       QFile d(dat);
       if (!d.open(QIODevice::ReadOnly)) return -1;

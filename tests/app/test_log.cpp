@@ -196,11 +196,21 @@ void TestLog::rowColumns_data() {
   QTest::addColumn<QString>("mark");
   QTest::addColumn<QString>("deviation");
   QTest::addColumn<bool>("red");
-  QTest::newRow("off") << "." << "" << 150.0 << "old" << "" << false;
-  QTest::newRow("pass, point") << "." << "1%" << 100.5 << "-" << "0.50" << false;
-  QTest::newRow("pass, comma") << "," << "1%" << 100.5 << "-" << "0,50" << false;
-  QTest::newRow("reject, comma") << "," << "1%" << 102.0 << "+" << "2,00" << true;
-  QTest::newRow("unreadable tolerance") << "." << "0,2%" << 100.0 << "+" << "0.00" << false;
+  QTest::newRow("off") << "."
+                       << "" << 150.0 << "old"
+                       << "" << false;
+  QTest::newRow("pass, point") << "."
+                               << "1%" << 100.5 << "-"
+                               << "0.50" << false;
+  QTest::newRow("pass, comma") << ","
+                               << "1%" << 100.5 << "-"
+                               << "0,50" << false;
+  QTest::newRow("reject, comma") << ","
+                                 << "1%" << 102.0 << "+"
+                                 << "2,00" << true;
+  QTest::newRow("unreadable tolerance") << "."
+                                        << "0,2%" << 100.0 << "+"
+                                        << "0.00" << false;
 }
 
 void TestLog::rowColumns() {
@@ -491,7 +501,8 @@ void TestLog::createGivesTheDesignedFile() {
   QCOMPARE(b.left(4), QByteArray("\x01\0\0\0", 4));
   QCOMPARE(b.mid(100, 3), QByteArray("\x02R1"));
   QCOMPARE(b.mid(116, 4), QByteArray("\x03OFF"));
-  QCOMPARE(b.mid(124, 6), QByteArray("\x05" "10000"));
+  QCOMPARE(b.mid(124, 6), QByteArray("\x05"
+                                     "10000"));
   QCOMPARE(b.mid(154, 18), settings);
   QCOMPARE(fx.prompts.messages.value(0).text, QStringLiteral("Файл успешно создан!"));
   // 1.dat remembers it, and it is current.
@@ -528,12 +539,12 @@ void TestLog::createCancelledAndLongPath() {
 // "Создать" and "Сохранить как" write the chosen name + ".hex1"; any question
 // is about that file, and a "no" brings the dialogue back.
 void TestLog::writingAProfileFile_data() {
-  QTest::addColumn<bool>("copy");              // "Сохранить как", else "Создать"
-  QTest::addColumn<QStringList>("chosen");     // names given to the dialogues, in order
-  QTest::addColumn<QStringList>("existing");   // files there before
-  QTest::addColumn<QList<bool>>("replies");    // answers to the questions
-  QTest::addColumn<QStringList>("askedAbout"); // the file of each question
-  QTest::addColumn<QString>("written");        // the file written, empty for none
+  QTest::addColumn<bool>("copy");               // "Сохранить как", else "Создать"
+  QTest::addColumn<QStringList>("chosen");      // names given to the dialogues, in order
+  QTest::addColumn<QStringList>("existing");    // files there before
+  QTest::addColumn<QList<bool>>("replies");     // answers to the questions
+  QTest::addColumn<QStringList>("askedAbout");  // the file of each question
+  QTest::addColumn<QString>("written");         // the file written, empty for none
   using L = QStringList;
   using B = QList<bool>;
   QTest::newRow("create, new name") << false << L{"n"} << L{} << B{} << L{} << "n.hex1";
@@ -704,10 +715,14 @@ void TestLog::typingATolerance_data() {
   QTest::addColumn<QString>("keys");
   QTest::addColumn<QString>("shown");
   QTest::addColumn<int>("caret");
-  QTest::newRow("primary 15") << false << "15" << "15%" << 2;
-  QTest::newRow("secondary 15") << true << "15" << "15%" << 2;
-  QTest::newRow("a decimal") << false << "0.25" << "0.25%" << 4;
-  QTest::newRow("stray keys") << true << "1a2%3" << "123%" << 4;
+  QTest::newRow("primary 15") << false << "15"
+                              << "15%" << 2;
+  QTest::newRow("secondary 15") << true << "15"
+                                << "15%" << 2;
+  QTest::newRow("a decimal") << false << "0.25"
+                             << "0.25%" << 4;
+  QTest::newRow("stray keys") << true << "1a2%3"
+                              << "123%" << 4;
 }
 
 void TestLog::typingATolerance() {

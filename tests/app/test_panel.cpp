@@ -122,8 +122,9 @@ MenuUi MenuOf(TForm1& f, const QString& name) {
 
 // Labels that must show their whole text.
 QList<QLabel*> DisplayLabels(TForm1& f) {
-  return {f.L_prim_n, f.L_sec_n,  f.L_righ1, f.L_righ2, f.L_righ3, f.L_righ4, f.L_freq_RLC, f.L_Level_RLC,
-          f.L_Source_RLC, f.RD_Prim, f.RD_V, f.RD_J, f.RD_J1, f.U_Prim, f.U_vrm, f.U_pp, f.JP5};
+  return {f.L_prim_n,   f.L_sec_n,     f.L_righ1,      f.L_righ2, f.L_righ3, f.L_righ4,
+          f.L_freq_RLC, f.L_Level_RLC, f.L_Source_RLC, f.RD_Prim, f.RD_V,    f.RD_J,
+          f.RD_J1,      f.U_Prim,      f.U_vrm,        f.U_pp,    f.JP5};
 }
 
 }  // namespace
@@ -139,17 +140,28 @@ class TestPanel : public QObject {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("label");  // objectName=text
     // Defaults are 01 24 80 21 0A 01; each choice changes its own bits.
-    QTest::newRow("auto frequency") << 0 << "freq" << 0 << "01 24 80 21 0a 01" << "L_freq_RLC=A10кГц";
-    QTest::newRow("ZT41 frequency item 6") << 1 << "freq" << 6 << "01 06 80 21 0a 01" << "L_freq_RLC=250кГц";
-    QTest::newRow("ZT40 150 kHz") << 0 << "freq" << 14 << "01 0e 80 21 0a 01" << "L_freq_RLC=150кГц";
-    QTest::newRow("ZT42 level item 2") << 2 << "level" << 2 << "01 24 80 22 0a 01" << "L_Level_RLC=0.1Вскз";
-    QTest::newRow("ZT40 level 0.1") << 0 << "level" << 3 << "01 24 80 23 0a 01" << "L_Level_RLC=0.1Вскз";
-    QTest::newRow("primary R") << 0 << "prim" << 1 << "01 24 81 21 0a 01" << "L_Prim_RLC=R";
-    QTest::newRow("secondary Q") << 0 << "sec" << 2 << "01 24 a0 21 0a 01" << "L_Sec_RLC=Q";
-    QTest::newRow("series circuit") << 0 << "circuit" << 2 << "01 a4 80 21 0a 01" << "L_SER_PER1=S";
-    QTest::newRow("parallel circuit") << 0 << "circuit" << 1 << "01 64 80 21 0a 01" << "L_SER_PER=P";
-    QTest::newRow("ZT41 source 1.6 k") << 1 << "source" << 2 << "01 24 80 21 0a 02" << "L_Source_RLC=1.6кОм";
-    QTest::newRow("ZT41 automatic source") << 1 << "source" << 0 << "01 24 80 21 0a 00" << "L_Source_RLC=A";
+    QTest::newRow("auto frequency") << 0 << "freq" << 0 << "01 24 80 21 0a 01"
+                                    << "L_freq_RLC=A10кГц";
+    QTest::newRow("ZT41 frequency item 6") << 1 << "freq" << 6 << "01 06 80 21 0a 01"
+                                           << "L_freq_RLC=250кГц";
+    QTest::newRow("ZT40 150 kHz") << 0 << "freq" << 14 << "01 0e 80 21 0a 01"
+                                  << "L_freq_RLC=150кГц";
+    QTest::newRow("ZT42 level item 2") << 2 << "level" << 2 << "01 24 80 22 0a 01"
+                                       << "L_Level_RLC=0.1Вскз";
+    QTest::newRow("ZT40 level 0.1") << 0 << "level" << 3 << "01 24 80 23 0a 01"
+                                    << "L_Level_RLC=0.1Вскз";
+    QTest::newRow("primary R") << 0 << "prim" << 1 << "01 24 81 21 0a 01"
+                               << "L_Prim_RLC=R";
+    QTest::newRow("secondary Q") << 0 << "sec" << 2 << "01 24 a0 21 0a 01"
+                                 << "L_Sec_RLC=Q";
+    QTest::newRow("series circuit") << 0 << "circuit" << 2 << "01 a4 80 21 0a 01"
+                                    << "L_SER_PER1=S";
+    QTest::newRow("parallel circuit") << 0 << "circuit" << 1 << "01 64 80 21 0a 01"
+                                      << "L_SER_PER=P";
+    QTest::newRow("ZT41 source 1.6 k") << 1 << "source" << 2 << "01 24 80 21 0a 02"
+                                       << "L_Source_RLC=1.6кОм";
+    QTest::newRow("ZT41 automatic source") << 1 << "source" << 0 << "01 24 80 21 0a 00"
+                                           << "L_Source_RLC=A";
   }
   void menuChoiceSends() {
     QFETCH(int, model);
@@ -366,17 +378,28 @@ class TestPanel : public QObject {
     QTest::addColumn<bool>("brightnessDown");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("command");  // empty: nothing sent
-    QTest::newRow("defaults") << 0 << true << "SBe1" << "01 24 80 21 0a 01";
-    QTest::newRow("RD, brightness up") << 0 << false << "Button1" << "c2 01 01 01 0a 01";
-    QTest::newRow("RD, brightness down") << 0 << true << "Button1" << "82 01 01 01 0a 01";
-    QTest::newRow("RLCD") << 2 << true << "Button2" << "81 01 01 01 0a 01";
-    QTest::newRow("U on ZT40") << 0 << true << "Button3" << "83 01 01 01 0a 01";
-    QTest::newRow("U on ZT42") << 2 << true << "Button3" << "83 01 01 01 0a 01";
-    QTest::newRow("U on ZT41") << 1 << true << "Button3" << "";
-    QTest::newRow("power off") << 0 << true << "SP5" << "89 01 01 01 0a 01";
-    QTest::newRow("sound off") << 0 << true << "SP2" << "01 24 00 21 0a 01";
-    QTest::newRow("hold") << 0 << true << "SP3" << "01 24 80 a1 0a 01";
-    QTest::newRow("brightness released") << 0 << true << "SP4" << "41 24 80 21 0a 01";
+    QTest::newRow("defaults") << 0 << true << "SBe1"
+                              << "01 24 80 21 0a 01";
+    QTest::newRow("RD, brightness up") << 0 << false << "Button1"
+                                       << "c2 01 01 01 0a 01";
+    QTest::newRow("RD, brightness down") << 0 << true << "Button1"
+                                         << "82 01 01 01 0a 01";
+    QTest::newRow("RLCD") << 2 << true << "Button2"
+                          << "81 01 01 01 0a 01";
+    QTest::newRow("U on ZT40") << 0 << true << "Button3"
+                               << "83 01 01 01 0a 01";
+    QTest::newRow("U on ZT42") << 2 << true << "Button3"
+                               << "83 01 01 01 0a 01";
+    QTest::newRow("U on ZT41") << 1 << true << "Button3"
+                               << "";
+    QTest::newRow("power off") << 0 << true << "SP5"
+                               << "89 01 01 01 0a 01";
+    QTest::newRow("sound off") << 0 << true << "SP2"
+                               << "01 24 00 21 0a 01";
+    QTest::newRow("hold") << 0 << true << "SP3"
+                          << "01 24 80 a1 0a 01";
+    QTest::newRow("brightness released") << 0 << true << "SP4"
+                                         << "41 24 80 21 0a 01";
   }
   void buttons() {
     QFETCH(int, model);
@@ -564,11 +587,10 @@ class TestPanel : public QObject {
       for (QLabel* l : DisplayLabels(f)) {
         if (!l->isVisible() || l->text().isEmpty()) continue;
         const int need = l->fontMetrics().horizontalAdvance(l->text());
-        QVERIFY2(need <= l->contentsRect().width(),
-                 qPrintable(QStringLiteral("%1: %2 \"%3\" needs %4 px, has %5")
-                                .arg(name, l->objectName(), l->text())
-                                .arg(need)
-                                .arg(l->contentsRect().width())));
+        QVERIFY2(need <= l->contentsRect().width(), qPrintable(QStringLiteral("%1: %2 \"%3\" needs %4 px, has %5")
+                                                                   .arg(name, l->objectName(), l->text())
+                                                                   .arg(need)
+                                                                   .arg(l->contentsRect().width())));
       }
       if (!dir.isEmpty()) f.P5->grab().save(dir + "/" + name + ".png");
     };

@@ -57,8 +57,7 @@ class TestWindow : public QObject {
     QCOMPARE(Find<QLabel>(f, "JvP1")->text(), QStringLiteral("Данные эталона"));
     QCOMPARE(Find<QLabel>(f, "JvP11")->text(), QStringLiteral("Запись данных"));
     QVERIFY(Find<QTimer>(f, "T3")->isActive());
-    for (const char* n : {"T2", "T4", "T33", "T34", "T50", "Timer_TX"})
-      QVERIFY2(!Find<QTimer>(f, n)->isActive(), n);
+    for (const char* n : {"T2", "T4", "T33", "T34", "T50", "Timer_TX"}) QVERIFY2(!Find<QTimer>(f, n)->isActive(), n);
     // The log grid: ten columns.
     QCOMPARE(Find<QTableView>(f, "SG")->model()->columnCount(), 10);
   }

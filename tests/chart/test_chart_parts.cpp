@@ -83,7 +83,8 @@ class TestChartParts : public QObject {
       QCOMPARE(got.at(col).first, ext.first);
       QCOMPARE(got.at(col).second, ext.second);
     }
-    QCOMPARE(d.missed(), std::any_of(points.begin(), points.end(), [](const QPointF& p) { return p.x() < 0 || p.x() > 100; }));
+    QCOMPARE(d.missed(),
+             std::any_of(points.begin(), points.end(), [](const QPointF& p) { return p.x() < 0 || p.x() > 100; }));
   }
 
   void histogramBins() {

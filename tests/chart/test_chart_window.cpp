@@ -166,8 +166,7 @@ class TestChartWindow : public QObject {
     QCOMPARE(t->verticalHeaderItem(int(StatsRow::Count))->text(), words[chart::kCount]);
     QCOMPARE(t->item(int(StatsRow::Count), 0)->text(), QString::number(rows));
     QCOMPARE(t->item(int(StatsRow::RejectedPrimary), 0)->text(), QString::number(rejects));
-    QCOMPARE(t->item(int(StatsRow::Mean), 0)->text(),
-             s.recorder().statisticsTable().cell(int(StatsRow::Mean), 0).text);
+    QCOMPARE(t->item(int(StatsRow::Mean), 0)->text(), s.recorder().statisticsTable().cell(int(StatsRow::Mean), 0).text);
     QVERIFY(t->item(int(StatsRow::Cp), 0)->text() != QStringLiteral("—"));  // two-sided: Cp is shown
     Shoot(w, QStringLiteral("chart-window-reel"));
 

@@ -24,7 +24,8 @@ bool Same(double got, double want) {
 }
 
 #define COMPARE_NUMBER(got, want) \
-  QVERIFY2(Same((got), (want)), qPrintable(QStringLiteral("%1: %2, expected %3").arg(#got).arg(got, 0, 'g', 17).arg(want, 0, 'g', 17)))
+  QVERIFY2(Same((got), (want)),   \
+           qPrintable(QStringLiteral("%1: %2, expected %3").arg(#got).arg(got, 0, 'g', 17).arg(want, 0, 'g', 17)))
 
 Reference Primary(int kind, int unit, const QString& nominal, const QString& tolerance) {
   Reference r = DefaultReference();
@@ -87,28 +88,55 @@ struct SummaryCase {
 const std::vector<SummaryCase>& SummaryCases() {
   static const std::vector<SummaryCase> cases = {
       {"no rows", {}, {}, {0, 0, 0, 0, 0, 0, 0}, Quantity::None, N, N, N, N, N, N, N},
-      {"a single row", {R(100)}, Band(Quantity::Resistance, 99, 101), {1, 1, 1, 0, 0, 0, 1}, Quantity::Resistance,
-       100, 100, N, 100, 100, N, N},
+      {"a single row",
+       {R(100)},
+       Band(Quantity::Resistance, 99, 101),
+       {1, 1, 1, 0, 0, 0, 1},
+       Quantity::Resistance,
+       100,
+       100,
+       N,
+       100,
+       100,
+       N,
+       N},
       {"identical values: no spread, no capability",
        {R(50), R(50), R(50)},
        Band(Quantity::Resistance, 49, 51),
        {3, 3, 3, 0, 0, 0, 3},
        Quantity::Resistance,
-       100, 50, 0, 50, 50, N, N},
+       100,
+       50,
+       0,
+       50,
+       50,
+       N,
+       N},
       {"five resistors against 1 % of 1 kΩ",
        {R(995), R(1002), R(1008), R(1011, kSortPrimaryOut), R(999)},
        Band(Quantity::Resistance, 990, 1010),
        {5, 5, 4, 1, 0, 0, 5},
        Quantity::Resistance,
-       80, 1003, 6.519202405202649, 995, 1011, 0.5113099925649136, 0.3579169947954395},
+       80,
+       1003,
+       6.519202405202649,
+       995,
+       1011,
+       0.5113099925649136,
+       0.3579169947954395},
       {"capacitors against the asymmetric band of 10 % of 100 nF",
-       {Row(Quantity::Capacitance, 98.2e-9), Row(Quantity::Capacitance, 101.5e-9),
-        Row(Quantity::Capacitance, 103.9e-9), Row(Quantity::Capacitance, 95.1e-9),
-        Row(Quantity::Capacitance, 112.0e-9, kSortPrimaryOut), Row(Quantity::Capacitance, 99.7e-9)},
+       {Row(Quantity::Capacitance, 98.2e-9), Row(Quantity::Capacitance, 101.5e-9), Row(Quantity::Capacitance, 103.9e-9),
+        Row(Quantity::Capacitance, 95.1e-9), Row(Quantity::Capacitance, 112.0e-9, kSortPrimaryOut),
+        Row(Quantity::Capacitance, 99.7e-9)},
        Band(Quantity::Capacitance, 1e-7 / 1.1, 1e-7 / 0.9),
        {6, 6, 5, 1, 0, 0, 6},
        Quantity::Capacitance,
-       500.0 / 6, 1.0173333333333333e-07, 5.844199403397069e-09, 95.1e-9, 112.0e-9, 0.5761273930944628,
+       500.0 / 6,
+       1.0173333333333333e-07,
+       5.844199403397069e-09,
+       95.1e-9,
+       112.0e-9,
+       0.5761273930944628,
        0.5348766717488991},
       {"one-sided limit: moments, no Cp or Cpk",
        {Row(Quantity::Inductance, 101e-6), Row(Quantity::Inductance, 99e-6, kSortPrimaryOut),
@@ -116,32 +144,63 @@ const std::vector<SummaryCase>& SummaryCases() {
        Band(Quantity::Inductance, 100e-6, N),
        {4, 4, 2, 2, 0, 0, 4},
        Quantity::Inductance,
-       50, 9.975e-05, 1.1902380714238125e-06, 98.5e-6, 101e-6, N, N},
+       50,
+       9.975e-05,
+       1.1902380714238125e-06,
+       98.5e-6,
+       101e-6,
+       N,
+       N},
       {"readings without a number are counted, not averaged",
        {R(995), R(N, kSortPrimaryOut), R(1011, kSortPrimaryOut), Row(Quantity::None, N)},
        Band(Quantity::Resistance, 990, 1010),
        {4, 4, 2, 2, 0, 0, 2},
        Quantity::Resistance,
-       50, 1003, 11.313708498984761, 995, 1011, 0.29462782549439476, 0.20623947784607632},
+       50,
+       1003,
+       11.313708498984761,
+       995,
+       1011,
+       0.29462782549439476,
+       0.20623947784607632},
       {"every verdict: secondary, both, unevaluable, unsorted rows",
        {R(1000), R(1000, kSortSecondaryOut), R(1000, kSortBothOut), R(1000, kSortInvalid),
-        Row(Quantity::Resistance, 1000, kSortPass, false, false), Row(Quantity::Resistance, 1000, kSortPass, false, true)},
+        Row(Quantity::Resistance, 1000, kSortPass, false, false),
+        Row(Quantity::Resistance, 1000, kSortPass, false, true)},
        {},
        {6, 5, 2, 1, 2, 1, 6},
        Quantity::Resistance,
-       40, 1000, 0, 1000, 1000, N, N},
+       40,
+       1000,
+       0,
+       1000,
+       1000,
+       N,
+       N},
       {"the meter switched from R to C: the moments follow the newest quantity",
        {R(10.1e3), R(9.95e3), Row(Quantity::Capacitance, 1e-9), Row(Quantity::Capacitance, 3e-9)},
        Band(Quantity::Resistance, 9.9e3, 10.1e3),
        {4, 4, 4, 0, 0, 0, 2},
        Quantity::Capacitance,
-       100, 2e-9, 1.414213562373095e-09, 1e-9, 3e-9, N, N},
+       100,
+       2e-9,
+       1.414213562373095e-09,
+       1e-9,
+       3e-9,
+       N,
+       N},
       {"tolerance off: no yield",
        {Row(Quantity::Resistance, 10.1e3, kSortPass, false), Row(Quantity::Resistance, 9.95e3, kSortPass, false)},
        {},
        {2, 0, 0, 0, 0, 0, 2},
        Quantity::Resistance,
-       N, 10025, 106.06601717798213, 9.95e3, 10.1e3, N, N},
+       N,
+       10025,
+       106.06601717798213,
+       9.95e3,
+       10.1e3,
+       N,
+       N},
   };
   return cases;
 }
@@ -204,24 +263,58 @@ class TestBatchStats : public QObject {
     QTest::addColumn<double>("upper");
     const int none = int(Quantity::None), res = int(Quantity::Resistance), ind = int(Quantity::Inductance),
               cap = int(Quantity::Capacitance);
-    QTest::newRow("R 10 kΩ, 1 %") << 0 << 1 << "10" << "1%" << "." << res << 9900.0 << 10100.0;
-    QTest::newRow("R 1 MΩ, 20 %") << 0 << 2 << "1" << "20%" << "." << res << 8e5 << 1.2e6;
-    QTest::newRow("R, decimal comma 0,2 %") << 0 << 0 << "10000" << "0,2%" << "," << res << 9980.0 << 10020.0;
-    QTest::newRow("R, typed 15 without %") << 0 << 0 << "200" << "15" << "." << res << 170.0 << 230.0;
-    QTest::newRow("R >") << 0 << 0 << "470" << ">" << "." << res << 470.0 << N;
-    QTest::newRow("R <") << 0 << 0 << "470" << "<" << "." << res << N << 470.0;
-    QTest::newRow("L 100 µH, 5 %") << 1 << 0 << "100" << "5%" << "." << ind << 95e-6 << 105e-6;
-    QTest::newRow("L 2 mH, >") << 1 << 1 << "2" << ">" << "." << ind << 2e-3 << N;
-    QTest::newRow("C 100 nF, 10 %: wider above") << 2 << 1 << "100" << "10%" << "." << cap << 1e-7 / 1.1 << 1e-7 / 0.9;
-    QTest::newRow("C 100 nF, 100 %: no upper limit") << 2 << 1 << "100" << "100%" << "." << cap << 5e-8 << N;
-    QTest::newRow("C 22 pF, >") << 2 << 0 << "22" << ">" << "." << cap << 22e-12 << N;
-    QTest::newRow("C 1 µF, <") << 2 << 2 << "1" << "<" << "." << cap << N << 1e-6;
+    QTest::newRow("R 10 kΩ, 1 %") << 0 << 1 << "10"
+                                  << "1%"
+                                  << "." << res << 9900.0 << 10100.0;
+    QTest::newRow("R 1 MΩ, 20 %") << 0 << 2 << "1"
+                                  << "20%"
+                                  << "." << res << 8e5 << 1.2e6;
+    QTest::newRow("R, decimal comma 0,2 %") << 0 << 0 << "10000"
+                                            << "0,2%"
+                                            << "," << res << 9980.0 << 10020.0;
+    QTest::newRow("R, typed 15 without %") << 0 << 0 << "200"
+                                           << "15"
+                                           << "." << res << 170.0 << 230.0;
+    QTest::newRow("R >") << 0 << 0 << "470"
+                         << ">"
+                         << "." << res << 470.0 << N;
+    QTest::newRow("R <") << 0 << 0 << "470"
+                         << "<"
+                         << "." << res << N << 470.0;
+    QTest::newRow("L 100 µH, 5 %") << 1 << 0 << "100"
+                                   << "5%"
+                                   << "." << ind << 95e-6 << 105e-6;
+    QTest::newRow("L 2 mH, >") << 1 << 1 << "2"
+                               << ">"
+                               << "." << ind << 2e-3 << N;
+    QTest::newRow("C 100 nF, 10 %: wider above") << 2 << 1 << "100"
+                                                 << "10%"
+                                                 << "." << cap << 1e-7 / 1.1 << 1e-7 / 0.9;
+    QTest::newRow("C 100 nF, 100 %: no upper limit") << 2 << 1 << "100"
+                                                     << "100%"
+                                                     << "." << cap << 5e-8 << N;
+    QTest::newRow("C 22 pF, >") << 2 << 0 << "22"
+                                << ">"
+                                << "." << cap << 22e-12 << N;
+    QTest::newRow("C 1 µF, <") << 2 << 2 << "1"
+                               << "<"
+                               << "." << cap << N << 1e-6;
     QTest::newRow("tolerance off") << 0 << 0 << "100" << QString() << "." << none << N << N;
-    QTest::newRow("separator not the system's") << 0 << 0 << "100" << "0,2%" << "." << none << N << N;
-    QTest::newRow("lone %") << 0 << 0 << "100" << "%" << "." << none << N << N;
-    QTest::newRow("negative percent passes nothing") << 0 << 0 << "100" << "-5%" << "." << none << N << N;
-    QTest::newRow("nominal 0") << 0 << 0 << "0" << "1%" << "." << none << N << N;
-    QTest::newRow("empty nominal") << 2 << 0 << "" << "1%" << "." << none << N << N;
+    QTest::newRow("separator not the system's") << 0 << 0 << "100"
+                                                << "0,2%"
+                                                << "." << none << N << N;
+    QTest::newRow("lone %") << 0 << 0 << "100"
+                            << "%"
+                            << "." << none << N << N;
+    QTest::newRow("negative percent passes nothing") << 0 << 0 << "100"
+                                                     << "-5%"
+                                                     << "." << none << N << N;
+    QTest::newRow("nominal 0") << 0 << 0 << "0"
+                               << "1%"
+                               << "." << none << N << N;
+    QTest::newRow("empty nominal") << 2 << 0 << ""
+                                   << "1%"
+                                   << "." << none << N << N;
   }
 
   void limits() {
@@ -247,14 +340,22 @@ class TestBatchStats : public QObject {
     QTest::addColumn<int>("unit");
     QTest::addColumn<QString>("nominal");
     QTest::addColumn<QString>("tolerance");
-    QTest::newRow("R 1 %") << 0 << 1 << "4.7" << "1%";
-    QTest::newRow("R >") << 0 << 0 << "100" << ">";
-    QTest::newRow("L 2 %") << 1 << 1 << "10" << "2%";
-    QTest::newRow("L <") << 1 << 0 << "470" << "<";
-    QTest::newRow("C 10 %") << 2 << 1 << "100" << "10%";
-    QTest::newRow("C 50 %") << 2 << 0 << "330" << "50%";
-    QTest::newRow("C >") << 2 << 2 << "4.7" << ">";
-    QTest::newRow("C <") << 2 << 1 << "22" << "<";
+    QTest::newRow("R 1 %") << 0 << 1 << "4.7"
+                           << "1%";
+    QTest::newRow("R >") << 0 << 0 << "100"
+                         << ">";
+    QTest::newRow("L 2 %") << 1 << 1 << "10"
+                           << "2%";
+    QTest::newRow("L <") << 1 << 0 << "470"
+                         << "<";
+    QTest::newRow("C 10 %") << 2 << 1 << "100"
+                            << "10%";
+    QTest::newRow("C 50 %") << 2 << 0 << "330"
+                            << "50%";
+    QTest::newRow("C >") << 2 << 2 << "4.7"
+                         << ">";
+    QTest::newRow("C <") << 2 << 1 << "22"
+                         << "<";
   }
 
   void limitsAgreeWithTheSorting() {
@@ -350,13 +451,17 @@ class TestBatchStats : public QObject {
         present[size_t(p)] = BatchSample{};
       } else {
         int p;
-        if (multiPart) p = 1 + int(rng.bounded(6));
-        else if (roll < 20 || next >= 63) p = 1 + int(rng.bounded(std::max(1, next - 1)));  // moved back
-        else p = next++;
+        if (multiPart)
+          p = 1 + int(rng.bounded(6));
+        else if (roll < 20 || next >= 63)
+          p = 1 + int(rng.bounded(std::max(1, next - 1)));  // moved back
+        else
+          p = next++;
         BatchSample s;
         const int k = int(rng.bounded(20));
-        s = k < 2 ? Row(Quantity::None, N) : k < 4 ? Row(Quantity::Capacitance, 1e-9 * (1 + rng.generateDouble()))
-                                                   : R(1000 + 20 * rng.generateDouble());
+        s = k < 2   ? Row(Quantity::None, N)
+            : k < 4 ? Row(Quantity::Capacitance, 1e-9 * (1 + rng.generateDouble()))
+                    : R(1000 + 20 * rng.generateDouble());
         if (k == 5) s.primary = N;  // a reading shown as a limit
         s.sortResult = std::array<int, 5>{0, 0, 1, 2, 20}[rng.bounded(5)];
         s.primaryOn = rng.bounded(10) != 0;
@@ -387,8 +492,12 @@ class TestBatchStats : public QObject {
     QTest::addColumn<QString>("mean");
     QTest::addColumn<QString>("lower");
     QTest::addColumn<QString>("unit");
-    QTest::newRow("Russian") << false << "1.0030 кОм" << "990.00 Ом" << "Ом";
-    QTest::newRow("English signs") << true << "1.0030 kΩ" << "990.00 Ω" << "Ω";
+    QTest::newRow("Russian") << false << "1.0030 кОм"
+                             << "990.00 Ом"
+                             << "Ом";
+    QTest::newRow("English signs") << true << "1.0030 kΩ"
+                                   << "990.00 Ω"
+                                   << "Ω";
   }
 
   void table() {
