@@ -67,6 +67,7 @@ class TestLog : public QObject {
     QCOMPARE(sp1->text(), QStringLiteral("Пуск"));
     QCOMPARE(w.grid.cell(1, 2), QString());
     QCOMPARE(w.c<QSpinBox>("SE1")->value(), 1);
+    QVERIFY(!w.c("SG")->isEnabled());  // until recording is started and stopped again
 
     w.c<QSpinBox>("SE1")->setValue(40);
     QCOMPARE(w.recorder().startPosition(), 40);

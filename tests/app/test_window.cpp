@@ -157,7 +157,13 @@ class TestWindow : public QObject {
       QCOMPARE(items, v.menu(m).items);
       QCOMPARE(list->currentRow(), v.menu(m).selected);
     }
-    if (v.display == DisplayPanel::Rd) QVERIFY(!Control<QLabel>(f, "Im_Diod")->pixmap().isNull());
+    if (v.display == DisplayPanel::Rd) {
+      const char* pictures[] = {":/panel/imlist1_diode_up.png", ":/panel/imlist1_diode_down.png",
+                                ":/panel/imlist1_resistor.png"};
+      QVERIFY(v.rdPicture >= 0 && v.rdPicture < 3);
+      QCOMPARE(Control<QLabel>(f, "Im_Diod")->pixmap().toImage(),
+               QPixmap(QString::fromLatin1(pictures[v.rdPicture])).toImage());
+    }
   }
 
   // The sorting verdict colours the RLC panel; the connect button and a
