@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-connectivity-dev qt6-charts-dev libqt6sql6-sqlite
   libxlsxwriter-dev
   libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth x11-apps imagemagick
   python3-openpyxl
   fonts-crosextra-carlito
