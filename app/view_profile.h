@@ -6,6 +6,7 @@
 // is rendered back. The input rules of the typed fields and the focus rule of
 // the tolerance boxes are the view's own.
 #include <QObject>
+#include <functional>
 
 #include "view_context.h"
 
@@ -18,9 +19,9 @@ class ProfileView : public QObject {
  private:
   void bindEditor();
   void bindTolerance(QComboBox* box, bool primary);
-  void bindSelection();
-  void bindCommands();
-  void bindFiles();  // view_profile_files.cpp
+  void bindSelection();  // view_profile_select.cpp
+  void bindCommands();   // view_profile_select.cpp
+  void bindFiles();      // view_profile_files.cpp
   // The editor's values with one change made by the operator, to the book.
   void push(const std::function<void(Reference&)>& change);
   QComboBox* primaryUnitBox(int kind) const;
