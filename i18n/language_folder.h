@@ -1,8 +1,9 @@
 #pragma once
-// Where the window's program finds its language files at start.
+// Where a program of ours finds its language files at start (the window and
+// the headless recorder alike).
 //
-// The rule it always had: lang/eng.lng under the working folder marks a
-// complete installation. An installed copy is also started from a desktop
+// The rule the window always had: lang/eng.lng under the working folder
+// marks a complete installation. An installed copy is also started from a desktop
 // menu or a terminal in any folder, so when the working folder lacks the
 // marker the installed data folder is tried: <program folder>/<the path from
 // bin to share/zt-logger>, for /usr/bin/zt-logger /usr/share/zt-logger.
