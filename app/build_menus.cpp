@@ -48,30 +48,27 @@ void BuildMenus(FormControls& c) {
                                  QStringLiteral("Q добротность"), QStringLiteral("D тангенс угла потерь")},
                                 &c.ListBox_sec_RLC);
   c.P_sec_RLC->setGeometry(4, 40, 220, 105);
-  c.P_ser_per = MakeChoicePanel(area, "P_ser_per", "ListBox_ser_per", QStringLiteral("Схема замещения"),
-                                {QStringLiteral("Автовыбор"), QStringLiteral("p-параллельная"),
-                                 QStringLiteral("s- последовательная")},
-                                &c.ListBox_ser_per);
+  c.P_ser_per = MakeChoicePanel(
+      area, "P_ser_per", "ListBox_ser_per", QStringLiteral("Схема замещения"),
+      {QStringLiteral("Автовыбор"), QStringLiteral("p-параллельная"), QStringLiteral("s- последовательная")},
+      &c.ListBox_ser_per);
   c.P_ser_per->setGeometry(300, 50, 200, 95);
-  c.P_level_RLC = MakeChoicePanel(area, "P_level_RLC", "ListBox_Level_RLC",
-                                  QStringLiteral(" Уровень тестового сигнала"),
-                                  {QStringLiteral("Автовыбор"), QStringLiteral(" 1.0Вскз"), QStringLiteral(" 0.5Вскз"),
-                                   QStringLiteral(" 0.1Вскз")},
-                                  &c.ListBox_Level_RLC);
+  c.P_level_RLC = MakeChoicePanel(
+      area, "P_level_RLC", "ListBox_Level_RLC", QStringLiteral(" Уровень тестового сигнала"),
+      {QStringLiteral("Автовыбор"), QStringLiteral(" 1.0Вскз"), QStringLiteral(" 0.5Вскз"), QStringLiteral(" 0.1Вскз")},
+      &c.ListBox_Level_RLC);
   c.P_level_RLC->setGeometry(100, 30, 220, 115);
-  c.P_freq_RLC = MakeChoicePanel(area, "P_freq_RLC", "ListBox_freq_RLC",
-                                 QStringLiteral(" Частота тестового сигнала"),
-                                 {QStringLiteral("Автовыбор"), QStringLiteral("100 Гц"), QStringLiteral("120 Гц"),
-                                  QStringLiteral("1кГц"), QStringLiteral("10кГц"), QStringLiteral("100кГц"),
-                                  QStringLiteral("20кГц"), QStringLiteral("30кГц"), QStringLiteral("40кГц"),
-                                  QStringLiteral("50кГц"), QStringLiteral("60кГц"), QStringLiteral("70кГц"),
-                                  QStringLiteral("80кГц"), QStringLiteral("90кГц"), QStringLiteral("150кГц")},
-                                 &c.ListBox_freq_RLC);
+  c.P_freq_RLC = MakeChoicePanel(
+      area, "P_freq_RLC", "ListBox_freq_RLC", QStringLiteral(" Частота тестового сигнала"),
+      {QStringLiteral("Автовыбор"), QStringLiteral("100 Гц"), QStringLiteral("120 Гц"), QStringLiteral("1кГц"),
+       QStringLiteral("10кГц"), QStringLiteral("100кГц"), QStringLiteral("20кГц"), QStringLiteral("30кГц"),
+       QStringLiteral("40кГц"), QStringLiteral("50кГц"), QStringLiteral("60кГц"), QStringLiteral("70кГц"),
+       QStringLiteral("80кГц"), QStringLiteral("90кГц"), QStringLiteral("150кГц")},
+      &c.ListBox_freq_RLC);
   c.P_freq_RLC->setGeometry(4, 2, 220, 145);
-  c.P_Source_RLC = MakeChoicePanel(area, "P_Source_RLC", "ListBox_Source_RLC",
-                                   QStringLiteral("Сопротивление генератора"),
-                                   {QStringLiteral("Автовыбор"), QStringLiteral("100Ом"), QStringLiteral("1.6кОм")},
-                                   &c.ListBox_Source_RLC);
+  c.P_Source_RLC = MakeChoicePanel(
+      area, "P_Source_RLC", "ListBox_Source_RLC", QStringLiteral("Сопротивление генератора"),
+      {QStringLiteral("Автовыбор"), QStringLiteral("100Ом"), QStringLiteral("1.6кОм")}, &c.ListBox_Source_RLC);
   c.P_Source_RLC->setGeometry(200, 50, 220, 95);
 }
 

@@ -48,8 +48,8 @@ void BuildPrimary(FormControls& c, QGridLayout* ed) {
   unitGrid->addWidget(c.CBox4, 0, 0);
   c.CBox3->hide();
   c.CBox4->hide();
-  for (QWidget* w : {static_cast<QWidget*>(c.CBox2), static_cast<QWidget*>(c.CBox5), static_cast<QWidget*>(c.E2),
-                     unitPlace})
+  for (QWidget* w :
+       {static_cast<QWidget*>(c.CBox2), static_cast<QWidget*>(c.CBox5), static_cast<QWidget*>(c.E2), unitPlace})
     g8->addWidget(w);
   ed->addWidget(c.Panel8, 1, 0, 1, 3);
 }

@@ -33,7 +33,7 @@ struct ProgramHelp {
 
 // Answers --help and --version on `out` (exit 0) and a usage error on `err`
 // (exit 2). Empty when the program should start.
-std::optional<int> AnswerStartArguments(int argc, char** argv, const ProgramHelp& help,
-                                        std::FILE* out = stdout, std::FILE* err = stderr);
+std::optional<int> AnswerStartArguments(int argc, char** argv, const ProgramHelp& help, std::FILE* out = stdout,
+                                        std::FILE* err = stderr);
 
 }  // namespace zt

@@ -9,8 +9,7 @@ namespace {
 
 class EventHook : public QObject {
  public:
-  EventHook(QWidget* w, QEvent::Type type, std::function<void()> fn)
-      : QObject(w), m_type(type), m_fn(std::move(fn)) {
+  EventHook(QWidget* w, QEvent::Type type, std::function<void()> fn) : QObject(w), m_type(type), m_fn(std::move(fn)) {
     w->installEventFilter(this);
   }
 
@@ -46,8 +45,7 @@ class LeftClickHook : public QObject {
         if (click && m_fn) m_fn();
         break;
       }
-      default:
-        break;
+      default: break;
     }
     return QObject::eventFilter(watched, event);
   }

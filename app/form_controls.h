@@ -42,9 +42,9 @@ struct FormControls {
   // function strip
   QFrame* JvPanel5 = nullptr;
   QFrame* JvPanel1 = nullptr;
-  QPushButton* SP4 = nullptr;  // toggle "Яркость"
-  QPushButton* SP3 = nullptr;  // toggle "Захват"
-  QPushButton* SP2 = nullptr;  // toggle "Звук"
+  QPushButton* SP4 = nullptr;   // toggle "Яркость"
+  QPushButton* SP3 = nullptr;   // toggle "Захват"
+  QPushButton* SP2 = nullptr;   // toggle "Звук"
   QPushButton* SBe1 = nullptr;  // "По умолчанию"
   QComboBox* LangCombo1 = nullptr;
   QPushButton* SP5 = nullptr;  // "Выключить"
@@ -134,9 +134,9 @@ struct FormControls {
   // recording band
   QFrame* Panel2 = nullptr;
   QFrame* Panel13 = nullptr;
-  QSpinBox* SE1 = nullptr;  // start position
-  QComboBox* CB1 = nullptr;  // recording interval
-  QPushButton* SP1 = nullptr;  // toggle "Пуск"
+  QSpinBox* SE1 = nullptr;         // start position
+  QComboBox* CB1 = nullptr;        // recording interval
+  QPushButton* SP1 = nullptr;      // toggle "Пуск"
   QPushButton* Button4 = nullptr;  // export
   QPushButton* B5 = nullptr;       // "Очистка"
   // grid

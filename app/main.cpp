@@ -13,32 +13,32 @@
 
 namespace {
 
-const zt::ProgramHelp kHelp{
-    "zt-logger", "[--help | --version]", "Data logger for the ZT40, ZT41 and ZT42 bench LCR meters",
-    "Opens the logger's window. It finds the meter over a USB serial bridge (the\n"
-    "Bluetooth LE dongle or the CP210x USB-UART bridge) or directly over\n"
-    "Bluetooth LE; mirrors the meter's front panel and changes its settings;\n"
-    "records readings into a log; sorts parts against reference profiles with\n"
-    "tolerances, kept in .hex1 files; and exports the log to .xlsx or CSV.\n"
-    "Each user runs one copy of a program file at a time.\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help     show this text and exit\n"
-    "      --version  show the version and exit\n"
-    "\n"
-    "Environment:\n"
-    "  RLC_DATA_DIR   the data folder (settings file 1.dat, exports); by default\n"
-    "                 RLC_Data in the user's documents folder\n"
-    "\n"
-    "Files:\n"
-    "  lang/*.lng     the language files, with lang/eng.lng required: looked for\n"
-    "                 in the working folder, then in the installed data folder\n"
-    "                 (share/zt-logger beside the program's bin folder)\n"
-    "\n"
-    "Serial port access:\n"
-    "  The package's udev rule gives the logged-in user the two USB bridges.\n"
-    "  Otherwise join the group that owns the port (on Debian: dialout) and\n"
-    "  log in again.\n"};
+const zt::ProgramHelp kHelp{"zt-logger", "[--help | --version]",
+                            "Data logger for the ZT40, ZT41 and ZT42 bench LCR meters",
+                            "Opens the logger's window. It finds the meter over a USB serial bridge (the\n"
+                            "Bluetooth LE dongle or the CP210x USB-UART bridge) or directly over\n"
+                            "Bluetooth LE; mirrors the meter's front panel and changes its settings;\n"
+                            "records readings into a log; sorts parts against reference profiles with\n"
+                            "tolerances, kept in .hex1 files; and exports the log to .xlsx or CSV.\n"
+                            "Each user runs one copy of a program file at a time.\n"
+                            "\n"
+                            "Options:\n"
+                            "  -h, --help     show this text and exit\n"
+                            "      --version  show the version and exit\n"
+                            "\n"
+                            "Environment:\n"
+                            "  RLC_DATA_DIR   the data folder (settings file 1.dat, exports); by default\n"
+                            "                 RLC_Data in the user's documents folder\n"
+                            "\n"
+                            "Files:\n"
+                            "  lang/*.lng     the language files, with lang/eng.lng required: looked for\n"
+                            "                 in the working folder, then in the installed data folder\n"
+                            "                 (share/zt-logger beside the program's bin folder)\n"
+                            "\n"
+                            "Serial port access:\n"
+                            "  The package's udev rule gives the logged-in user the two USB bridges.\n"
+                            "  Otherwise join the group that owns the port (on Debian: dialout) and\n"
+                            "  log in again.\n"};
 
 }  // namespace
 
@@ -58,8 +58,8 @@ int main(int argc, char** argv) {
 
   // The English language file marks a complete installation; without it the
   // program shows nothing and ends, saying why on standard error only.
-  const zt::LanguageFolder lang = zt::FindLanguageFolder(
-      QDir::currentPath(), QCoreApplication::applicationDirPath(), QString::fromLatin1(zt::kInstalledDataFromBin));
+  const zt::LanguageFolder lang = zt::FindLanguageFolder(QDir::currentPath(), QCoreApplication::applicationDirPath(),
+                                                         QString::fromLatin1(zt::kInstalledDataFromBin));
   if (!lang.found) {
     fprintf(stderr, "%s\n", qPrintable(zt::MissingLanguageMessage(QStringLiteral("zt-logger"), lang)));
     return 1;

@@ -36,13 +36,12 @@ QString QtPrompts::openOrNewFileName(QWidget* parent, const QString& caption, co
   return files.isEmpty() ? QString() : files.first();
 }
 
-QString QtPrompts::saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                                const QString& filter, QString* selectedFilter) {
+QString QtPrompts::saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                                QString* selectedFilter) {
   return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
-QString QtPrompts::newFileName(QWidget* parent, const QString& caption, const QString& dir,
-                               const QString& filter) {
+QString QtPrompts::newFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) {
   QFileDialog::Options options = QFileDialog::DontConfirmOverwrite;
 #ifdef Q_OS_MACOS
   // The macOS save panel always asks about the typed name, and adds the

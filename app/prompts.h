@@ -21,13 +21,12 @@ class Prompts {
   virtual QString openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) = 0;
   // A save dialogue that asks before replacing the chosen file.
-  virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                               const QString& filter, QString* selectedFilter) = 0;
+  virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                               QString* selectedFilter) = 0;
   // A save dialogue that never asks about replacing a file: for callers that
   // write under another name than the one chosen and ask about that file
   // themselves.
-  virtual QString newFileName(QWidget* parent, const QString& caption, const QString& dir,
-                              const QString& filter) = 0;
+  virtual QString newFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) = 0;
 };
 
 // The real dialogues.
@@ -37,10 +36,9 @@ class QtPrompts : public Prompts {
   bool question(QWidget* parent, const QString& caption, const QString& text) override;
   QString openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override;
-  QString saveFileName(QWidget* parent, const QString& caption, const QString& dir,
-                       const QString& filter, QString* selectedFilter) override;
-  QString newFileName(QWidget* parent, const QString& caption, const QString& dir,
-                      const QString& filter) override;
+  QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                       QString* selectedFilter) override;
+  QString newFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;
 };
 
 }  // namespace zt

@@ -31,9 +31,9 @@ void ExportView::Button4Click() {
   const QString xlsxFilter = lex.D4[msg::kExportFilterXlsx];
   const QString csvFilter = lex.D4[msg::kExportFilterCsv];
   QString filter = xlsxFilter;
-  QString path = v_.prompts->saveFileName(v_.window, c.Button4->text(),
-                                          QDir(folder).filePath(name + QStringLiteral(".xlsx")),
-                                          xlsxFilter + QStringLiteral(";;") + csvFilter, &filter);
+  QString path =
+      v_.prompts->saveFileName(v_.window, c.Button4->text(), QDir(folder).filePath(name + QStringLiteral(".xlsx")),
+                               xlsxFilter + QStringLiteral(";;") + csvFilter, &filter);
   if (path.isEmpty()) {
     c.Button4->setEnabled(true);
     return;

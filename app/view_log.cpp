@@ -76,8 +76,7 @@ class GridMouseUp : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::MouseButtonRelease)
-      onRelease_(static_cast<QMouseEvent*>(event)->position().toPoint());
+    if (event->type() == QEvent::MouseButtonRelease) onRelease_(static_cast<QMouseEvent*>(event)->position().toPoint());
     return QObject::eventFilter(watched, event);
   }
 
@@ -136,9 +135,8 @@ void LogView::bindBand() {
     v_.ui->SE1->setValue(position);
   });
   // SP1's caption follows the language as the recording stands.
-  connect(&v_.session->lang(), &LangMan::languageChanged, this, [this] {
-    v_.ui->SP1->setText(v_.session->recorder().recording() ? v_.lex().D1[2] : v_.lex().D1[8]);
-  });
+  connect(&v_.session->lang(), &LangMan::languageChanged, this,
+          [this] { v_.ui->SP1->setText(v_.session->recorder().recording() ? v_.lex().D1[2] : v_.lex().D1[8]); });
 }
 
 void LogView::renderRecording(bool on, bool byOperator) {

@@ -69,10 +69,10 @@ void FrontPanelView::bindMenus() {
   FormControls& c = *v_.ui;
   MeterState* meter = &v_.session->meter();
   // A menu opens on a left click on its label.
-  const std::pair<QLabel*, Menu> openers[] = {
-      {c.L_freq_RLC, Menu::Frequency}, {c.L_Level_RLC, Menu::Level},  {c.L_Prim_RLC, Menu::Primary},
-      {c.L_RLC_avto, Menu::Primary},   {c.L_Sec_RLC, Menu::Secondary}, {c.L_SER_PER, Menu::Circuit},
-      {c.L_SER_PER1, Menu::Circuit},   {c.L_Source_RLC, Menu::Source}};
+  const std::pair<QLabel*, Menu> openers[] = {{c.L_freq_RLC, Menu::Frequency}, {c.L_Level_RLC, Menu::Level},
+                                              {c.L_Prim_RLC, Menu::Primary},   {c.L_RLC_avto, Menu::Primary},
+                                              {c.L_Sec_RLC, Menu::Secondary},  {c.L_SER_PER, Menu::Circuit},
+                                              {c.L_SER_PER1, Menu::Circuit},   {c.L_Source_RLC, Menu::Source}};
   for (const auto& [label, menu] : openers) OnLeftClick(label, [meter, m = menu] { meter->openMenu(m); });
 
   for (std::size_t i = 0; i < kMenuCount; ++i) {
@@ -89,8 +89,8 @@ void FrontPanelView::bindMenus() {
   OnWidgetEvent(c.Panel_U, QEvent::Enter, [meter] { meter->displayPanelEntered(DisplayPanel::U); });
 
   // Bevel cosmetics of the clickable labels.
-  for (QLabel* l : {c.L_freq_RLC, c.L_Level_RLC, c.L_Sec_RLC, c.L_SER_PER, c.L_SER_PER1, c.L_Source_RLC, c.RD_prim_R,
-                    c.RD_V}) {
+  for (QLabel* l :
+       {c.L_freq_RLC, c.L_Level_RLC, c.L_Sec_RLC, c.L_SER_PER, c.L_SER_PER1, c.L_Source_RLC, c.RD_prim_R, c.RD_V}) {
     SetBevel(l, false);
     OnWidgetEvent(l, QEvent::Enter, [l] { SetBevel(l, true); });
     OnWidgetEvent(l, QEvent::Leave, [l] { SetBevel(l, false); });

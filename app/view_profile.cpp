@@ -21,9 +21,7 @@ QString ApplyFilter(QLineEdit* edit, const FilteredText& f) {
   return f.text;
 }
 
-void SetIndex(QComboBox* box, int index) {
-  box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
-}
+void SetIndex(QComboBox* box, int index) { box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1); }
 
 }  // namespace
 
@@ -54,9 +52,8 @@ void ProfileView::showUnitBoxes(const Reference& ref) {
 
 void ProfileView::bindEditor() {
   FormControls& c = *v_.ui;
-  const QChar sep = v_.session->book().separators().decimal.isEmpty()
-                        ? QLatin1Char('.')
-                        : v_.session->book().separators().decimal.at(0);
+  const QChar sep = v_.session->book().separators().decimal.isEmpty() ? QLatin1Char('.')
+                                                                      : v_.session->book().separators().decimal.at(0);
   connect(c.CBox6, &QComboBox::editTextChanged, this,
           [this](const QString& name) { push([&](Reference& r) { r.name = name; }); });
   // Nominal values: the number rule as they are typed.
@@ -109,9 +106,8 @@ void ProfileView::bindTolerance(QComboBox* box, bool primary) {
   box->setInsertPolicy(QComboBox::NoInsert);
   box->setCompleter(nullptr);
   box->setMaxVisibleItems(16);
-  const QChar sep = v_.session->book().separators().decimal.isEmpty()
-                        ? QLatin1Char('.')
-                        : v_.session->book().separators().decimal.at(0);
+  const QChar sep = v_.session->book().separators().decimal.isEmpty() ? QLatin1Char('.')
+                                                                      : v_.session->book().separators().decimal.at(0);
   auto side = [primary](Reference& r) -> ReferenceSide& { return primary ? r.primary : r.secondary; };
   connect(box->lineEdit(), &QLineEdit::textEdited, this, [this, box, sep, side] {
     QLineEdit* e = box->lineEdit();
@@ -143,8 +139,8 @@ void ProfileView::bindTolerance(QComboBox* box, bool primary) {
 
 void ProfileView::render(const Reference& ref) {
   FormControls& c = *v_.ui;
-  const QList<QWidget*> editor = {c.CBox6, c.CBox5, c.CBox2, c.CBox1, c.CBox3, c.CBox4, c.E2,
-                                  c.CBox51, c.CBox11, c.CBox31, c.E11};
+  const QList<QWidget*> editor = {c.CBox6, c.CBox5,  c.CBox2,  c.CBox1,  c.CBox3, c.CBox4,
+                                  c.E2,    c.CBox51, c.CBox11, c.CBox31, c.E11};
   std::vector<std::unique_ptr<QSignalBlocker>> quiet;
   for (QWidget* w : editor) quiet.push_back(std::make_unique<QSignalBlocker>(w));
   c.CBox6->setEditText(ref.name);

@@ -40,7 +40,8 @@ QString ProfileView::askNameToWrite(const QString& caption, bool copiesCurrentFi
   for (;;) {
     const QString chosen = v_.prompts->newFileName(v_.window, caption, proposed, kProfileFilter);
     if (chosen.isEmpty()) return {};
-    if (copiesCurrentFile && !QFileInfo(v_.session->book().currentProfilePath()).isFile()) return {};  // nothing to copy
+    if (copiesCurrentFile && !QFileInfo(v_.session->book().currentProfilePath()).isFile())
+      return {};  // nothing to copy
     // The file asked about is the one the book will write.
     const QString path = ProfileBook::profileFilePath(chosen);
     if (!QFileInfo::exists(path)) return chosen;

@@ -97,5 +97,4 @@ void ProfileView::bindCommands() {
   connect(&v_.session->recorder(), &Recorder::profileEditingLocked, this, [this] { setProfileEditing(false); });
 }
 
-
 }  // namespace zt

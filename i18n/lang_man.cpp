@@ -51,8 +51,9 @@ void LangMan::loadLanguages(const QString& langDir) {
   QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
   // eng.lng first, so that item 1 is English whatever else the folder holds:
   // the stored language index relies on it.
-  std::stable_partition(files.begin(), files.end(),
-                        [](const QFileInfo& fi) { return fi.fileName().compare(englishFileName(), Qt::CaseInsensitive) == 0; });
+  std::stable_partition(files.begin(), files.end(), [](const QFileInfo& fi) {
+    return fi.fileName().compare(englishFileName(), Qt::CaseInsensitive) == 0;
+  });
   for (const QFileInfo& fi : files) {
     if (!fi.fileName().endsWith(langFileExtension(), Qt::CaseInsensitive)) continue;
     std::optional<LngFile> file = readLanguageFile(fi.filePath());
@@ -134,8 +135,7 @@ QString LangMan::key(const QString& owner, const QString& component, int kind, i
   return owner + u'\x1f' + component + u'\x1f' + QString::number(kind) + u'\x1f' + QString::number(item);
 }
 
-std::optional<QString> LangMan::translation(const QString& owner, const QString& component, int kind,
-                                            int item) const {
+std::optional<QString> LangMan::translation(const QString& owner, const QString& component, int kind, int item) const {
   auto it = texts_.constFind(key(owner, component, kind, kind == LngListItem ? item : -1));
   if (it == texts_.constEnd()) return std::nullopt;
   return *it;

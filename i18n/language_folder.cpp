@@ -41,8 +41,9 @@ QString LanguageDirectory(const LanguageFolder& found, const QString& programDir
 QString MissingLanguageMessage(const QString& program, const LanguageFolder& search) {
   QStringList places;
   for (const QString& f : search.searched) places << QDir::toNativeSeparators(f);
-  return QStringLiteral("%1: cannot start: %2 is missing from %3; start it in the folder that holds lang/, "
-                        "or reinstall it")
+  return QStringLiteral(
+             "%1: cannot start: %2 is missing from %3; start it in the folder that holds lang/, "
+             "or reinstall it")
       .arg(program, kMarker, places.join(QStringLiteral(" and from ")));
 }
 

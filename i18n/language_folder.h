@@ -16,14 +16,13 @@ namespace zt {
 struct LanguageFolder {
   bool found = false;
   bool inWorkingFolder = false;
-  QString langDir;        // the lang folder that holds eng.lng, when found
-  QStringList searched;   // the folders looked in, in order, for the message
+  QString langDir;       // the lang folder that holds eng.lng, when found
+  QStringList searched;  // the folders looked in, in order, for the message
 };
 
 // `dataFromProgram` is the relative path from the program's folder to the
 // installed data folder (kInstalledDataFromBin).
-LanguageFolder FindLanguageFolder(const QString& workingDir, const QString& programDir,
-                                  const QString& dataFromProgram);
+LanguageFolder FindLanguageFolder(const QString& workingDir, const QString& programDir, const QString& dataFromProgram);
 
 // The folder the language files are loaded from, once the marker was found:
 // an installed copy reads the installed files; a copy started where the

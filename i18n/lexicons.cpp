@@ -5,16 +5,29 @@ namespace zt {
 const Lexicons& Lexicons::russian() {
   static const Lexicons lex = [] {
     Lexicons l;
-    l.Dlang_connect.items = {"Подключить", "Отключить", "Подключаемся...", "Нет подключения", "Подключено",
-                             "Отключено", "Ошибка сканирования!!", "Экон.", "Сон", "Нет ответа"};
+    l.Dlang_connect.items = {"Подключить", "Отключить", "Подключаемся...",       "Нет подключения",
+                             "Подключено", "Отключено", "Ошибка сканирования!!", "Экон.",
+                             "Сон",        "Нет ответа"};
     l.Dlang1.items = {"М", "к", "м", "мк", "н", "п"};
     l.Dlang2.items = {"Последовательная", "Параллельная", "S", "P", "", ""};
     l.Dlang3.items = {"Гц", "Вскз", "В", "Ом", "Гн", "Ф", "скз", "п-п", "мак", "мин"};
-    l.D1.items = {"Профиль", "Запись данных", "Стоп", "Пусто", "Файл успешно создан!", "Неудача!",
-                  "Данные эталона", "ru", "Пуск"};
-    l.D2.items = {"",         "Позиция",       "Время",         "Основной",       "Дополнительн.",
-                  "Схема",    "Частота",       "Уровень",       "Брак",           "Основ.% откл.",
-                  "Допол.% откл.", "Наименование", "Основн. эталон", "Дополн.эталон", "Нач.позиция",
+    l.D1.items = {"Профиль",  "Запись данных",  "Стоп", "Пусто", "Файл успешно создан!",
+                  "Неудача!", "Данные эталона", "ru",   "Пуск"};
+    l.D2.items = {"",
+                  "Позиция",
+                  "Время",
+                  "Основной",
+                  "Дополнительн.",
+                  "Схема",
+                  "Частота",
+                  "Уровень",
+                  "Брак",
+                  "Основ.% откл.",
+                  "Допол.% откл.",
+                  "Наименование",
+                  "Основн. эталон",
+                  "Дополн.эталон",
+                  "Нач.позиция",
                   "Интервал"};
     l.D3.items = {"п", "о", "ПН", "+", "-", "сек", "", "", "", "", "", "", "", ""};
     l.D4.items = {
@@ -66,9 +79,14 @@ const Lexicons& Lexicons::russian() {
 }
 
 const QStringList& Lexicons::names() {
-  static const QStringList n = {QStringLiteral("Dlang_connect"), QStringLiteral("Dlang1"), QStringLiteral("Dlang2"),
-                                QStringLiteral("Dlang3"),        QStringLiteral("D1"),     QStringLiteral("D2"),
-                                QStringLiteral("D3"),            QStringLiteral("D4")};
+  static const QStringList n = {QStringLiteral("Dlang_connect"),
+                                QStringLiteral("Dlang1"),
+                                QStringLiteral("Dlang2"),
+                                QStringLiteral("Dlang3"),
+                                QStringLiteral("D1"),
+                                QStringLiteral("D2"),
+                                QStringLiteral("D3"),
+                                QStringLiteral("D4")};
   return n;
 }
 

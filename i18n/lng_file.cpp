@@ -236,8 +236,7 @@ LngParseResult parseLng(QByteArrayView bytes) {
         file.smartStrings.append({f[0].toString(), *t});
         break;
       }
-      default:
-        return fail(lineNo, QStringLiteral("unexpected line"));
+      default: return fail(lineNo, QStringLiteral("unexpected line"));
     }
   }
 

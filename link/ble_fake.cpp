@@ -24,10 +24,8 @@ void FakeBle::DiscoverServices(const BleDevice& device) {
   pending_ = true;
 }
 
-void FakeBle::SubscribeToCharacteristic(const QBluetoothUuid& service,
-                                        const QBluetoothUuid& characteristic) {
-  subscribed = linkUp_ && offeredServices.contains(service) &&
-               offeredCharacteristics.contains(characteristic);
+void FakeBle::SubscribeToCharacteristic(const QBluetoothUuid& service, const QBluetoothUuid& characteristic) {
+  subscribed = linkUp_ && offeredServices.contains(service) && offeredCharacteristics.contains(characteristic);
 }
 
 bool FakeBle::WriteCharacteristic(const QByteArray& value) {

@@ -30,8 +30,7 @@ class FakeBle : public Ble {
   bool Discovering() const override { return scanning_; }
   QList<BleDevice> DiscoveredDevices() const override { return devices_; }
   void DiscoverServices(const BleDevice& device) override;
-  void SubscribeToCharacteristic(const QBluetoothUuid& service,
-                                 const QBluetoothUuid& characteristic) override;
+  void SubscribeToCharacteristic(const QBluetoothUuid& service, const QBluetoothUuid& characteristic) override;
   bool WriteCharacteristic(const QByteArray& value) override;
 
   // The remote side. Each does nothing when its precondition does not hold
@@ -40,9 +39,9 @@ class FakeBle : public Ble {
   // Several devices come in at once; one report, for the last of them.
   void SeeDevices(const QList<BleDevice>& devices);
   void EndScan();
-  void AcceptConnection();   // Connected, then ServicesDiscovered
-  void RefuseConnection();   // ConnectFailed
-  void DropLink();           // Disconnected
+  void AcceptConnection();  // Connected, then ServicesDiscovered
+  void RefuseConnection();  // ConnectFailed
+  void DropLink();          // Disconnected
   void Notify(const QByteArray& value);
 
   bool Connecting() const { return pending_; }

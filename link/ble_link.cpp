@@ -2,17 +2,13 @@
 
 namespace zt {
 
-QBluetoothUuid BleMeterServiceUuid() {
-  return QBluetoothUuid(QStringLiteral("0000FFE0-0000-1000-8000-00805F9B34FB"));
-}
+QBluetoothUuid BleMeterServiceUuid() { return QBluetoothUuid(QStringLiteral("0000FFE0-0000-1000-8000-00805F9B34FB")); }
 
 QBluetoothUuid BleMeterCharacteristicUuid() {
   return QBluetoothUuid(QStringLiteral("0000FFE1-0000-1000-8000-00805F9B34FB"));
 }
 
-bool IsBleMeterName(const QString& name) {
-  return name == QLatin1String(kBleMeterName);
-}
+bool IsBleMeterName(const QString& name) { return name == QLatin1String(kBleMeterName); }
 
 QByteArray BleCommandValue(const CommandFrame& frame) {
   QByteArray value(kBleCommandValueSize, '\0');

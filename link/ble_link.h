@@ -77,8 +77,7 @@ class Ble : public QObject {
   // remembers both and enables notifications through the characteristic's
   // client configuration descriptor. When either is missing nothing is
   // subscribed and no notification will arrive.
-  virtual void SubscribeToCharacteristic(const QBluetoothUuid& service,
-                                         const QBluetoothUuid& characteristic) = 0;
+  virtual void SubscribeToCharacteristic(const QBluetoothUuid& service, const QBluetoothUuid& characteristic) = 0;
 
   // Writes `value` to the remembered characteristic, without response when the
   // characteristic allows it. False when there is nothing to write to.

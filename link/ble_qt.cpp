@@ -23,12 +23,9 @@ QtBle::QtBle(QObject* parent) : Ble(parent) {
   agent_ = new QBluetoothDeviceDiscoveryAgent(this);
   // Without an adapter the agent reports its error from inside start(), so
   // every signal is connected before the first request.
-  connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered, this,
-          &QtBle::OnAgentDeviceDiscovered);
+  connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered, this, &QtBle::OnAgentDeviceDiscovered);
   connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceUpdated, this,
-          [this](const QBluetoothDeviceInfo& info, QBluetoothDeviceInfo::Fields) {
-            OnAgentDeviceDiscovered(info);
-          });
+          [this](const QBluetoothDeviceInfo& info, QBluetoothDeviceInfo::Fields) { OnAgentDeviceDiscovered(info); });
   connect(agent_, &QBluetoothDeviceDiscoveryAgent::finished, this, &QtBle::OnAgentStopped);
   connect(agent_, &QBluetoothDeviceDiscoveryAgent::canceled, this, &QtBle::OnAgentStopped);
   connect(agent_, &QBluetoothDeviceDiscoveryAgent::errorOccurred, this, &QtBle::OnAgentError);
@@ -42,17 +39,14 @@ QtBle::~QtBle() {
   if (agent_->isActive()) agent_->stop();
 }
 
-BleRequest QtBle::ClassifyStartError(QBluetoothDeviceDiscoveryAgent::Error error,
-                                     bool adapterPresent) {
+BleRequest QtBle::ClassifyStartError(QBluetoothDeviceDiscoveryAgent::Error error, bool adapterPresent) {
   switch (error) {
     case QBluetoothDeviceDiscoveryAgent::PoweredOffError:
-    case QBluetoothDeviceDiscoveryAgent::LocationServiceTurnedOffError:
-      return BleRequest::Refused;
+    case QBluetoothDeviceDiscoveryAgent::LocationServiceTurnedOffError: return BleRequest::Refused;
     case QBluetoothDeviceDiscoveryAgent::InvalidBluetoothAdapterError:
     case QBluetoothDeviceDiscoveryAgent::UnsupportedPlatformError:
     case QBluetoothDeviceDiscoveryAgent::UnsupportedDiscoveryMethod:
-    case QBluetoothDeviceDiscoveryAgent::MissingPermissionsError:
-      return BleRequest::Error;
+    case QBluetoothDeviceDiscoveryAgent::MissingPermissionsError: return BleRequest::Error;
     default:
       // An I/O or unknown error: a busy adapter can try again later; without
       // any adapter it never will.
@@ -72,10 +66,8 @@ BleRequest QtBle::DiscoverDevices(int timeoutMs) {
     scanning_ = true;
     return BleRequest::Started;
   }
-  auto error = startError_ != QBluetoothDeviceDiscoveryAgent::NoError ? startError_
-                                                                      : agent_->error();
-  if (error == QBluetoothDeviceDiscoveryAgent::NoError)
-    error = QBluetoothDeviceDiscoveryAgent::UnknownError;
+  auto error = startError_ != QBluetoothDeviceDiscoveryAgent::NoError ? startError_ : agent_->error();
+  if (error == QBluetoothDeviceDiscoveryAgent::NoError) error = QBluetoothDeviceDiscoveryAgent::UnknownError;
   return ClassifyStartError(error, !QBluetoothLocalDevice::allDevices().isEmpty());
 }
 
@@ -125,8 +117,7 @@ void QtBle::OnAgentError(QBluetoothDeviceDiscoveryAgent::Error error) {
 }
 
 void QtBle::DiscoverServices(const BleDevice& device) {
-  if (controller_ && controllerId_ == device.id &&
-      controller_->state() != QLowEnergyController::UnconnectedState)
+  if (controller_ && controllerId_ == device.id && controller_->state() != QLowEnergyController::UnconnectedState)
     return;
   const QBluetoothDeviceInfo* info = nullptr;
   for (const auto& known : seen_)
@@ -157,20 +148,17 @@ void QtBle::DiscoverServices(const BleDevice& device) {
       ReportConnectFailed();
     }
   });
-  connect(controller, &QLowEnergyController::errorOccurred, this,
-          [this, pending](QLowEnergyController::Error) {
-            if (linkUp_ || !*pending) return;
-            *pending = false;
-            ReportConnectFailed();
-          });
-  connect(controller, &QLowEnergyController::discoveryFinished, this, [this, controller] {
-    ReportServicesDiscovered(controller->services());
+  connect(controller, &QLowEnergyController::errorOccurred, this, [this, pending](QLowEnergyController::Error) {
+    if (linkUp_ || !*pending) return;
+    *pending = false;
+    ReportConnectFailed();
   });
+  connect(controller, &QLowEnergyController::discoveryFinished, this,
+          [this, controller] { ReportServicesDiscovered(controller->services()); });
   controller->connectToDevice();
 }
 
-void QtBle::SubscribeToCharacteristic(const QBluetoothUuid& service,
-                                      const QBluetoothUuid& characteristic) {
+void QtBle::SubscribeToCharacteristic(const QBluetoothUuid& service, const QBluetoothUuid& characteristic) {
   DropService();
   characteristicUuid_ = characteristic;
   if (!controller_ || !linkUp_ || !controller_->services().contains(service)) return;
@@ -189,21 +177,19 @@ void QtBle::OnServiceStateChanged(QLowEnergyService::ServiceState state) {
   const QLowEnergyCharacteristic c = service_->characteristic(characteristicUuid_);
   if (!c.isValid()) return;
   characteristic_ = c;
-  const QLowEnergyDescriptor cccd =
-      c.descriptor(QBluetoothUuid::DescriptorType::ClientCharacteristicConfiguration);
+  const QLowEnergyDescriptor cccd = c.descriptor(QBluetoothUuid::DescriptorType::ClientCharacteristicConfiguration);
   if (!cccd.isValid()) return;
   const bool notify = c.properties() & QLowEnergyCharacteristic::Notify;
-  service_->writeDescriptor(cccd, notify ? QLowEnergyCharacteristic::CCCDEnableNotification
-                                         : QLowEnergyCharacteristic::CCCDEnableIndication);
+  service_->writeDescriptor(
+      cccd, notify ? QLowEnergyCharacteristic::CCCDEnableNotification : QLowEnergyCharacteristic::CCCDEnableIndication);
 }
 
 bool QtBle::WriteCharacteristic(const QByteArray& value) {
   if (!service_ || !linkUp_ || !characteristic_.isValid()) return false;
-  const bool noResponse =
-      characteristic_.properties() & QLowEnergyCharacteristic::WriteNoResponse;
-  service_->writeCharacteristic(characteristic_, value,
-                                noResponse ? QLowEnergyService::WriteWithoutResponse
-                                           : QLowEnergyService::WriteWithResponse);
+  const bool noResponse = characteristic_.properties() & QLowEnergyCharacteristic::WriteNoResponse;
+  service_->writeCharacteristic(
+      characteristic_, value,
+      noResponse ? QLowEnergyService::WriteWithoutResponse : QLowEnergyService::WriteWithResponse);
   return true;
 }
 

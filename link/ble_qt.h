@@ -23,14 +23,12 @@ class QtBle : public Ble {
   bool Discovering() const override { return scanning_; }
   QList<BleDevice> DiscoveredDevices() const override;
   void DiscoverServices(const BleDevice& device) override;
-  void SubscribeToCharacteristic(const QBluetoothUuid& service,
-                                 const QBluetoothUuid& characteristic) override;
+  void SubscribeToCharacteristic(const QBluetoothUuid& service, const QBluetoothUuid& characteristic) override;
   bool WriteCharacteristic(const QByteArray& value) override;
 
   // How a failed start of the scan is reported. `adapterPresent` tells an
   // I/O error on a real adapter (busy: refused) from one without any.
-  static BleRequest ClassifyStartError(QBluetoothDeviceDiscoveryAgent::Error error,
-                                       bool adapterPresent);
+  static BleRequest ClassifyStartError(QBluetoothDeviceDiscoveryAgent::Error error, bool adapterPresent);
 
  protected:
   void Shutdown() override;
@@ -46,8 +44,7 @@ class QtBle : public Ble {
   QBluetoothDeviceDiscoveryAgent* agent_ = nullptr;
   bool scanning_ = false;
   bool inStart_ = false;
-  QBluetoothDeviceDiscoveryAgent::Error startError_ =
-      QBluetoothDeviceDiscoveryAgent::NoError;
+  QBluetoothDeviceDiscoveryAgent::Error startError_ = QBluetoothDeviceDiscoveryAgent::NoError;
   QList<QBluetoothDeviceInfo> seen_;
 
   QPointer<QLowEnergyController> controller_;

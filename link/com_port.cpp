@@ -172,8 +172,7 @@ void ComPort::onError(QSerialPort::SerialPortError error) {
   if (quietErrors_) return;
   if (quietLines_ && error == QSerialPort::UnsupportedOperationError) return;
   if (hangUpQueued_) return;  // the repeats of a hang-up already being handled
-  const bool hungUp = (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) &&
-                      port_.isOpen();
+  const bool hungUp = (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && port_.isOpen();
   if (hungUp) {
     // Qt keeps reporting a hung-up device from its read notifier until the
     // port is closed; close it from the event loop, outside that notifier.

@@ -173,29 +173,14 @@ void MeterLink::ComPortRxChar(const QByteArray& burst) {
       // The dongle has taken the request: its radio attempt gets a full wait.
       connectWait_.start();
       break;
-    case RxBurstKind::ConnectFailed:
-      DongleAnswered(false);
-      break;
-    case RxBurstKind::NoConnection:
-      DongleAnswered(true);
-      break;
-    case RxBurstKind::Connected:
-      OnLinkUp(LinkTransport::Serial);
-      break;
-    case RxBurstKind::Lost:
-      OnLinkDown();
-      break;
-    case RxBurstKind::Ok:
-      emit linkEvent(LinkEvent::Ok);
-      break;
-    case RxBurstKind::Purge:
-      comPort_->purge();
-      break;
-    case RxBurstKind::DroppedWhileBusy:
-      break;
-    case RxBurstKind::Frame:
-      deliverFrame(burst);
-      break;
+    case RxBurstKind::ConnectFailed: DongleAnswered(false); break;
+    case RxBurstKind::NoConnection: DongleAnswered(true); break;
+    case RxBurstKind::Connected: OnLinkUp(LinkTransport::Serial); break;
+    case RxBurstKind::Lost: OnLinkDown(); break;
+    case RxBurstKind::Ok: emit linkEvent(LinkEvent::Ok); break;
+    case RxBurstKind::Purge: comPort_->purge(); break;
+    case RxBurstKind::DroppedWhileBusy: break;
+    case RxBurstKind::Frame: deliverFrame(burst); break;
   }
 }
 
@@ -252,8 +237,7 @@ void MeterLink::ComPortDeviceGone() {
   // The port's device is gone (unplugged). Whatever name it comes back
   // under, the next poll opens it afresh.
   portOpened_ = false;
-  const bool serialLink = transport_ == LinkTransport::Serial &&
-                          (state_ == LinkState::Up || press_ != Press::None);
+  const bool serialLink = transport_ == LinkTransport::Serial && (state_ == LinkState::Up || press_ != Press::None);
   if (serialLink) {
     OnLinkDown();
     return;

@@ -62,10 +62,10 @@ enum class LinkEvent {
 
 // Timer intervals. The defaults are the program's; tests shorten them.
 struct LinkTimings {
-  int t2Ms = 2000;        // T2: the connect button comes back after a link change
-  int t3Ms = 2500;        // T3: the connection poll
-  int t4Ms = 1000;        // T4: from link-up to settled()
-  int txMs = 50;          // Timer_TX: a command's hold on incoming frames
+  int t2Ms = 2000;  // T2: the connect button comes back after a link change
+  int t3Ms = 2500;  // T3: the connection poll
+  int t4Ms = 1000;  // T4: from link-up to settled()
+  int txMs = 50;    // Timer_TX: a command's hold on incoming frames
   int bleScanMs = kBleDiscoveryTimeoutMs;
   // How long a serial connect attempt (or a disconnect request) may go
   // unanswered. A dongle answers "AT+CONNL" within milliseconds and reports

@@ -61,22 +61,19 @@ bool PortMatches(const SerialPortEntry& port, const KnownUsbDevice& device, Matc
     // "<friendly name> (COM5)"; the description is that name without the port.
     return port.description.startsWith(name, Qt::CaseInsensitive);
   }
-  if (port.hasUsbIds && port.vendorId == device.vendorId && port.productId == device.productId)
-    return true;
+  if (port.hasUsbIds && port.vendorId == device.vendorId && port.productId == device.productId) return true;
   return NormalisedProduct(port.description).compare(name, Qt::CaseInsensitive) == 0;
 }
 
 QString VirtualPortPath(const QString& friendlyName) {
-  if (friendlyName.isEmpty() || friendlyName.contains(QLatin1Char('/')) ||
-      friendlyName.contains(QLatin1Char('\\')))
+  if (friendlyName.isEmpty() || friendlyName.contains(QLatin1Char('/')) || friendlyName.contains(QLatin1Char('\\')))
     return {};
   QFile file(QDir(VirtualPortsFolder()).filePath(friendlyName));
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray bytes = file.read(kMaxPortFileBytes + 1);
   if (bytes.size() > kMaxPortFileBytes) return {};
   const QString path = QString::fromLocal8Bit(bytes).trimmed();
-  if (path.isEmpty() || path.contains(QLatin1Char('\n')) || path.contains(QChar(0)) ||
-      !QFileInfo::exists(path))
+  if (path.isEmpty() || path.contains(QLatin1Char('\n')) || path.contains(QChar(0)) || !QFileInfo::exists(path))
     return {};
   return path;
 }

@@ -13,8 +13,7 @@ ExportRunner::~ExportRunner() {
   watcher_.waitForFinished();
 }
 
-bool ExportRunner::start(ExportSnapshot snapshot, const QString& path,
-                         const ExportOptions& options) {
+bool ExportRunner::start(ExportSnapshot snapshot, const QString& path, const ExportOptions& options) {
   if (running_) return false;
   running_ = true;
   cancel_ = std::make_shared<std::atomic<bool>>(false);
@@ -28,10 +27,9 @@ bool ExportRunner::start(ExportSnapshot snapshot, const QString& path,
         },
         Qt::QueuedConnection);
   };
-  watcher_.setFuture(QtConcurrent::run(
-      [snap = std::move(snapshot), path, options, cancel = cancel_, report]() {
-        return WriteExport(snap, path, options, cancel.get(), report);
-      }));
+  watcher_.setFuture(QtConcurrent::run([snap = std::move(snapshot), path, options, cancel = cancel_, report]() {
+    return WriteExport(snap, path, options, cancel.get(), report);
+  }));
   return true;
 }
 

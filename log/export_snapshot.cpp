@@ -12,8 +12,7 @@ int ExportRowCount(bool logReady, bool multiPart, int logPosition, int profileCo
   return logPosition < 0 ? 0 : logPosition;
 }
 
-ExportSnapshot ExportSnapshot::Capture(int rows,
-                                       const std::function<QString(int row, int col)>& cell) {
+ExportSnapshot ExportSnapshot::Capture(int rows, const std::function<QString(int row, int col)>& cell) {
   ExportSnapshot s;
   if (rows <= 0) return s;
   s.reserve(rows);

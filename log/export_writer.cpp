@@ -19,9 +19,7 @@ namespace {
 // Progress goes out about 200 times per export, however long the log.
 int ProgressStep(int total) { return total / 200 > 0 ? total / 200 : 1; }
 
-bool Cancelled(const std::atomic<bool>* cancel) {
-  return cancel && cancel->load(std::memory_order_relaxed);
-}
+bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(std::memory_order_relaxed); }
 
 ExportResult Fail(const QString& path, const QString& why, const Lexicon& m) {
   ExportResult r;
@@ -63,8 +61,7 @@ bool CreateTemp(const QString& path, QFile& tmp, QString& why, const Lexicon& m)
   }
   for (int attempt = 0; attempt < 16; ++attempt) {
     tmp.setFileName(target.absolutePath() + QStringLiteral("/.") + target.fileName() + u'.' +
-                    QString::number(QRandomGenerator::global()->generate(), 36) +
-                    QStringLiteral(".part"));
+                    QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".part"));
     if (tmp.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
     if (tmp.error() != QFileDevice::OpenError || !tmp.exists()) break;
   }
@@ -107,11 +104,10 @@ ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QS
     const char* text = snap.utf8(i, 0);  // the row's cells follow one another
     for (int c = 0; c < ExportSnapshot::kColumns; ++c, text += std::strlen(text) + 1) {
       if (!*text) continue;  // an empty grid cell stays an empty worksheet cell
-      const lxw_error err = worksheet_write_string(ws, static_cast<lxw_row_t>(i),
-                                                   static_cast<lxw_col_t>(c), text, nullptr);
+      const lxw_error err =
+          worksheet_write_string(ws, static_cast<lxw_row_t>(i), static_cast<lxw_col_t>(c), text, nullptr);
       if (err != LXW_NO_ERROR)
-        return Fail(path, m[msg::kExportCellError].arg(i + 1).arg(c + 1).arg(QString::fromUtf8(lxw_strerror(err))),
-                    m);
+        return Fail(path, m[msg::kExportCellError].arg(i + 1).arg(c + 1).arg(QString::fromUtf8(lxw_strerror(err))), m);
     }
     if (progress && (i + 1) % step == 0) progress(i + 1, total);
   }
@@ -126,8 +122,7 @@ ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QS
 // its quotes doubled. Both separators are ASCII, so UTF-8 can be scanned as is.
 void AppendCsvField(QByteArray& buf, const char* text, char sep) {
   bool quote = false;
-  for (const char* p = text; *p && !quote; ++p)
-    quote = *p == sep || *p == '"' || *p == '\n' || *p == '\r';
+  for (const char* p = text; *p && !quote; ++p) quote = *p == sep || *p == '"' || *p == '\n' || *p == '\r';
   if (!quote) {
     buf.append(text);
     return;
@@ -192,9 +187,8 @@ QChar CsvSeparatorFor(const QString& decimalSeparator) {
 QString DefaultExportName(const QString& profileTitle, const QDateTime& now) {
   QString name;
   for (QChar ch : profileTitle.trimmed()) {
-    const bool bad = ch.unicode() < 0x20 || ch == u'/' || ch == u'\\' || ch == u':' ||
-                     ch == u'*' || ch == u'?' || ch == u'"' || ch == u'<' || ch == u'>' ||
-                     ch == u'|';
+    const bool bad = ch.unicode() < 0x20 || ch == u'/' || ch == u'\\' || ch == u':' || ch == u'*' || ch == u'?' ||
+                     ch == u'"' || ch == u'<' || ch == u'>' || ch == u'|';
     name += bad ? QChar(u'_') : ch;
   }
   // Names ending in a dot or blank, or made of dots only, are not usable on
@@ -206,9 +200,8 @@ QString DefaultExportName(const QString& profileTitle, const QDateTime& now) {
   return name;
 }
 
-ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path,
-                         const ExportOptions& options, const std::atomic<bool>* cancel,
-                         const ExportProgressFn& progress) {
+ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path, const ExportOptions& options,
+                         const std::atomic<bool>* cancel, const ExportProgressFn& progress) {
   const Lexicon& m = options.messages;
   if (path.isEmpty()) return Fail(path, m[msg::kExportNoFileName], m);
   if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
@@ -225,8 +218,7 @@ ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path,
       r = WriteXlsx(snapshot, path, tmpPath, m, cancel, progress);
     } else {
       if (options.csvSeparator.unicode() == 0 || options.csvSeparator.unicode() > 0x7e ||
-          options.csvSeparator == u'"' || options.csvSeparator == u'\n' ||
-          options.csvSeparator == u'\r')
+          options.csvSeparator == u'"' || options.csvSeparator == u'\n' || options.csvSeparator == u'\r')
         r = Fail(path, m[msg::kExportBadSeparator], m);
       else
         r = WriteCsv(snapshot, path, tmp, options.csvSeparator.toLatin1(), m, cancel, progress);

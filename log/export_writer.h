@@ -60,9 +60,7 @@ using ExportProgressFn = std::function<void(int done, int total)>;
 
 // Writes `snapshot` to `path`. Stops as soon as `cancel` is set (returns
 // Cancelled, nothing written). Never throws; failures carry the reason.
-ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path,
-                         const ExportOptions& options,
-                         const std::atomic<bool>* cancel = nullptr,
-                         const ExportProgressFn& progress = {});
+ExportResult WriteExport(const ExportSnapshot& snapshot, const QString& path, const ExportOptions& options,
+                         const std::atomic<bool>* cancel = nullptr, const ExportProgressFn& progress = {});
 
 }  // namespace zt

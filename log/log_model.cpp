@@ -17,12 +17,9 @@ QVariant LogModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int gridRow = index.row() + 1;
   switch (role) {
-    case Qt::DisplayRole:
-      return cell(gridRow, index.column());
-    case VerdictRole:
-      return static_cast<int>(cellVerdict(gridRow, index.column()));
-    default:
-      return {};
+    case Qt::DisplayRole: return cell(gridRow, index.column());
+    case VerdictRole: return static_cast<int>(cellVerdict(gridRow, index.column()));
+    default: return {};
   }
 }
 
@@ -75,8 +72,7 @@ void LogModel::putCell(Row& row, int col, const QString& text) {
 }
 
 void LogModel::emitRowChanged(int gridRow, int firstCol, int lastCol) {
-  emit dataChanged(index(gridRow - 1, firstCol), index(gridRow - 1, lastCol),
-                   {Qt::DisplayRole, VerdictRole});
+  emit dataChanged(index(gridRow - 1, firstCol), index(gridRow - 1, lastCol), {Qt::DisplayRole, VerdictRole});
 }
 
 QString LogModel::cell(int gridRow, int col) const {

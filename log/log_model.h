@@ -89,7 +89,7 @@ class LogModel : public QAbstractTableModel {
 
  private:
   struct Row {
-    QByteArray text;                       // the cells' UTF-8 bytes, one after another
+    QByteArray text;                               // the cells' UTF-8 bytes, one after another
     std::array<std::uint16_t, kLogColumns> end{};  // end offset of each cell in `text`
     std::int8_t verdict = 0;
     // What the text of column 7 stands for: a mark written with a reading,

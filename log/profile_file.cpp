@@ -38,9 +38,7 @@ QByteArray Int32Bytes(std::int32_t v) {
   return b;
 }
 
-QString OpenError(const QFile& f) {
-  return Msg(msg::kProfileOpenError).arg(f.fileName(), f.errorString());
-}
+QString OpenError(const QFile& f) { return Msg(msg::kProfileOpenError).arg(f.fileName(), f.errorString()); }
 
 bool OpenExisting(QFile& f, QIODevice::OpenMode mode, ProfileIo& io) {
   if (f.open(mode | QIODevice::ExistingOnly)) return true;
@@ -110,7 +108,8 @@ ProfileRecord DecodeProfileRecord(QByteArrayView bytes, QStringList* problems) {
   ProfileRecord r;
   r.ProfileName = GetShortString(v, off::kName, kProfileNameMax, msg::kFieldName, problems);
   r.StartPosition = qFromLittleEndian<std::int32_t>(rec.constData() + off::kStartPosition);
-  r.PrimaryTolerance = GetShortString(v, off::kPrimaryTolerance, kProfileToleranceMax, msg::kFieldPrimaryTolerance, problems);
+  r.PrimaryTolerance =
+      GetShortString(v, off::kPrimaryTolerance, kProfileToleranceMax, msg::kFieldPrimaryTolerance, problems);
   r.PrimaryKind = static_cast<std::uint8_t>(rec[off::kPrimaryKind]);
   r.PrimaryUnit = static_cast<std::uint8_t>(rec[off::kPrimaryUnit]);
   r.PrimaryNominal = GetShortString(v, off::kPrimaryNominal, kProfileNominalMax, msg::kFieldPrimaryNominal, problems);
@@ -118,9 +117,11 @@ ProfileRecord DecodeProfileRecord(QByteArrayView bytes, QStringList* problems) {
       GetShortString(v, off::kSecondaryTolerance, kProfileToleranceMax, msg::kFieldSecondaryTolerance, problems);
   r.SecondaryKind = static_cast<std::uint8_t>(rec[off::kSecondaryKind]);
   r.SecondaryUnit = static_cast<std::uint8_t>(rec[off::kSecondaryUnit]);
-  r.SecondaryNominal = GetShortString(v, off::kSecondaryNominal, kProfileNominalMax, msg::kFieldSecondaryNominal, problems);
+  r.SecondaryNominal =
+      GetShortString(v, off::kSecondaryNominal, kProfileNominalMax, msg::kFieldSecondaryNominal, problems);
   std::array<std::uint8_t, MeterSettings::kSize> s{};
-  for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::uint8_t>(rec[off::kSettings + static_cast<int>(i)]);
+  for (std::size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<std::uint8_t>(rec[off::kSettings + static_cast<int>(i)]);
   r.Settings = MeterSettings::fromBytes(s);
   return r;
 }

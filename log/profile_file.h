@@ -24,17 +24,17 @@ inline constexpr int kProfileNominalMax = 10;
 
 // Record offsets.
 namespace profile_offset {
-inline constexpr int kName = 0;                 // short string, 12 bytes
-inline constexpr int kStartPosition = 12;       // int32
-inline constexpr int kPrimaryTolerance = 16;    // short string, 6 bytes
+inline constexpr int kName = 0;               // short string, 12 bytes
+inline constexpr int kStartPosition = 12;     // int32
+inline constexpr int kPrimaryTolerance = 16;  // short string, 6 bytes
 inline constexpr int kPrimaryKind = 22;
 inline constexpr int kPrimaryUnit = 23;
 inline constexpr int kPrimaryNominal = 24;      // short string, 11 bytes
 inline constexpr int kSecondaryTolerance = 35;  // short string, 6 bytes
 inline constexpr int kSecondaryKind = 41;
 inline constexpr int kSecondaryUnit = 42;
-inline constexpr int kSecondaryNominal = 43;    // short string, 11 bytes
-inline constexpr int kSettings = 54;            // 18 bytes of MeterSettings
+inline constexpr int kSecondaryNominal = 43;  // short string, 11 bytes
+inline constexpr int kSettings = 54;          // 18 bytes of MeterSettings
 }  // namespace profile_offset
 
 // The text stored for a tolerance that is switched off.
@@ -127,8 +127,8 @@ class ProfileFile {
 struct ProfileTableEnv {
   const Lexicons& lex;
   std::uint8_t meterModel = 0;
-  std::uint8_t liveFreqCode = 0;               // FreqCode of the live settings
-  std::function<int(int)> frequencyOfIndex;    // hertz of a frequency index (120 while the live FreqCode is 0)
+  std::uint8_t liveFreqCode = 0;             // FreqCode of the live settings
+  std::function<int(int)> frequencyOfIndex;  // hertz of a frequency index (120 while the live FreqCode is 0)
 };
 
 // The ten cells of grid row `row` for record `r`. Cells the table does not

@@ -38,9 +38,9 @@ QJsonValue IsoTime(const QDateTime& t) {
 }  // namespace
 
 QString RowTextKey(int col) {
-  static const char* const kKeys[kLogColumns] = {"position", "time",  "primary", "secondary", "circuit",
-                                                 "frequency", "level", "reject",  "primary_deviation",
-                                                 "secondary_deviation"};
+  static const char* const kKeys[kLogColumns] = {
+      "position",  "time",  "primary", "secondary",         "circuit",
+      "frequency", "level", "reject",  "primary_deviation", "secondary_deviation"};
   return col >= 0 && col < kLogColumns ? QString::fromLatin1(kKeys[col]) : QString();
 }
 
@@ -103,7 +103,8 @@ QJsonObject RowToJson(const LogRow& row) {
       {QStringLiteral("secondary"), QuantityJson(r.secondary)},
       {QStringLiteral("frequency_hz"), r.noTestFrequency ? QJsonValue() : QJsonValue(r.testFreqHz)},
       {QStringLiteral("level"), level},
-      {QStringLiteral("circuit"), r.settings.CircuitSeries == 1 ? QStringLiteral("series") : QStringLiteral("parallel")},
+      {QStringLiteral("circuit"),
+       r.settings.CircuitSeries == 1 ? QStringLiteral("series") : QStringLiteral("parallel")},
       {QStringLiteral("verdict"), VerdictWord(v)},
       {QStringLiteral("sort_result"), v.SortResult},
       {QStringLiteral("deviations"), deviations},

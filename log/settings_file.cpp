@@ -98,12 +98,12 @@ SettingsFileLoad ReadSettingsFile(const QString& folder) {
 SettingsWrite SaveLastProfilePath(const QString& folder, const QString& profilePath, std::uint8_t meterModel) {
   const QByteArray bytes = EncodeSettingsPath(profilePath);
   if (bytes.size() > kSettingsPathMax) {
-    return {false, ProgramMessages()[msg::kSettingsPathTooLong]
-                       .arg(kSettingsPathMax)
-                       .arg(QDir::toNativeSeparators(profilePath))};
+    return {
+        false,
+        ProgramMessages()[msg::kSettingsPathTooLong].arg(kSettingsPathMax).arg(QDir::toNativeSeparators(profilePath))};
   }
-  SettingsWrite w = WriteField(folder, kSettingsPathLengthOffset,
-                               Int32Bytes(static_cast<std::int32_t>(bytes.size())) + bytes);
+  SettingsWrite w =
+      WriteField(folder, kSettingsPathLengthOffset, Int32Bytes(static_cast<std::int32_t>(bytes.size())) + bytes);
   if (!w.ok) return w;
   return SaveMeterModel(folder, meterModel);
 }

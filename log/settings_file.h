@@ -20,8 +20,8 @@ inline constexpr qint64 kSettingsFileSize = 206;
 
 // What 1.dat holds, field by field.
 struct SettingsFileData {
-  QByteArray pathBytes;          // the stored path bytes; empty when there is no usable path
-  bool pathDamaged = false;      // the stored length was outside 0..196 or ran past the end
+  QByteArray pathBytes;      // the stored path bytes; empty when there is no usable path
+  bool pathDamaged = false;  // the stored length was outside 0..196 or ran past the end
   std::int32_t languageIndex = 0;
   std::uint8_t autoConnect = 0;  // 0 off, anything else on
   std::uint8_t storedModel = 0;

@@ -28,7 +28,6 @@ double Divide(double a, double b) {
   return r;
 }
 
-
 enum class Limit { Percent, Below, Above };
 
 struct ParsedLimit {
@@ -41,8 +40,14 @@ struct ParsedLimit {
 bool ParseLimit(const QString& boxText, QChar sep, ParsedLimit& out) {
   QString t = boxText.left(8);
   if (t.size() == 1) {
-    if (t == QLatin1String("<")) { out.kind = Limit::Below; return true; }
-    if (t == QLatin1String(">")) { out.kind = Limit::Above; return true; }
+    if (t == QLatin1String("<")) {
+      out.kind = Limit::Below;
+      return true;
+    }
+    if (t == QLatin1String(">")) {
+      out.kind = Limit::Above;
+      return true;
+    }
     return false;
   }
   if (t.endsWith(QLatin1Char('%'))) t[t.size() - 1] = QLatin1Char(' ');
@@ -98,8 +103,8 @@ bool ParseLocalNumber(const QString& text, QChar sep, double& out) {
     if (ch == sep) {
       ++separators;
       c += QLatin1Char('.');
-    } else if ((ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('+') ||
-               ch == QLatin1Char('-') || ch == QLatin1Char('e') || ch == QLatin1Char('E')) {
+    } else if ((ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('+') || ch == QLatin1Char('-') ||
+               ch == QLatin1Char('e') || ch == QLatin1Char('E')) {
       c += ch;
     } else {
       return false;  // another separator, a letter, a group separator...
@@ -133,8 +138,7 @@ std::int32_t CheckTolerance(const ToleranceInput& in, double& PrimaryDeviation, 
           n = -Divide(1.0, in.TestFreqHz * kTwoPi * n * CapacitanceUnitFactor(in.primary.unitIndex));
           m = series ? -in.ReadingX : -in.ParallelX;
           break;
-        default:
-          throw Unevaluable{};
+        default: throw Unevaluable{};
       }
       PrimaryDeviation = Divide(m - n, std::fabs(n)) * 100.0;
       ParsedLimit lim;
@@ -150,14 +154,9 @@ std::int32_t CheckTolerance(const ToleranceInput& in, double& PrimaryDeviation, 
           n *= ResistanceUnitFactor(in.secondary.unitIndex);
           m = series ? in.ReadingR : in.ParallelR;
           break;
-        case kSecondaryQ:
-          m = Divide(in.ReadingX, in.ReadingR);
-          break;
-        case kSecondaryD:
-          m = Divide(in.ReadingR, in.ReadingX);
-          break;
-        default:
-          throw Unevaluable{};
+        case kSecondaryQ: m = Divide(in.ReadingX, in.ReadingR); break;
+        case kSecondaryD: m = Divide(in.ReadingR, in.ReadingX); break;
+        default: throw Unevaluable{};
       }
       SecondaryDeviation = Divide(m - n, n) * 100.0;
       ParsedLimit lim;

@@ -107,8 +107,8 @@ RlcReading ComputeRlcReading(const Frame& frame, const MeterSettings& previous, 
     else
       r.Vt = FormatFixed(v.DutVoltage / 1000, 1, 3, true, env.sep);
     r.Vt += Unit(env, 1);
-    r.Jt = FormatFixed(v.DutVoltage / v.ImpedanceAbs, 4, 1, true, env.sep) + Pfx(env, 2) + QLatin1Char('A') +
-           Unit(env, 6);
+    r.Jt =
+        FormatFixed(v.DutVoltage / v.ImpedanceAbs, 4, 1, true, env.sep) + Pfx(env, 2) + QLatin1Char('A') + Unit(env, 6);
 
     const double omega = 2 * std::numbers::pi * hz;
     if (s.CircuitSeries == 1) {
@@ -179,9 +179,8 @@ RlcReading ComputeRlcReading(const Frame& frame, const MeterSettings& previous, 
 
   // Right-hand column of derived quantities.
   if (s.FreqCode != 0 && !r.asleep) {
-    r.right = {QStringLiteral("Z ") + r.Zt, QStringLiteral("D ") + r.Dt,
-               QStringLiteral("Q ") + r.Qt, QString(QChar(0x019F)) + blank + r.At,
-               QStringLiteral("V ") + r.Vt, QStringLiteral("J ") + r.Jt};
+    r.right = {QStringLiteral("Z ") + r.Zt,           QStringLiteral("D ") + r.Dt, QStringLiteral("Q ") + r.Qt,
+               QString(QChar(0x019F)) + blank + r.At, QStringLiteral("V ") + r.Vt, QStringLiteral("J ") + r.Jt};
   }
   return r;
 }

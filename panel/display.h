@@ -53,22 +53,21 @@ struct RlcReading {
   MeterSettings settings;  // the frame's settings unpacked over the previous ones
   TestFrequency freq;
   bool asleep = false;
-  bool below40 = false;               // bit 5 of byte 11: capacitance below 40 mF
-  std::optional<RlcValues> values;    // nothing while asleep: keep the last reading
+  bool below40 = false;             // bit 5 of byte 11: capacitance below 40 mF
+  std::optional<RlcValues> values;  // nothing while asleep: keep the last reading
   // Intermediate texts (also what the log and tests look at).
   QString Rt, Lt, Ct, Zt, Dt, Qt, At, Vt, Jt;
-  std::optional<QString> source;      // L_Source_RLC
-  QString serPer1;                    // L_SER_PER1
-  std::optional<QString> primary;     // L_prim_n
-  QString serPer;                     // L_SER_PER
-  std::optional<QString> secondary;   // L_sec_n
-  std::array<QString, 6> right;       // L_righ1 .. L_righ6
+  std::optional<QString> source;     // L_Source_RLC
+  QString serPer1;                   // L_SER_PER1
+  std::optional<QString> primary;    // L_prim_n
+  QString serPer;                    // L_SER_PER
+  std::optional<QString> secondary;  // L_sec_n
+  std::array<QString, 6> right;      // L_righ1 .. L_righ6
 };
 
 // Decodes and formats one RLC frame. `previous` is MeterSettings before the
 // frame (Reserved and anything the frame does not carry survive).
-RlcReading ComputeRlcReading(const Frame& frame, const MeterSettings& previous, std::uint8_t model,
-                             const TextEnv& env);
+RlcReading ComputeRlcReading(const Frame& frame, const MeterSettings& previous, std::uint8_t model, const TextEnv& env);
 
 // A reading is offered to the log when exactly one of recording and hold is on.
 bool OfferReadingToLog(bool recordingDown, std::uint8_t hold);
@@ -80,15 +79,15 @@ enum RdPicture : int { kPictureDiodeUp = 0, kPictureDiodeDown = 1, kPictureResis
 
 struct RdReading {
   bool asleep = false;
-  QString main;                             // RD_Prim
-  QString letter;                           // J_prim
-  QString subscript;                        // Joo
-  QString current;                          // RD_J
-  std::optional<QString> autoMark;          // RD_Auto
-  std::optional<QString> secondCurrent;     // RD_J1
-  std::optional<QString> voltage;           // RD_V
-  std::optional<QString> functionLetter;    // RD_prim_R
-  std::optional<int> picture;               // Im_Diod (RdPicture)
+  QString main;                           // RD_Prim
+  QString letter;                         // J_prim
+  QString subscript;                      // Joo
+  QString current;                        // RD_J
+  std::optional<QString> autoMark;        // RD_Auto
+  std::optional<QString> secondCurrent;   // RD_J1
+  std::optional<QString> voltage;         // RD_V
+  std::optional<QString> functionLetter;  // RD_prim_R
+  std::optional<int> picture;             // Im_Diod (RdPicture)
 };
 
 RdReading ComputeRdReading(const Frame& frame, const TextEnv& env);
@@ -99,9 +98,9 @@ QString RdCurrentText(double microamps, const TextEnv& env);
 // ---------------------------------------------------------------- U mode
 
 struct UReading {
-  QString main;    // U_Prim
-  QString upper;   // U_vrm
-  QString lower;   // U_pp
+  QString main;   // U_Prim
+  QString upper;  // U_vrm
+  QString lower;  // U_pp
 };
 
 UReading ComputeUReading(const Frame& frame, const TextEnv& env);

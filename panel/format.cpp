@@ -104,7 +104,8 @@ QString FormatFixed(double x, int P, int D, bool grouped, const Separators& sep)
 
   if (!zero && d.exp10 + 1 > P) {
     QString s = sign + QChar(d.digits[0]);
-    if (d.digits.size() > 1) s += sep.decimal + QString::fromLatin1(d.digits.data() + 1, qsizetype(d.digits.size() - 1));
+    if (d.digits.size() > 1)
+      s += sep.decimal + QString::fromLatin1(d.digits.data() + 1, qsizetype(d.digits.size() - 1));
     return s + QStringLiteral("E") + QString::number(d.exp10);
   }
 
@@ -129,7 +130,7 @@ QString FormatFixed(double x, int P, int D, bool grouped, const Separators& sep)
 namespace {
 
 struct Row {
-  int power;       // the number shown is x * 10^power
+  int power;  // the number shown is x * 10^power
   int decimals;
   QString prefix;  // after the blank
 };

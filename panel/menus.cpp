@@ -64,8 +64,7 @@ QStringList MenuDesignItems(Menu m) {
     case Menu::Level: return {"Автовыбор", " 1.0Вскз", " 0.5Вскз", " 0.1Вскз"};
     case Menu::Primary:
       // Items 5 and 6 start with the Cyrillic letter, item 2 with the Latin one.
-      return {"Автовыбор", "R сопротивление", "C емкость", "L индуктивность", "Z импеданс",
-              "С>0.5мкФ", "С>40.0мФ"};
+      return {"Автовыбор", "R сопротивление", "C емкость", "L индуктивность", "Z импеданс", "С>0.5мкФ", "С>40.0мФ"};
     case Menu::Secondary: return {"Автовыбор", "R сопротивление", "Q добротность", "D тангенс угла потерь"};
     case Menu::Circuit: return {"Автовыбор", "p-параллельная", "s- последовательная"};
     case Menu::Source: return {"Автовыбор", "100Ом", "1.6кОм"};
@@ -246,8 +245,8 @@ TestLevel TestLevelOf(std::uint8_t levelCode, std::uint8_t model) {
   return {};
 }
 
-SettingsView ViewOfSettings(const MeterSettings& s, std::int32_t testFreqHz, std::uint8_t model,
-                            const Lexicons& lex, const QString& freqText, const QString& levelText) {
+SettingsView ViewOfSettings(const MeterSettings& s, std::int32_t testFreqHz, std::uint8_t model, const Lexicons& lex,
+                            const QString& freqText, const QString& levelText) {
   SettingsView v;
   const QString blank = QStringLiteral(" ");
   const QString mark = QStringLiteral("A");

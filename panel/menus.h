@@ -39,11 +39,11 @@ ModelLists ApplyModelToLists(const QStringList& freq, const QStringList& level, 
 
 // Labels a menu choice rewrites; an empty optional leaves that label alone.
 struct MenuChoice {
-  bool applied = false;                  // false: index not in the list, nothing changed
-  std::optional<QString> label;          // the menu's own label
-  std::optional<QString> autoMark;       // L_RLC_avto (primary), L_RQD_avto (secondary)
-  std::optional<QString> circuitMark;    // L_SER_PER
-  std::optional<QString> circuitMark1;   // L_SER_PER1
+  bool applied = false;                 // false: index not in the list, nothing changed
+  std::optional<QString> label;         // the menu's own label
+  std::optional<QString> autoMark;      // L_RLC_avto (primary), L_RQD_avto (secondary)
+  std::optional<QString> circuitMark;   // L_SER_PER
+  std::optional<QString> circuitMark1;  // L_SER_PER1
 };
 
 // Stores item `index` of menu `m` into `s` and says which labels change.
@@ -62,16 +62,16 @@ ListSelection SelectionOfSettings(const MeterSettings& s);
 
 // Label texts and button states that mirror a settings record.
 struct SettingsView {
-  QString primaryAuto;                   // L_RLC_avto
-  bool hold = false;                     // SP3 down, SP1 disabled
-  bool sound = false;                    // SP2 down
-  std::optional<int> intervalItem;       // CB1
-  QString freqLabel;                     // L_freq_RLC
-  QString freqText;                      // FreqText after this call
-  QString levelLabel;                    // L_Level_RLC
-  QString levelText;                     // LevelText after this call
-  std::optional<QString> primaryLetter;  // L_Prim_RLC
-  QString secondaryAuto;                 // L_RQD_avto
+  QString primaryAuto;                     // L_RLC_avto
+  bool hold = false;                       // SP3 down, SP1 disabled
+  bool sound = false;                      // SP2 down
+  std::optional<int> intervalItem;         // CB1
+  QString freqLabel;                       // L_freq_RLC
+  QString freqText;                        // FreqText after this call
+  QString levelLabel;                      // L_Level_RLC
+  QString levelText;                       // LevelText after this call
+  std::optional<QString> primaryLetter;    // L_Prim_RLC
+  QString secondaryAuto;                   // L_RQD_avto
   std::optional<QString> secondaryLetter;  // L_Sec_RLC
 };
 // The test level a level code selects on a model (LevelText is built from it);
@@ -79,8 +79,8 @@ struct SettingsView {
 TestLevel TestLevelOf(std::uint8_t levelCode, std::uint8_t model);
 
 // FreqText and LevelText persist: codes that name no text keep the previous ones.
-SettingsView ViewOfSettings(const MeterSettings& s, std::int32_t testFreqHz, std::uint8_t model,
-                            const Lexicons& lex, const QString& freqText, const QString& levelText);
+SettingsView ViewOfSettings(const MeterSettings& s, std::int32_t testFreqHz, std::uint8_t model, const Lexicons& lex,
+                            const QString& freqText, const QString& levelText);
 
 // Circuit marks and circuit menu item for the settings, nothing for an
 // unknown circuit value.

@@ -18,7 +18,16 @@ namespace zt {
 
 // What a number measures. The primary parameter is R, C, L or Z; the
 // secondary R, Q, D or the phase angle.
-enum class Quantity { None, Resistance, Capacitance, Inductance, Impedance, QualityFactor, DissipationFactor, PhaseAngle };
+enum class Quantity {
+  None,
+  Resistance,
+  Capacitance,
+  Inductance,
+  Impedance,
+  QualityFactor,
+  DissipationFactor,
+  PhaseAngle
+};
 
 // Where the panel shows a limit instead of a number (">20.00 MΩ", "<40.00 mF",
 // ">500 H"), the value is that limit and the bound says which side of it the
@@ -28,7 +37,7 @@ enum class Bound { Exact, Below, Above };
 struct QuantityValue {
   Quantity kind = Quantity::None;
   double value = std::numeric_limits<double>::quiet_NaN();  // SI units (ohm, farad, henry, degree, plain ratio)
-  QString unit;                                               // "Ω", "F", "H", "°", or empty for Q and D
+  QString unit;                                             // "Ω", "F", "H", "°", or empty for Q and D
   Bound bound = Bound::Exact;
   // False when the panel shows no number for it (no quantity, or no test frequency for Z, Q, D, θ).
   bool valid() const { return kind != Quantity::None && std::isfinite(value); }
@@ -44,21 +53,21 @@ struct TestLevel {
 };
 
 struct MeterReading {
-  QDateTime time;              // when the frame was shown (local time with its offset)
-  MeterSettings settings;      // the meter's settings after the frame
-  std::uint8_t model = 0;      // MeterModel
+  QDateTime time;          // when the frame was shown (local time with its offset)
+  MeterSettings settings;  // the meter's settings after the frame
+  std::uint8_t model = 0;  // MeterModel
   std::int32_t testFreqHz = 0;
   bool noTestFrequency = false;
-  RlcValues values;            // R and X and what follows from them
+  RlcValues values;  // R and X and what follows from them
 
   // As the panel shows them for this reading; where a frame leaves a label
   // unchanged these carry the text an earlier frame wrote.
-  QString primaryLetter;       // L_Prim_RLC
-  QString primaryText;         // L_prim_n: value with prefix and unit
-  QString secondaryLetter;     // L_Sec_RLC
-  QString secondaryText;       // L_sec_n
-  QString freqText;            // frequency without the auto mark ("10кГц")
-  QString levelText;           // level without the auto mark ("1.0Вскз")
+  QString primaryLetter;    // L_Prim_RLC
+  QString primaryText;      // L_prim_n: value with prefix and unit
+  QString secondaryLetter;  // L_Sec_RLC
+  QString secondaryText;    // L_sec_n
+  QString freqText;         // frequency without the auto mark ("10кГц")
+  QString levelText;        // level without the auto mark ("1.0Вскз")
 
   // The same readings as numbers.
   QuantityValue primary;

@@ -23,8 +23,8 @@ class LangMan;
 MenuItemTranslator MenuItemsOf(const LangMan* engine, const QString& owner = QStringLiteral("Form1"));
 
 struct MeterStateTimings {
-  int noDataMs = 3000;         // T33: no frame shown for this long blanks the readings (repeats)
-  int wakeRepeatMs = 2000;     // T34: wake-up repeat while the meter sleeps
+  int noDataMs = 3000;      // T33: no frame shown for this long blanks the readings (repeats)
+  int wakeRepeatMs = 2000;  // T34: wake-up repeat while the meter sleeps
   // How long a sent command keeps incoming frames out (the channel's release
   // timer): a handler that sends nothing leaves an earlier hold alone within it.
   int transmitSettleMs = 50;
@@ -41,9 +41,9 @@ class MeterState : public QObject {
   MeterState(MeterChannel* channel, const Lexicons* lexicons, QObject* parent = nullptr);
 
   // ---- configuration
-  void setLexicons(const Lexicons* lexicons);           // then rebuilds as languageChanged()
+  void setLexicons(const Lexicons* lexicons);                // then rebuilds as languageChanged()
   void setMenuItemTranslator(MenuItemTranslator translate);  // idem
-  void setSeparators(const Separators& separators);     // decimal and group separators of numbers
+  void setSeparators(const Separators& separators);          // decimal and group separators of numbers
   void setTimings(const MeterStateTimings& timings);
 
   // ---- the state, for the view, the recorder and the profile book
@@ -114,10 +114,10 @@ class MeterState : public QObject {
   void setVerdict(int sortResult);
 
   // ---- the link
-  void linkUp();        // measuring (nothing sent); the model chooser is gone
-  void wakeUp();        // 1 s after link-up: hold, wake-up command, repeat while asleep
-  void linkDown();      // editing; the readings blanked; no more wake-ups
-  void portClosing();   // serial port closing: all readings blanked, no more wake-ups
+  void linkUp();            // measuring (nothing sent); the model chooser is gone
+  void wakeUp();            // 1 s after link-up: hold, wake-up command, repeat while asleep
+  void linkDown();          // editing; the readings blanked; no more wake-ups
+  void portClosing();       // serial port closing: all readings blanked, no more wake-ups
   void recordingBlocked();  // a connect attempt failed: no recording
   void portError();         // an error of the serial port blanks the fourth derived line
 

@@ -34,18 +34,18 @@ struct PanelContext {
 
 struct PanelState {
   MeterSettings settings;
-  std::uint8_t model = kZT40;           // MeterModel
-  std::uint8_t displayMode = 0;         // DisplayMode: 0 until a frame names one
-  bool asleep = false;                  // MeterAsleep: the last frame had the sleep bit
-  bool deepSleep = false;               // "Сон" rather than "Экон."
-  std::uint16_t sleepSeconds = 0;       // what the meter's indicator counts
+  std::uint8_t model = kZT40;      // MeterModel
+  std::uint8_t displayMode = 0;    // DisplayMode: 0 until a frame names one
+  bool asleep = false;             // MeterAsleep: the last frame had the sleep bit
+  bool deepSleep = false;          // "Сон" rather than "Экон."
+  std::uint16_t sleepSeconds = 0;  // what the meter's indicator counts
   WorkMode mode = WorkMode::EditingProfile;
   // The last RLC reading.
-  std::int32_t testFreqHz = 10000;      // TestFreqHz
-  bool noTestFrequency = false;         // NoTestFrequency
+  std::int32_t testFreqHz = 10000;  // TestFreqHz
+  bool noTestFrequency = false;     // NoTestFrequency
   RlcValues values;
-  QString freqText;                     // FreqText: frequency without the auto mark
-  QString levelText;                    // LevelText
+  QString freqText;   // FreqText: frequency without the auto mark
+  QString levelText;  // LevelText
   // The last model with lists of its own; a model the logger does not know
   // keeps that model's first items.
   std::uint8_t listModel = kZT40;
@@ -53,7 +53,7 @@ struct PanelState {
   // was built; rebuilt when the model or the language changes.
   std::optional<std::uint8_t> listsBuiltFor;
   ModelLists modelLists;
-  bool sourceSet = false;               // a frame or a menu has written the source label
+  bool sourceSet = false;  // a frame or a menu has written the source label
   PanelView view;
 
   bool brightnessDown() const { return view.brightness; }
@@ -105,11 +105,11 @@ QString InitialSourceCaption(const Lexicons& lex);
 // ---------------------------------------------------------------- frames
 
 struct FrameOutcome {
-  bool accepted = false;      // false: the frame was discarded and nothing changed
-  PanelState state;           // the state after the frame
-  bool displayed = false;     // handed to a display routine (the no-data wait starts again)
-  bool sleepRepeat = false;   // the meter sleeps: repeat the wake-up command
-  bool modelSelected = false; // a model button was selected: the model byte must be stored
+  bool accepted = false;       // false: the frame was discarded and nothing changed
+  PanelState state;            // the state after the frame
+  bool displayed = false;      // handed to a display routine (the no-data wait starts again)
+  bool sleepRepeat = false;    // the meter sleeps: repeat the wake-up command
+  bool modelSelected = false;  // a model button was selected: the model byte must be stored
   // An awake RLC frame was shown: the reading (time not set). Its verdict
   // colours the panel.
   std::optional<MeterReading> reading;

@@ -52,15 +52,15 @@ struct PanelView {
   QString circuit1 = QStringLiteral("A");  // L_SER_PER1 (beside the primary letter)
 
   // ---- resistance/diode display (Panel_RD)
-  QString rdMain;                               // RD_Prim
-  QString rdFunction = QStringLiteral("R");     // RD_prim_R
-  QString rdVoltage;                            // RD_V
-  QString rdAuto;                               // RD_Auto
-  QString rdLetter = QStringLiteral("I");       // J_prim
-  QString rdSubscript;                          // Joo
-  QString rdCurrent;                            // RD_J
-  QString rdSecondCurrent;                      // RD_J1
-  int rdPicture = -1;                           // Im_Diod: RdPicture, -1 none yet
+  QString rdMain;                            // RD_Prim
+  QString rdFunction = QStringLiteral("R");  // RD_prim_R
+  QString rdVoltage;                         // RD_V
+  QString rdAuto;                            // RD_Auto
+  QString rdLetter = QStringLiteral("I");    // J_prim
+  QString rdSubscript;                       // Joo
+  QString rdCurrent;                         // RD_J
+  QString rdSecondCurrent;                   // RD_J1
+  int rdPicture = -1;                        // Im_Diod: RdPicture, -1 none yet
 
   // ---- voltage/current display (Panel_U)
   QString uMain;   // U_Prim
@@ -68,21 +68,21 @@ struct PanelView {
   QString uLower;  // U_pp
 
   // ---- over the display
-  QString sleep;             // JP5: "Экон. 300сек" / "Сон 120сек"
+  QString sleep;  // JP5: "Экон. 300сек" / "Сон 120сек"
   bool sleepVisible = false;
   std::array<MenuView, kMenuCount> menus;  // by Menu: P_xxx panel + ListBox_xxx
   bool modelChooserOpen = false;           // P16
 
   // ---- buttons
-  bool uButtonVisible = true;     // Button3 "U"
-  int modelButton = 0;            // RB1..RB3 checked: 0..2, -1 none
-  bool brightness = true;         // SP4 down
-  bool hold = false;              // SP3 down
-  bool holdEnabled = true;        // SP3 enabled
-  bool sound = false;             // SP2 down
-  bool profileEditing = true;     // SB4 down
-  bool recordEnabled = false;     // SP1 enabled (as far as the meter's state decides)
-  int intervalItem = 1;           // CB1 current item, -1 none
+  bool uButtonVisible = true;  // Button3 "U"
+  int modelButton = 0;         // RB1..RB3 checked: 0..2, -1 none
+  bool brightness = true;      // SP4 down
+  bool hold = false;           // SP3 down
+  bool holdEnabled = true;     // SP3 enabled
+  bool sound = false;          // SP2 down
+  bool profileEditing = true;  // SB4 down
+  bool recordEnabled = false;  // SP1 enabled (as far as the meter's state decides)
+  int intervalItem = 1;        // CB1 current item, -1 none
 
   const MenuView& menu(Menu m) const { return menus[MenuIndex(m)]; }
   MenuView& menu(Menu m) { return menus[MenuIndex(m)]; }

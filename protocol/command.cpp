@@ -24,8 +24,7 @@ CommandFrame BuildSettingsCommand(MeterSettings& s, bool brightnessDown) {
   c[2] = std::uint8_t(((s.Sound & 1) << 7) | (secondary << 4) | primary);
 
   if (s.IntervalCode > 3) s.IntervalCode = 3;
-  c[3] = std::uint8_t(((s.Hold & 1) << 7) | (s.IntervalCode << 4) | (Flag(s.LevelAuto) << 3) |
-                      (s.LevelCode & 0x07));
+  c[3] = std::uint8_t(((s.Hold & 1) << 7) | (s.IntervalCode << 4) | (Flag(s.LevelAuto) << 3) | (s.LevelCode & 0x07));
 
   c[4] = kCommandFixedByte4;
   c[5] = Flag(s.SourceAuto) ? 0 : std::uint8_t((s.SourceCode & 0x03) + 1);

@@ -18,8 +18,8 @@ double DecodeFrameFloat(const Frame& frame, std::size_t k) {
   // Only offsets 0, 4 and 8 carry values; anything else would read past the
   // payload, so it is pinned to the nearest valid offset instead.
   if (k > frame_offset::kValueC) k = frame_offset::kValueC;
-  const std::uint32_t m = std::uint32_t(frame[k]) | (std::uint32_t(frame[k + 1]) << 8) |
-                          (std::uint32_t(frame[k + 2]) << 16);
+  const std::uint32_t m =
+      std::uint32_t(frame[k]) | (std::uint32_t(frame[k + 1]) << 8) | (std::uint32_t(frame[k + 2]) << 16);
   const std::uint8_t top = frame[k + 3];
   const std::uint32_t f = m & 0x7FFFFFu;
   const int b = int(m >> 23);
@@ -57,8 +57,7 @@ std::array<std::uint8_t, 4> EncodeFrameFloat(float value) {
     f = 0;
   }
   const std::uint32_t bits = (negative ? 0x80000000u : 0u) | (field << 23) | f;
-  return {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16),
-          std::uint8_t(bits >> 24)};
+  return {std::uint8_t(bits), std::uint8_t(bits >> 8), std::uint8_t(bits >> 16), std::uint8_t(bits >> 24)};
 }
 
 std::uint8_t FrameSum(const Frame& frame) {

@@ -13,9 +13,9 @@ using Frame = std::array<std::uint8_t, kFrameSize>;
 
 // Byte offsets inside a Measurement frame.
 namespace frame_offset {
-inline constexpr std::size_t kValueA = 0;       // float: R / resistance / rms
-inline constexpr std::size_t kValueB = 4;       // float: X / current / p-p
-inline constexpr std::size_t kValueC = 8;       // float (modes 2, 3) or settings bytes 1-4 (mode 1)
+inline constexpr std::size_t kValueA = 0;  // float: R / resistance / rms
+inline constexpr std::size_t kValueB = 4;  // float: X / current / p-p
+inline constexpr std::size_t kValueC = 8;  // float (modes 2, 3) or settings bytes 1-4 (mode 1)
 inline constexpr std::size_t kSettings1 = 8;
 inline constexpr std::size_t kSettings2 = 9;
 inline constexpr std::size_t kSettings3 = 10;
@@ -43,13 +43,13 @@ std::array<std::uint8_t, 4> EncodeFrameFloat(float value);
 
 // What the status byte and the sleep bytes of an accepted frame say.
 struct FrameStatus {
-  bool accepted = false;          // false: discard, nothing else is valid
-  std::uint8_t displayMode = 0;   // bits 0-2 of byte 15 (0 = keep current)
-  std::uint8_t model = 0;         // bits 3-5 of byte 15
-  bool brightness = false;        // bit 6 of byte 15
-  bool asleep = false;            // bit 7 of byte 15 (economy or sleep state)
-  bool deepSleep = false;         // asleep and bits 0-1 of byte 0 non-zero ("Сон")
-  std::uint16_t sleepSeconds = 0; // byte 1 + 256 * byte 2, while asleep
+  bool accepted = false;           // false: discard, nothing else is valid
+  std::uint8_t displayMode = 0;    // bits 0-2 of byte 15 (0 = keep current)
+  std::uint8_t model = 0;          // bits 3-5 of byte 15
+  bool brightness = false;         // bit 6 of byte 15
+  bool asleep = false;             // bit 7 of byte 15 (economy or sleep state)
+  bool deepSleep = false;          // asleep and bits 0-1 of byte 0 non-zero ("Сон")
+  std::uint16_t sleepSeconds = 0;  // byte 1 + 256 * byte 2, while asleep
 };
 
 // Checksum verdict: 3 when byte 16 is the plain sum of bytes 0-15, bits 0-1 of

@@ -3,9 +3,9 @@
 namespace zt {
 
 std::array<std::uint8_t, MeterSettings::kSize> MeterSettings::toBytes() const {
-  return {FreqAuto,     FreqCode,      PrimaryAuto,  PrimaryCode, SecondaryAuto, SecondaryCode,
-          LevelAuto,    LevelCode,     CircuitAuto,  CircuitSeries, IntervalCode, Hold,
-          NegativeSign, Sound,         LogReady,     SourceAuto,  SourceCode,    Reserved};
+  return {FreqAuto,     FreqCode,  PrimaryAuto, PrimaryCode,   SecondaryAuto, SecondaryCode,
+          LevelAuto,    LevelCode, CircuitAuto, CircuitSeries, IntervalCode,  Hold,
+          NegativeSign, Sound,     LogReady,    SourceAuto,    SourceCode,    Reserved};
 }
 
 MeterSettings MeterSettings::fromBytes(const std::array<std::uint8_t, kSize>& b) {

@@ -104,9 +104,7 @@ void Countdown::start(double seconds) {
 
 void Countdown::stop() { timer_.stop(); }
 
-void Countdown::arm() {
-  timer_.start(int(std::min<qint64>(deadline_.remainingTime(), INT_MAX / 2)));
-}
+void Countdown::arm() { timer_.start(int(std::min<qint64>(deadline_.remainingTime(), INT_MAX / 2))); }
 
 // ---------------------------------------------------------------- the recorder
 
@@ -211,7 +209,8 @@ bool HeadlessRecorder::loadProfile(QString* error) {
   else if (count < 1)
     *error = QStringLiteral("the profile file %1 holds no profile").arg(shown);
   else if (n > count)
-    *error = QStringLiteral("the profile file %1 holds %2 profile(s); --index %3 names none").arg(shown).arg(count).arg(n);
+    *error =
+        QStringLiteral("the profile file %1 holds %2 profile(s); --index %3 names none").arg(shown).arg(count).arg(n);
   else
     *error = QStringLiteral("cannot read profile %1 of %2%3").arg(n).arg(shown, reason);
   return false;
@@ -280,8 +279,9 @@ void HeadlessRecorder::connected(bool viaBridge) {
     // Settings go to the meter only over a link that is up, and a plain
     // bridge never brings one up: the meter keeps what it has.
     if (!bridgeWarned_)
-      warn(QStringLiteral("the meter is on a plain USB-UART bridge, which carries no settings: "
-                          "the requested settings are not sent, the meter keeps its own"));
+      warn(
+          QStringLiteral("the meter is on a plain USB-UART bridge, which carries no settings: "
+                         "the requested settings are not sent, the meter keeps its own"));
     bridgeWarned_ = true;
     startRecording();
   }
@@ -435,7 +435,8 @@ void HeadlessRecorder::rowWritten(const LogRow& row) {
 
 void HeadlessRecorder::stop(int signalNumber) {
   if (phase_ == Phase::Done) return;
-  note(QStringLiteral("stopped by %1").arg(signalNumber == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT")));
+  note(QStringLiteral("stopped by %1")
+           .arg(signalNumber == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT")));
   finish(kExitDone);
 }
 
@@ -456,7 +457,8 @@ void HeadlessRecorder::finish(int code) {
     note(QStringLiteral("%1 row(s) written to %2").arg(sink_->rows()).arg(outputText()));
   // The dongle is told to let go of the meter; the port is closed.
   session_->link().shutdown();
-  QMetaObject::invokeMethod(this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- standard error

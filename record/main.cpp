@@ -62,16 +62,13 @@ int main(int argc, char** argv) {
     case zt::RecordAction::ShowHelp:
       std::fputs(zt::RecordHelpText().toLocal8Bit().constData(), stdout);
       return zt::kExitDone;
-    case zt::RecordAction::ShowVersion:
-      std::printf("zt-record %s\n", zt::kVersion);
-      return zt::kExitDone;
+    case zt::RecordAction::ShowVersion: std::printf("zt-record %s\n", zt::kVersion); return zt::kExitDone;
     case zt::RecordAction::UsageError:
       std::fprintf(stderr, "zt-record: %s\nUsage: zt-record %s\nTry 'zt-record --help' for more information.\n",
                    cmd.error.toLocal8Bit().constData(), zt::RecordSynopsis().toLocal8Bit().constData());
       return zt::kExitUsage;
     case zt::RecordAction::ListPorts:
-    case zt::RecordAction::Run:
-      break;
+    case zt::RecordAction::Run: break;
   }
 
 #ifdef SIGPIPE
@@ -83,8 +80,8 @@ int main(int argc, char** argv) {
   if (cmd.action == zt::RecordAction::ListPorts) return ListPorts(cmd.options);
 
   zt::RecordEnv env;
-  const zt::LanguageFolder lang = zt::FindLanguageFolder(
-      QDir::currentPath(), QCoreApplication::applicationDirPath(), QString::fromLatin1(zt::kInstalledDataFromBin));
+  const zt::LanguageFolder lang = zt::FindLanguageFolder(QDir::currentPath(), QCoreApplication::applicationDirPath(),
+                                                         QString::fromLatin1(zt::kInstalledDataFromBin));
   if (lang.found) env.langDir = lang.langDir;
   QTemporaryDir sessionFolder;
   if (!sessionFolder.isValid()) {
@@ -94,8 +91,8 @@ int main(int argc, char** argv) {
   }
   env.sessionFolder = sessionFolder.path();
   const bool stdoutIsOutput = cmd.options.toStdout();
-  env.progress = !cmd.options.quiet && ZT_ISATTY(ZT_FILENO(stderr)) &&
-                 !(stdoutIsOutput && ZT_ISATTY(ZT_FILENO(stdout)));
+  env.progress =
+      !cmd.options.quiet && ZT_ISATTY(ZT_FILENO(stderr)) && !(stdoutIsOutput && ZT_ISATTY(ZT_FILENO(stdout)));
   env.columns = TerminalColumns();
 
   zt::HeadlessRecorder recorder(cmd.options, env);
@@ -105,7 +102,8 @@ int main(int argc, char** argv) {
     return refused;
   }
   zt::StopSignals stopSignals;
-  if (!stopSignals.install()) std::fprintf(stderr, "zt-record: SIGINT and SIGTERM would end it without finishing the file\n");
+  if (!stopSignals.install())
+    std::fprintf(stderr, "zt-record: SIGINT and SIGTERM would end it without finishing the file\n");
   QObject::connect(&stopSignals, &zt::StopSignals::stopRequested, &recorder, &zt::HeadlessRecorder::stop);
   QObject::connect(&recorder, &zt::HeadlessRecorder::finished, &app, [](int code) { QCoreApplication::exit(code); });
   recorder.start();

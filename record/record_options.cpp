@@ -13,7 +13,22 @@ constexpr int kMaxRows = 100000;
 // Longest --duration and --wait: a year.
 constexpr double kMaxSeconds = 366.0 * 24 * 3600;
 
-enum class Opt { Port, ListPorts, Count, Duration, Interval, Profile, Index, Start, Out, Lang, Wait, Quiet, Help, Version };
+enum class Opt {
+  Port,
+  ListPorts,
+  Count,
+  Duration,
+  Interval,
+  Profile,
+  Index,
+  Start,
+  Out,
+  Lang,
+  Wait,
+  Quiet,
+  Help,
+  Version
+};
 
 struct OptionDef {
   const char* name;  // without the leading dashes
@@ -66,75 +81,77 @@ bool Seconds(const QString& text, double lo, double* out) {
 }  // namespace
 
 QString RecordSynopsis() {
-  return QStringLiteral("[--port PATH] [--count N] [--duration SECONDS] [--interval 0.5|1|2] "
-                        "[--profile FILE.hex1 [--index N]] [--start N] [--out FILE|-] [--lang LANGUAGE] [--wait SECONDS] "
-                        "[--quiet] | --list-ports | --help | --version");
+  return QStringLiteral(
+      "[--port PATH] [--count N] [--duration SECONDS] [--interval 0.5|1|2] "
+      "[--profile FILE.hex1 [--index N]] [--start N] [--out FILE|-] [--lang LANGUAGE] [--wait SECONDS] "
+      "[--quiet] | --list-ports | --help | --version");
 }
 
 QString RecordHelpText() {
-  return QStringLiteral("Usage: zt-record ") + RecordSynopsis() + QStringLiteral(
-      "\n"
-      "Headless recorder for the ZT40, ZT41 and ZT42 bench LCR meters.\n"
-      "\n"
-      "Finds the meter on its USB serial bridge (the Bluetooth LE dongle or the\n"
-      "CP210x USB-UART bridge) as the window does, connects, wakes it and writes a\n"
-      "row for every reading the meter marks as loggable, with the log grid's\n"
-      "columns. With a profile, each reading is sorted against its tolerances and\n"
-      "the meter gets the profile's settings first. No display is needed.\n"
-      "\n"
-      "Device:\n"
-      "      --port PATH        use this serial device instead of looking for the\n"
-      "                         meter's USB bridge\n"
-      "      --list-ports       print the meter bridges found (name, device) and exit;\n"
-      "                         exit status 3 when there is none\n"
-      "      --wait SECONDS     how long to wait for the meter at the start and after\n"
-      "                         the link is lost (default 30; 0 waits without limit)\n"
-      "\n"
-      "What to record:\n"
-      "      --count N          stop after N rows (at most 100000)\n"
-      "      --duration SECONDS stop after recording this long\n"
-      "      --interval 0.5|1|2 set the meter's recording interval, in seconds\n"
-      "      --profile FILE     sort against a profile of this .hex1 file and send its\n"
-      "                         meter settings to the meter\n"
-      "      --index N          which profile of the file (default 1)\n"
-      "      --start N          position of the first row (default: the profile's\n"
-      "                         start position, else 1)\n"
-      "\n"
-      "Output:\n"
-      "  -o, --out FILE         by the name's extension: .csv (the export's CSV),\n"
-      "                         .xlsx (the export's workbook) or .jsonl (a JSON object\n"
-      "                         per row); - writes JSON lines to standard output\n"
-      "                         (the default). An existing file is replaced\n"
-      "      --lang LANGUAGE    language of the column texts: English (en, the\n"
-      "                         default), Russian (ru), or the name or code of\n"
-      "                         another language file\n"
-      "  -q, --quiet            no progress line and no notes on standard error\n"
-      "                         (warnings and errors are still written)\n"
-      "  -h, --help             show this text and exit\n"
-      "      --version          show the version and exit\n"
-      "\n"
-      "Recording ends after --count rows, after --duration, or at SIGINT (Ctrl+C)\n"
-      "or SIGTERM; the file is complete and valid in every case. CSV and JSON lines\n"
-      "are written and flushed row by row; the workbook is written when recording\n"
-      "ends. When the link is lost the recorder says so, reconnects and goes on at\n"
-      "the next position. On a terminal, standard error shows one progress line.\n"
-      "\n"
-      "Exit status:\n"
-      "  0  done\n"
-      "  2  bad arguments (also an unreadable profile or an unknown language)\n"
-      "  3  no meter within --wait\n"
-      "  4  the link was lost and did not come back within --wait\n"
-      "  5  the output cannot be written (checked before the meter is touched)\n"
-      "\n"
-      "Environment:\n"
-      "  RLC_DATA_DIR   the data folder; simulated devices are registered in its\n"
-      "                 virtual-ports folder. The window's settings file there is\n"
-      "                 neither read nor changed\n"
-      "\n"
-      "Files:\n"
-      "  lang/*.lng     the language files: looked for in the working folder, then\n"
-      "                 in the installed data folder (share/zt-logger beside the\n"
-      "                 program's bin folder)\n");
+  return QStringLiteral("Usage: zt-record ") + RecordSynopsis() +
+         QStringLiteral(
+             "\n"
+             "Headless recorder for the ZT40, ZT41 and ZT42 bench LCR meters.\n"
+             "\n"
+             "Finds the meter on its USB serial bridge (the Bluetooth LE dongle or the\n"
+             "CP210x USB-UART bridge) as the window does, connects, wakes it and writes a\n"
+             "row for every reading the meter marks as loggable, with the log grid's\n"
+             "columns. With a profile, each reading is sorted against its tolerances and\n"
+             "the meter gets the profile's settings first. No display is needed.\n"
+             "\n"
+             "Device:\n"
+             "      --port PATH        use this serial device instead of looking for the\n"
+             "                         meter's USB bridge\n"
+             "      --list-ports       print the meter bridges found (name, device) and exit;\n"
+             "                         exit status 3 when there is none\n"
+             "      --wait SECONDS     how long to wait for the meter at the start and after\n"
+             "                         the link is lost (default 30; 0 waits without limit)\n"
+             "\n"
+             "What to record:\n"
+             "      --count N          stop after N rows (at most 100000)\n"
+             "      --duration SECONDS stop after recording this long\n"
+             "      --interval 0.5|1|2 set the meter's recording interval, in seconds\n"
+             "      --profile FILE     sort against a profile of this .hex1 file and send its\n"
+             "                         meter settings to the meter\n"
+             "      --index N          which profile of the file (default 1)\n"
+             "      --start N          position of the first row (default: the profile's\n"
+             "                         start position, else 1)\n"
+             "\n"
+             "Output:\n"
+             "  -o, --out FILE         by the name's extension: .csv (the export's CSV),\n"
+             "                         .xlsx (the export's workbook) or .jsonl (a JSON object\n"
+             "                         per row); - writes JSON lines to standard output\n"
+             "                         (the default). An existing file is replaced\n"
+             "      --lang LANGUAGE    language of the column texts: English (en, the\n"
+             "                         default), Russian (ru), or the name or code of\n"
+             "                         another language file\n"
+             "  -q, --quiet            no progress line and no notes on standard error\n"
+             "                         (warnings and errors are still written)\n"
+             "  -h, --help             show this text and exit\n"
+             "      --version          show the version and exit\n"
+             "\n"
+             "Recording ends after --count rows, after --duration, or at SIGINT (Ctrl+C)\n"
+             "or SIGTERM; the file is complete and valid in every case. CSV and JSON lines\n"
+             "are written and flushed row by row; the workbook is written when recording\n"
+             "ends. When the link is lost the recorder says so, reconnects and goes on at\n"
+             "the next position. On a terminal, standard error shows one progress line.\n"
+             "\n"
+             "Exit status:\n"
+             "  0  done\n"
+             "  2  bad arguments (also an unreadable profile or an unknown language)\n"
+             "  3  no meter within --wait\n"
+             "  4  the link was lost and did not come back within --wait\n"
+             "  5  the output cannot be written (checked before the meter is touched)\n"
+             "\n"
+             "Environment:\n"
+             "  RLC_DATA_DIR   the data folder; simulated devices are registered in its\n"
+             "                 virtual-ports folder. The window's settings file there is\n"
+             "                 neither read nor changed\n"
+             "\n"
+             "Files:\n"
+             "  lang/*.lng     the language files: looked for in the working folder, then\n"
+             "                 in the installed data folder (share/zt-logger beside the\n"
+             "                 program's bin folder)\n");
 }
 
 RecordCommand ParseRecordArguments(const QStringList& args) {

@@ -13,18 +13,18 @@ namespace zt {
 enum class OutputFormat { Csv, Xlsx, JsonLines };
 
 struct RecordOptions {
-  QString port;                      // --port: this device instead of the lookup
-  int count = 0;                     // --count: rows to write; 0 = no limit
-  double durationS = 0;              // --duration: seconds of recording; 0 = no limit
-  std::optional<int> intervalItem;   // --interval: item of the interval list (0 "0.5", 1 "1", 2 "2")
-  QString profile;                   // --profile: a .hex1 file
-  int index = 0;                     // --index: profile number; 0 = not given (profile 1)
-  int start = 0;                     // --start: position of the first row; 0 = not given
+  QString port;                       // --port: this device instead of the lookup
+  int count = 0;                      // --count: rows to write; 0 = no limit
+  double durationS = 0;               // --duration: seconds of recording; 0 = no limit
+  std::optional<int> intervalItem;    // --interval: item of the interval list (0 "0.5", 1 "1", 2 "2")
+  QString profile;                    // --profile: a .hex1 file
+  int index = 0;                      // --index: profile number; 0 = not given (profile 1)
+  int start = 0;                      // --start: position of the first row; 0 = not given
   QString out = QStringLiteral("-");  // --out
   OutputFormat format = OutputFormat::JsonLines;
   QString lang = QStringLiteral("English");  // --lang: language name or code
-  double waitS = 30;                 // --wait: seconds; 0 = no limit
-  bool quiet = false;                // --quiet
+  double waitS = 30;                         // --wait: seconds; 0 = no limit
+  bool quiet = false;                        // --quiet
   bool toStdout() const { return out == QLatin1String("-"); }
 };
 

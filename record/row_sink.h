@@ -40,8 +40,8 @@ class RowSink {
 
 struct SinkOptions {
   OutputFormat format = OutputFormat::JsonLines;
-  QString path;                // "-": standard output (JSON lines only)
-  QChar csvSeparator = u',';   // as the window's export picks it
+  QString path;                               // "-": standard output (JSON lines only)
+  QChar csvSeparator = u',';                  // as the window's export picks it
   Lexicon messages = Lexicons::russian().D4;  // the workbook writer's failure words
 };
 

@@ -16,10 +16,14 @@ bool ParseSeconds(const QString& text, int* ms) {
 
 bool ApplyFault(const QString& item, Faults& f, QString* error) {
   const QString t = item.trimmed().toLower();
-  if (t == u"garbage") f.garbage = true;
-  else if (t == u"merge") f.merge = true;
-  else if (t == u"split") f.split = true;
-  else if (t == u"silent") f.silent = true;
+  if (t == u"garbage")
+    f.garbage = true;
+  else if (t == u"merge")
+    f.merge = true;
+  else if (t == u"split")
+    f.split = true;
+  else if (t == u"silent")
+    f.silent = true;
   else if (t.startsWith(u"unplug-after=")) {
     int ms = 0;
     if (!ParseSeconds(t.mid(13), &ms) || ms <= 0) {
@@ -38,29 +42,37 @@ bool ApplyFault(const QString& item, Faults& f, QString* error) {
 
 bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* error, QString* helpText) {
   QCommandLineParser p;
-  p.setApplicationDescription(QStringLiteral(
-      "Simulated ZT40/ZT41/ZT42 LCR meter behind a Bluetooth LE dongle or a USB-UART bridge, "
-      "on a pseudo-terminal registered in the virtual-ports folder."));
+  p.setApplicationDescription(
+      QStringLiteral("Simulated ZT40/ZT41/ZT42 LCR meter behind a Bluetooth LE dongle or a USB-UART bridge, "
+                     "on a pseudo-terminal registered in the virtual-ports folder."));
   const QCommandLineOption help = p.addHelpOption();
-  const QCommandLineOption mode({"m", "mode"}, "dongle (AT dialogue, default) or bridge (frames at once).", "mode", "dongle");
+  const QCommandLineOption mode({"m", "mode"}, "dongle (AT dialogue, default) or bridge (frames at once).", "mode",
+                                "dongle");
   const QCommandLineOption model("model", "ZT40 (default), ZT41 or ZT42.", "model", "ZT40");
-  const QCommandLineOption dut("dut", "Device under test, e.g. \"R=1k\", \"C=100n,esr=0.5\", \"L=100u,esr=0.2\", "
-                                      "\"D=0.65\", \"U=1.5\"; a list \"C=100n;C=101n;R=10k\" is taken in turn.",
+  const QCommandLineOption dut("dut",
+                               "Device under test, e.g. \"R=1k\", \"C=100n,esr=0.5\", \"L=100u,esr=0.2\", "
+                               "\"D=0.65\", \"U=1.5\"; a list \"C=100n;C=101n;R=10k\" is taken in turn.",
                                "parts", "R=1k");
   const QCommandLineOption partFrames("part-frames", "Frames per part of a list (default 1).", "count", "1");
-  const QCommandLineOption interval("interval", "Seconds between frames at start: 0.5, 1 (default) or 2.", "seconds", "1");
-  const QCommandLineOption sleepAfter("sleep-after", "Idle seconds until economy (sleep after twice that); 0 = never.", "seconds", "0");
-  const QCommandLineOption fault("fault", "garbage, merge, split, silent or unplug-after=SECONDS; repeat or separate with commas.", "fault");
-  const QCommandLineOption connectFail("connect-fail", "Dongle connection attempts fail with OK+CONN<F|E|N>, or EF for both E and F.", "F|E|N|EF");
-  const QCommandLineOption connectFailures("connect-failures", "With --connect-fail: attempts that fail before one succeeds (default: all).", "count", "-1");
-  const QCommandLineOption connectDelay("connect-delay", "Milliseconds between OK+CONNL and the result (default 300).", "ms", "300");
+  const QCommandLineOption interval("interval", "Seconds between frames at start: 0.5, 1 (default) or 2.", "seconds",
+                                    "1");
+  const QCommandLineOption sleepAfter("sleep-after", "Idle seconds until economy (sleep after twice that); 0 = never.",
+                                      "seconds", "0");
+  const QCommandLineOption fault(
+      "fault", "garbage, merge, split, silent or unplug-after=SECONDS; repeat or separate with commas.", "fault");
+  const QCommandLineOption connectFail(
+      "connect-fail", "Dongle connection attempts fail with OK+CONN<F|E|N>, or EF for both E and F.", "F|E|N|EF");
+  const QCommandLineOption connectFailures(
+      "connect-failures", "With --connect-fail: attempts that fail before one succeeds (default: all).", "count", "-1");
+  const QCommandLineOption connectDelay("connect-delay", "Milliseconds between OK+CONNL and the result (default 300).",
+                                        "ms", "300");
   const QCommandLineOption connCrLf("conn-crlf", "Send OK+CONN followed by CR LF.");
   const QCommandLineOption plus5("checksum-plus5", "Use the checksum variant sum+5 (byte 13 bits 0-1 set).");
   const QCommandLineOption seed("seed", "Seed of the reading noise (default 1).", "number", "1");
   const QCommandLineOption name("name", "Friendly name to register instead of the one of the mode.", "name");
   const QCommandLineOption printPort("print-port", "Print the terminal's path on standard output once it is ready.");
-  for (const auto* o : {&mode, &model, &dut, &partFrames, &interval, &sleepAfter, &fault, &connectFail, &connectFailures,
-                        &connectDelay, &connCrLf, &plus5, &seed, &name, &printPort})
+  for (const auto* o : {&mode, &model, &dut, &partFrames, &interval, &sleepAfter, &fault, &connectFail,
+                        &connectFailures, &connectDelay, &connCrLf, &plus5, &seed, &name, &printPort})
     p.addOption(*o);
 
   if (!p.parse(arguments)) {
@@ -78,16 +90,21 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
 
   Options o;
   const QString m = p.value(mode).toLower();
-  if (m == u"dongle") o.mode = LinkMode::Dongle;
-  else if (m == u"bridge") o.mode = LinkMode::Bridge;
+  if (m == u"dongle")
+    o.mode = LinkMode::Dongle;
+  else if (m == u"bridge")
+    o.mode = LinkMode::Bridge;
   else {
     *error = QStringLiteral("--mode must be dongle or bridge");
     return false;
   }
   const QString md = p.value(model).toUpper();
-  if (md == u"ZT40") o.model = Model::ZT40;
-  else if (md == u"ZT41") o.model = Model::ZT41;
-  else if (md == u"ZT42") o.model = Model::ZT42;
+  if (md == u"ZT40")
+    o.model = Model::ZT40;
+  else if (md == u"ZT41")
+    o.model = Model::ZT41;
+  else if (md == u"ZT42")
+    o.model = Model::ZT42;
   else {
     *error = QStringLiteral("--model must be ZT40, ZT41 or ZT42");
     return false;
@@ -105,9 +122,12 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
     return false;
   }
   const QString iv = p.value(interval);
-  if (iv == u"0.5") o.intervalCode = 3;
-  else if (iv == u"1") o.intervalCode = 2;
-  else if (iv == u"2") o.intervalCode = 1;
+  if (iv == u"0.5")
+    o.intervalCode = 3;
+  else if (iv == u"1")
+    o.intervalCode = 2;
+  else if (iv == u"2")
+    o.intervalCode = 1;
   else {
     *error = QStringLiteral("--interval must be 0.5, 1 or 2");
     return false;
@@ -123,10 +143,14 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
       if (!ApplyFault(item, o.faults, error)) return false;
   if (p.isSet(connectFail)) {
     const QString f = p.value(connectFail).toUpper();
-    if (f == u"F") o.connectFailure = ConnectFailure::F;
-    else if (f == u"E") o.connectFailure = ConnectFailure::E;
-    else if (f == u"N") o.connectFailure = ConnectFailure::N;
-    else if (f == u"EF") o.connectFailure = ConnectFailure::EF;
+    if (f == u"F")
+      o.connectFailure = ConnectFailure::F;
+    else if (f == u"E")
+      o.connectFailure = ConnectFailure::E;
+    else if (f == u"N")
+      o.connectFailure = ConnectFailure::N;
+    else if (f == u"EF")
+      o.connectFailure = ConnectFailure::EF;
     else {
       *error = QStringLiteral("--connect-fail must be F, E, N or EF");
       return false;

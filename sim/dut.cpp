@@ -8,15 +8,13 @@ namespace zt::sim {
 std::complex<double> Part::Impedance(double hz) const {
   const double w = 2.0 * std::numbers::pi * hz;
   switch (kind) {
-    case Kind::Resistor:
-      return {value, 0.0};
+    case Kind::Resistor: return {value, 0.0};
     case Kind::Capacitor: {
       std::complex<double> z{0.0, -1.0 / (w * value)};
       if (rp > 0) z = (z * rp) / (z + rp);
       return z + esr;
     }
-    case Kind::Inductor:
-      return {esr, w * value};
+    case Kind::Inductor: return {esr, w * value};
     case Kind::Diode:
     case Kind::Voltage:
       // Reverse-biased junction or a source's input: a small capacitance in
@@ -32,9 +30,11 @@ std::optional<double> ParseSiValue(const QString& text) {
   if (t.isEmpty()) return std::nullopt;
   double scale = 1.0;
   const QChar last = t.back();
-  static const struct { QChar c; double f; } kSuffixes[] = {
-      {u'p', 1e-12}, {u'n', 1e-9}, {u'u', 1e-6}, {u'µ', 1e-6}, {u'μ', 1e-6},
-      {u'm', 1e-3},  {u'k', 1e3},  {u'K', 1e3},  {u'M', 1e6},  {u'G', 1e9}};
+  static const struct {
+    QChar c;
+    double f;
+  } kSuffixes[] = {{u'p', 1e-12}, {u'n', 1e-9}, {u'u', 1e-6}, {u'µ', 1e-6}, {u'μ', 1e-6},
+                   {u'm', 1e-3},  {u'k', 1e3},  {u'K', 1e3},  {u'M', 1e6},  {u'G', 1e9}};
   for (const auto& s : kSuffixes) {
     if (last == s.c) {
       scale = s.f;
@@ -64,12 +64,18 @@ std::optional<Part> ParsePart(const QString& text, QString* error) {
     const auto value = ParseSiValue(f.mid(eq + 1));
     if (!value) return fail(QStringLiteral("bad value in \"%1\"").arg(f));
     if (i == 0) {
-      if (key.compare(u"R", Qt::CaseInsensitive) == 0) p.kind = Part::Kind::Resistor;
-      else if (key.compare(u"C", Qt::CaseInsensitive) == 0) p.kind = Part::Kind::Capacitor;
-      else if (key.compare(u"L", Qt::CaseInsensitive) == 0) p.kind = Part::Kind::Inductor;
-      else if (key.compare(u"D", Qt::CaseInsensitive) == 0) p.kind = Part::Kind::Diode;
-      else if (key.compare(u"U", Qt::CaseInsensitive) == 0) p.kind = Part::Kind::Voltage;
-      else return fail(QStringLiteral("unknown part \"%1\" (use R, C, L, D or U)").arg(key));
+      if (key.compare(u"R", Qt::CaseInsensitive) == 0)
+        p.kind = Part::Kind::Resistor;
+      else if (key.compare(u"C", Qt::CaseInsensitive) == 0)
+        p.kind = Part::Kind::Capacitor;
+      else if (key.compare(u"L", Qt::CaseInsensitive) == 0)
+        p.kind = Part::Kind::Inductor;
+      else if (key.compare(u"D", Qt::CaseInsensitive) == 0)
+        p.kind = Part::Kind::Diode;
+      else if (key.compare(u"U", Qt::CaseInsensitive) == 0)
+        p.kind = Part::Kind::Voltage;
+      else
+        return fail(QStringLiteral("unknown part \"%1\" (use R, C, L, D or U)").arg(key));
       const bool mustBePositive = p.kind != Part::Kind::Voltage;
       if (mustBePositive && !(*value > 0)) return fail(QStringLiteral("\"%1\" must be positive").arg(f));
       p.value = *value;

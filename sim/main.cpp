@@ -63,9 +63,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::quit();
   });
   // Events on standard error, so scripts can follow the session.
-  QObject::connect(&meter, &zt::sim::SimulatedMeter::linkChanged, &app, [](bool up) {
-    std::fprintf(stderr, "zt-meter-sim: link %s\n", up ? "up" : "down");
-  });
+  QObject::connect(&meter, &zt::sim::SimulatedMeter::linkChanged, &app,
+                   [](bool up) { std::fprintf(stderr, "zt-meter-sim: link %s\n", up ? "up" : "down"); });
   QObject::connect(&meter, &zt::sim::SimulatedMeter::commandReceived, &app, [](const QByteArray& c) {
     std::fprintf(stderr, "zt-meter-sim: command %s\n", c.toHex(' ').constData());
   });

@@ -42,8 +42,7 @@ double FreqHz(Model m, int code) {
   return 50;
 }
 
-MeterModel::MeterModel(Options options, qint64 nowMs)
-    : options_(std::move(options)), rng_(options_.seed) {
+MeterModel::MeterModel(Options options, qint64 nowMs) : options_(std::move(options)), rng_(options_.seed) {
   if (!setDut(options_.dut)) setDut(QStringLiteral("R=1k"));
   settings_.intervalCode = static_cast<std::uint8_t>(std::clamp(options_.intervalCode, 1, 3));
   now_ = nowMs;
@@ -174,8 +173,8 @@ void MeterModel::onConnectDone(qint64 t) {
   if (failing) {
     dongle_ = Dongle::Idle;
     ++failedAttempts_;
-    ConnectFailure kind = off_ && options_.connectFailure == ConnectFailure::None ? ConnectFailure::F
-                                                                                  : options_.connectFailure;
+    ConnectFailure kind =
+        off_ && options_.connectFailure == ConnectFailure::None ? ConnectFailure::F : options_.connectFailure;
     QByteArray text;
     switch (kind) {
       case ConnectFailure::E: text = "OK+CONNE"; break;
@@ -213,15 +212,13 @@ void MeterModel::setLinked(bool up) {
 void MeterModel::applyCommand(const QByteArray& bytes, qint64 t) {
   if (onCommand) onCommand(bytes);
   if (off_) return;
-  const auto c = DecodeCommand(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                         static_cast<std::size_t>(bytes.size())));
+  const auto c = DecodeCommand(
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
   if (!c || c->kind == Command::Kind::Unknown) return;
   const bool asleep = powerState(t) == PowerState::Sleep;
   if (c->kind == Command::Kind::Special) {
     switch (c->special) {
-      case 0x80:
-        noteActivity(t);
-        break;
+      case 0x80: noteActivity(t); break;
       case 0x89:
         off_ = true;
         if (options_.mode == LinkMode::Dongle && dongle_ == Dongle::Linked) lostAtMs_ = t + kLostDelayMs;
@@ -234,8 +231,7 @@ void MeterModel::applyCommand(const QByteArray& bytes, qint64 t) {
         displayMode_ = c->special & 0x07;
         noteActivity(t);
         break;
-      default:
-        return;
+      default: return;
     }
     brightness_ = c->brightnessOn;
     return;
@@ -302,8 +298,8 @@ void MeterModel::applySettings(const Command& c) {
 ReportedSettings MeterModel::resolved(const Part& p) const {
   ReportedSettings s = settings_;
   if (s.freqAuto) {
-    const bool big = (p.kind == Part::Kind::Capacitor && p.value >= 10e-6) ||
-                     (p.kind == Part::Kind::Inductor && p.value >= 1.0);
+    const bool big =
+        (p.kind == Part::Kind::Capacitor && p.value >= 10e-6) || (p.kind == Part::Kind::Inductor && p.value >= 1.0);
     s.freqCode = big ? 1 : 3;
   }
   if (s.primaryAuto) {
@@ -355,7 +351,7 @@ FrameBytes MeterModel::buildFrame(qint64 t) {
       seconds = (2 * span - idle + 999) / 1000;  // until sleep
     } else {
       f[0] = 1;
-      seconds = (idle - 2 * span) / 1000;        // asleep for
+      seconds = (idle - 2 * span) / 1000;  // asleep for
     }
     seconds = std::clamp<qint64>(seconds, 0, 0xFFFF);
     f[1] = static_cast<std::uint8_t>(seconds & 0xFF);
@@ -388,8 +384,14 @@ FrameBytes MeterModel::buildFrame(qint64 t) {
     double a = 3e7, cur = 0.01;
     std::uint8_t fn = 2;
     switch (part.kind) {
-      case Part::Kind::Resistor: a = part.value; cur = 1.3e6 / (part.value + 1000.0); break;
-      case Part::Kind::Inductor: a = std::max(part.esr, 0.01); cur = 1.3e6 / (a + 1000.0); break;
+      case Part::Kind::Resistor:
+        a = part.value;
+        cur = 1.3e6 / (part.value + 1000.0);
+        break;
+      case Part::Kind::Inductor:
+        a = std::max(part.esr, 0.01);
+        cur = 1.3e6 / (a + 1000.0);
+        break;
       case Part::Kind::Diode:
         fn = 0x20;  // diode test, 3.2 V range
         a = part.value * 1000.0;

@@ -30,20 +30,20 @@ inline constexpr char kDongleName[] = "TI CC2540 USB CDC";
 inline constexpr char kBridgeName[] = "Silicon Labs CP210x USB to UART Bridge";
 
 struct Faults {
-  bool garbage = false;  // a burst of random bytes after every third frame
-  bool merge = false;    // every third frame goes out together with the next one
-  bool split = false;    // every third frame goes out in two bursts 15 ms apart
-  bool silent = false;   // the device never writes anything
-  int unplugAfterMs = 0; // > 0: the device disappears after this time (driver)
+  bool garbage = false;   // a burst of random bytes after every third frame
+  bool merge = false;     // every third frame goes out together with the next one
+  bool split = false;     // every third frame goes out in two bursts 15 ms apart
+  bool silent = false;    // the device never writes anything
+  int unplugAfterMs = 0;  // > 0: the device disappears after this time (driver)
 };
 
 struct Options {
   LinkMode mode = LinkMode::Dongle;
   Model model = Model::ZT40;
   QString dut = QStringLiteral("R=1k");
-  int partFrames = 1;        // frames per part when the DUT is a list
-  int intervalCode = 2;      // 3 = 0.5 s, 2 = 1 s, 1 = 2 s
-  int sleepAfterS = 0;       // idle seconds to economy (and twice that to sleep); 0 = never
+  int partFrames = 1;    // frames per part when the DUT is a list
+  int intervalCode = 2;  // 3 = 0.5 s, 2 = 1 s, 1 = 2 s
+  int sleepAfterS = 0;   // idle seconds to economy (and twice that to sleep); 0 = never
   Faults faults;
   ConnectFailure connectFailure = ConnectFailure::None;
   int connectFailures = -1;  // how many attempts fail before one succeeds; -1 = all
@@ -51,8 +51,8 @@ struct Options {
   bool connCrLf = false;     // "OK+CONN" followed by CR LF
   bool checksumPlus5 = false;
   std::uint32_t seed = 1;
-  double noise = 1e-4;       // relative spread of the readings
-  QString name;              // friendly name to register; empty = by mode
+  double noise = 1e-4;  // relative spread of the readings
+  QString name;         // friendly name to register; empty = by mode
 
   QString friendlyName() const;
 };
@@ -70,9 +70,9 @@ class MeterModel {
  public:
   static constexpr qint64 kMinBurstGapMs = 20;
   static constexpr qint64 kSplitGapMs = 15;
-  static constexpr qint64 kRxGapMs = 5;       // silence that ends an incoming text
+  static constexpr qint64 kRxGapMs = 5;  // silence that ends an incoming text
   static constexpr qint64 kSleepFramePeriodMs = 5000;
-  static constexpr qint64 kLostDelayMs = 200; // power off -> the dongle reports the loss
+  static constexpr qint64 kLostDelayMs = 200;  // power off -> the dongle reports the loss
 
   // An invalid DUT text falls back to "R=1k"; check with ParseDut first.
   explicit MeterModel(Options options, qint64 nowMs = 0);

@@ -61,7 +61,9 @@ bool SimulatedMeter::start(QString* error) {
   if (::ptsname_r(master_, name, sizeof name) != 0)
     return fail(QStringLiteral("ptsname: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
   slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (slave_ < 0) return fail(QStringLiteral("open %1: %2").arg(QString::fromLocal8Bit(name), QString::fromLocal8Bit(std::strerror(errno))));
+  if (slave_ < 0)
+    return fail(
+        QStringLiteral("open %1: %2").arg(QString::fromLocal8Bit(name), QString::fromLocal8Bit(std::strerror(errno))));
   termios tio{};
   if (::tcgetattr(slave_, &tio) == 0) {
     ::cfmakeraw(&tio);

@@ -33,8 +33,8 @@ class SimulatedMeter : public QObject {
   void unplug();
   bool isRunning() const { return master_ >= 0; }
 
-  QString portPath() const { return portPath_; }            // e.g. /dev/pts/7
-  QString registrationPath() const;                         // <virtual ports>/<friendly name>
+  QString portPath() const { return portPath_; }  // e.g. /dev/pts/7
+  QString registrationPath() const;               // <virtual ports>/<friendly name>
   QString friendlyName() const { return options_.friendlyName(); }
 
   // The state the next frame reports.

@@ -19,8 +19,8 @@ std::array<std::uint8_t, 4> EncodeFloat(double value) {
     bits = (f < std::numeric_limits<float>::min()) ? 0u : std::bit_cast<std::uint32_t>(f);
   }
   if (negative) bits |= 0x80000000u;
-  return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-          static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+  return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits >> 16),
+          static_cast<std::uint8_t>(bits >> 24)};
 }
 
 void PutFloat(FrameBytes& frame, std::size_t k, double value) {
@@ -46,15 +46,14 @@ void SealFrame(FrameBytes& frame, bool plus5) {
 
 std::array<std::uint8_t, 4> PackSettings(const ReportedSettings& s) {
   std::array<std::uint8_t, 4> b{};
-  b[0] = static_cast<std::uint8_t>((s.freqCode & 0x1F) | (s.freqAuto ? 0x20 : 0) |
-                                   (s.circuitSeries ? 0x40 : 0) | (s.circuitAuto ? 0x80 : 0));
+  b[0] = static_cast<std::uint8_t>((s.freqCode & 0x1F) | (s.freqAuto ? 0x20 : 0) | (s.circuitSeries ? 0x40 : 0) |
+                                   (s.circuitAuto ? 0x80 : 0));
   b[1] = static_cast<std::uint8_t>((s.primaryCode & 0x07) | (s.primaryAuto ? 0x08 : 0) |
                                    ((s.secondaryCode & 0x07) << 4) | (s.secondaryAuto ? 0x80 : 0));
-  b[2] = static_cast<std::uint8_t>((s.levelCode & 0x07) | (s.levelAuto ? 0x08 : 0) |
-                                   ((s.intervalCode & 0x07) << 4) | (s.hold ? 0x80 : 0));
-  b[3] = static_cast<std::uint8_t>((s.sound ? 0x01 : 0) | (s.negativeSign ? 0x02 : 0) |
-                                   (s.logReady ? 0x04 : 0) | ((s.sourceCode & 0x03) << 3) |
-                                   (s.below40m ? 0x20 : 0) | (s.sourceAuto ? 0x80 : 0));
+  b[2] = static_cast<std::uint8_t>((s.levelCode & 0x07) | (s.levelAuto ? 0x08 : 0) | ((s.intervalCode & 0x07) << 4) |
+                                   (s.hold ? 0x80 : 0));
+  b[3] = static_cast<std::uint8_t>((s.sound ? 0x01 : 0) | (s.negativeSign ? 0x02 : 0) | (s.logReady ? 0x04 : 0) |
+                                   ((s.sourceCode & 0x03) << 3) | (s.below40m ? 0x20 : 0) | (s.sourceAuto ? 0x80 : 0));
   return b;
 }
 
@@ -82,13 +81,11 @@ ReportedSettings UnpackSettings(std::span<const std::uint8_t, 4> b) {
 }
 
 std::uint8_t StatusByte(std::uint8_t displayMode, std::uint8_t model, bool brightness, bool asleep) {
-  return static_cast<std::uint8_t>((displayMode & 0x07) | ((model & 0x07) << 3) |
-                                   (brightness ? 0x40 : 0) | (asleep ? 0x80 : 0));
+  return static_cast<std::uint8_t>((displayMode & 0x07) | ((model & 0x07) << 3) | (brightness ? 0x40 : 0) |
+                                   (asleep ? 0x80 : 0));
 }
 
-bool LooksLikeCommand(std::span<const std::uint8_t> bytes) {
-  return bytes.size() >= kCommandBytes && bytes[4] == 0x0A;
-}
+bool LooksLikeCommand(std::span<const std::uint8_t> bytes) { return bytes.size() >= kCommandBytes && bytes[4] == 0x0A; }
 
 std::optional<Command> DecodeCommand(std::span<const std::uint8_t> b) {
   if (!LooksLikeCommand(b)) return std::nullopt;

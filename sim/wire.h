@@ -34,22 +34,22 @@ void SealFrame(FrameBytes& frame, bool plus5 = false);
 
 // Settings bytes 8..11 of a display-mode-1 frame, field by field.
 struct ReportedSettings {
-  std::uint8_t freqCode = 3;   // 0..31
+  std::uint8_t freqCode = 3;  // 0..31
   bool freqAuto = false;
   bool circuitSeries = false;
   bool circuitAuto = true;
-  std::uint8_t primaryCode = 1;   // 0..7
+  std::uint8_t primaryCode = 1;  // 0..7
   bool primaryAuto = true;
-  std::uint8_t secondaryCode = 3; // 0..7
+  std::uint8_t secondaryCode = 3;  // 0..7
   bool secondaryAuto = true;
-  std::uint8_t levelCode = 1;     // 0..7
+  std::uint8_t levelCode = 1;  // 0..7
   bool levelAuto = false;
   std::uint8_t intervalCode = 2;  // 0..7
   bool hold = false;
   bool sound = true;
   bool negativeSign = false;
   bool logReady = true;
-  std::uint8_t sourceCode = 0;    // 0..3
+  std::uint8_t sourceCode = 0;  // 0..3
   bool below40m = false;
   bool sourceAuto = false;
 
@@ -66,21 +66,21 @@ std::uint8_t StatusByte(std::uint8_t displayMode, std::uint8_t model, bool brigh
 struct Command {
   enum class Kind { Settings, Special, Unknown };
   Kind kind = Kind::Unknown;
-  bool brightnessOn = true;   // bit 6 of byte 0 clear: the brightness button is down
-  std::uint8_t special = 0;   // Special: byte 0 without bit 6 (0x80, 0x81, ...)
+  bool brightnessOn = true;  // bit 6 of byte 0 clear: the brightness button is down
+  std::uint8_t special = 0;  // Special: byte 0 without bit 6 (0x80, 0x81, ...)
   // Settings fields as sent; 0 in circuit, primary, secondary or source means
   // "automatic".
   std::uint8_t freqCode = 0;  // 0..31
   bool freqAuto = false;
-  std::uint8_t circuit = 0;   // 0 auto, 1 parallel, 2 series, 3 invalid
-  std::uint8_t primary = 0;   // 0 auto, 1..15
-  std::uint8_t secondary = 0; // 0 auto, 1..7
+  std::uint8_t circuit = 0;    // 0 auto, 1 parallel, 2 series, 3 invalid
+  std::uint8_t primary = 0;    // 0 auto, 1..15
+  std::uint8_t secondary = 0;  // 0 auto, 1..7
   bool sound = false;
-  std::uint8_t levelCode = 0; // 0..7
+  std::uint8_t levelCode = 0;  // 0..7
   bool levelAuto = false;
-  std::uint8_t intervalCode = 0; // 0..3
+  std::uint8_t intervalCode = 0;  // 0..3
   bool hold = false;
-  std::uint8_t source = 0;    // 0 auto, 1 = 100 ohm, 2 = 1.6 kohm, other invalid
+  std::uint8_t source = 0;  // 0 auto, 1 = 100 ohm, 2 = 1.6 kohm, other invalid
 };
 
 // True when six bytes look like a command: byte 4 is 0x0A.

@@ -49,7 +49,8 @@ std::vector<QString> MakeGrid() {
   g.reserve(size_t(kRows) * zt::ExportSnapshot::kColumns);
   for (int r = 0; r < kRows; ++r) {
     g.push_back(QString::number(r));
-    g.push_back(QStringLiteral("12.03.24 14:%1:%2").arg(r / 60 % 60, 2, 10, QChar(u'0')).arg(r % 60, 2, 10, QChar(u'0')));
+    g.push_back(
+        QStringLiteral("12.03.24 14:%1:%2").arg(r / 60 % 60, 2, 10, QChar(u'0')).arg(r % 60, 2, 10, QChar(u'0')));
     g.push_back(QStringLiteral("Rs %1,%2 кΩ").arg(r % 997).arg(r % 1000, 3, 10, QChar(u'0')));
     g.push_back(QStringLiteral("Ls 4,%1 μH").arg(r % 100, 2, 10, QChar(u'0')));
     g.push_back(QStringLiteral("S"));
@@ -75,9 +76,8 @@ void BM_Export(benchmark::State& state) {
   for (auto _ : state) {
     peakOk = ResetPeak() && peakOk;
     const long before = CurrentKb();
-    const zt::ExportSnapshot snap = zt::ExportSnapshot::Capture(kRows, [&](int r, int c) {
-      return grid[size_t(r) * zt::ExportSnapshot::kColumns + size_t(c)];
-    });
+    const zt::ExportSnapshot snap = zt::ExportSnapshot::Capture(
+        kRows, [&](int r, int c) { return grid[size_t(r) * zt::ExportSnapshot::kColumns + size_t(c)]; });
     const zt::ExportResult res = zt::WriteExport(snap, path, opts);
     if (!res.ok()) {
       state.SkipWithError(res.error.toUtf8().constData());

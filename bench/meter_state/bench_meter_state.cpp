@@ -62,7 +62,8 @@ void BM_MeterStateFrame(benchmark::State& state) {
   ms.setMenuItemTranslator(MenuItemsOf(&engine));
   ms.linkUp();  // measuring: frames are displayed
   std::size_t shown = 0;
-  QObject::connect(&ms, &MeterState::panelChanged, [&shown](const PanelView& v) { shown += std::size_t(v.freq.size()); });
+  QObject::connect(&ms, &MeterState::panelChanged,
+                   [&shown](const PanelView& v) { shown += std::size_t(v.freq.size()); });
   const std::vector<Frame> frames = Frames();
   std::vector<double> us;
   us.reserve(1 << 20);

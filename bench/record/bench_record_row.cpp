@@ -15,10 +15,11 @@ zt::LogRow SortedRow() {
   zt::LogRow row;
   row.position = 12345;
   row.time = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), QTimeZone(3600));
-  row.texts = {QStringLiteral("12345"),       QStringLiteral("04.03.26 05:06:07"), QStringLiteral("R 1.0005 kΩ"),
-               QStringLiteral("Q 0.0100"),    QStringLiteral("S"),                  QStringLiteral("1kHz"),
-               QStringLiteral("1.0Vrms"),     QStringLiteral("-"),                  QStringLiteral("0.05"),
-               QStringLiteral("-1.25")};
+  row.texts = {QStringLiteral("12345"),       QStringLiteral("04.03.26 05:06:07"),
+               QStringLiteral("R 1.0005 kΩ"), QStringLiteral("Q 0.0100"),
+               QStringLiteral("S"),           QStringLiteral("1kHz"),
+               QStringLiteral("1.0Vrms"),     QStringLiteral("-"),
+               QStringLiteral("0.05"),        QStringLiteral("-1.25")};
   row.verdict = {zt::kSortPass, 0.05, -1.25, true, true};
   row.reading.testFreqHz = 1000;
   row.reading.settings.CircuitSeries = 1;

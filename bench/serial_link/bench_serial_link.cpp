@@ -153,7 +153,8 @@ void BM_BurstToFrame(benchmark::State& state) {
 BENCHMARK(BM_BurstToFrame)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(300);
 
 void BM_IdlePoll(benchmark::State& state) {
-  const int seconds = qEnvironmentVariableIsSet("ZT_IDLE_SECONDS") ? qEnvironmentVariableIntValue("ZT_IDLE_SECONDS") : 60;
+  const int seconds =
+      qEnvironmentVariableIsSet("ZT_IDLE_SECONDS") ? qEnvironmentVariableIntValue("ZT_IDLE_SECONDS") : 60;
   Window w;
   // Argument 0: the same window with the link shut down (no poll), as the baseline.
   MeterLink& link = w.session->link();

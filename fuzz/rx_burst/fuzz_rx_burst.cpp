@@ -25,14 +25,9 @@ void OneBurst(std::span<const std::uint8_t> burst, bool busy) {
       Check(burst.size() == zt::kFrameSize);
       Check((kind == zt::RxBurstKind::DroppedWhileBusy) == busy);
       break;
-    case zt::RxBurstKind::Connected:
-      Check(burst.size() == 7 || burst.size() == 9 || burst.size() >= 18);
-      break;
-    case zt::RxBurstKind::Purge:
-      break;
-    default:
-      Check(burst.size() <= 16);
-      break;
+    case zt::RxBurstKind::Connected: Check(burst.size() == 7 || burst.size() == 9 || burst.size() >= 18); break;
+    case zt::RxBurstKind::Purge: break;
+    default: Check(burst.size() <= 16); break;
   }
   if (kind != zt::RxBurstKind::Frame) return;
   zt::Frame frame{};

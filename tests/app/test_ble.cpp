@@ -66,7 +66,8 @@ class TestWindowBle : public QObject {
     fx.ble.nextDiscovery = BleRequest::Refused;
     auto* b2 = Control<QPushButton>(fx.window(), "B2");
     QTest::mouseClick(b2, Qt::LeftButton);
-    QCOMPARE(Lines(Control<QPlainTextEdit>(fx.window(), "Memo1")), QStringList{QStringLiteral("Ошибка сканирования!!")});
+    QCOMPARE(Lines(Control<QPlainTextEdit>(fx.window(), "Memo1")),
+             QStringList{QStringLiteral("Ошибка сканирования!!")});
     QCOMPARE(b2->text(), QStringLiteral("Подключить"));
     QTRY_VERIFY(b2->isEnabled());
   }

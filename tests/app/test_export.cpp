@@ -25,9 +25,8 @@ namespace {
 // The CSV file as Python's csv module reads it.
 bool ReadCsv(const QString& path, QJsonArray& rows) {
   QProcess p;
-  p.start(QStringLiteral("/usr/bin/python3"),
-          {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("csv"), path,
-           QString(CsvSeparatorFor(QLocale::system().decimalPoint()))});
+  p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("csv"), path,
+                                               QString(CsvSeparatorFor(QLocale::system().decimalPoint()))});
   if (!p.waitForFinished(60000) || p.exitCode() != 0) return false;
   rows = QJsonDocument::fromJson(p.readAllStandardOutput()).object().value("rows").toArray();
   return true;

@@ -56,8 +56,9 @@ class TestGeometry : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     const QRect area = s->availableGeometry();
     const QRect frame = f.frameGeometry();
-    QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y())
-                                                  .arg(frame.width()).arg(frame.height())));
+    QVERIFY2(
+        area.contains(frame),
+        qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
     QVERIFY(std::abs((frame.left() - area.left()) - (area.right() - frame.right())) <= 1);
     QVERIFY(std::abs((frame.top() - area.top()) - (area.bottom() - frame.bottom())) <= 1);
 

@@ -183,8 +183,8 @@ class TestI18n : public QObject {
     WindowFixture fx(WithLanguages(kLangDir));
     TForm1& f = fx.window();
     QList<QComboBox*> combos;
-    for (const char* n : {"CB1", "CBox51", "CBox5", "CBox31", "CBox11", "CBox2", "CBox6", "CBox10", "CBox1", "CBox3",
-                          "CBox4"})
+    for (const char* n :
+         {"CB1", "CBox51", "CBox5", "CBox31", "CBox11", "CBox2", "CBox6", "CBox10", "CBox1", "CBox3", "CBox4"})
       combos << C<QComboBox>(fx, n);
     // "Мульти" picked as the operator picks it: the grid shows the profile table.
     QVERIFY(SaveLanguageIndex(fx.dataDir.path(), 1).ok);  // 1.dat re-read keeps English
@@ -405,7 +405,8 @@ class TestI18n : public QObject {
       Pick(fx.window(), lang);
       fx.meter().processFrame(RlcFrame());
       const bool english = lang == 1;
-      QVERIFY2(source->text().contains(english ? QStringLiteral("Ω") : QStringLiteral("Ом")), qPrintable(source->text()));
+      QVERIFY2(source->text().contains(english ? QStringLiteral("Ω") : QStringLiteral("Ом")),
+               qPrintable(source->text()));
       QCOMPARE(HasCyrillic(source->text()), !english);
       QCOMPARE(HasCyrillic(C<QLabel>(fx, "L_freq_RLC")->text()), !english);
     }

@@ -11,7 +11,6 @@
 #include "simulated_meter.h"
 #include "window_fixture.h"
 
-
 using namespace zt;
 using zt::test::Control;
 using zt::test::Lines;
@@ -166,8 +165,8 @@ class TestWindowLink : public QObject {
     WindowFixture fx;
     emit fx.link().portAccessDenied(QStringLiteral("/dev/ttyACM0"), QStringLiteral("dialout"));
     const QStringList memo = Lines(Control<QPlainTextEdit>(fx.window(), "Memo1"));
-    QCOMPARE(memo, QStringList{fx.lex().D4[msg::kPortNoAccess].arg(QStringLiteral("/dev/ttyACM0"),
-                                                                    QStringLiteral("dialout"))});
+    QCOMPARE(memo, QStringList{
+                       fx.lex().D4[msg::kPortNoAccess].arg(QStringLiteral("/dev/ttyACM0"), QStringLiteral("dialout"))});
     QVERIFY(memo.first().contains(QStringLiteral("dialout")));
   }
 

@@ -54,9 +54,9 @@ struct Shown : WindowFixture {
 };
 
 // Labels that must show their whole text.
-const char* const kDisplayLabels[] = {"L_prim_n", "L_sec_n", "L_righ1", "L_righ2", "L_righ3", "L_righ4",
-                                      "L_freq_RLC", "L_Level_RLC", "L_Source_RLC", "RD_Prim", "RD_V", "RD_J",
-                                      "RD_J1", "U_Prim", "U_vrm", "U_pp", "JP5"};
+const char* const kDisplayLabels[] = {"L_prim_n",   "L_sec_n",     "L_righ1",      "L_righ2", "L_righ3", "L_righ4",
+                                      "L_freq_RLC", "L_Level_RLC", "L_Source_RLC", "RD_Prim", "RD_V",    "RD_J",
+                                      "RD_J1",      "U_Prim",      "U_vrm",        "U_pp",    "JP5"};
 
 }  // namespace
 

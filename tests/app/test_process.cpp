@@ -189,7 +189,8 @@ class TestProcess : public QObject {
     QTest::newRow("help") << QStringList{"--help"} << 0 << usage << QString();
     QTest::newRow("short help") << QStringList{"-h"} << 0 << usage << QString();
     QTest::newRow("help wins over version") << QStringList{"--version", "--help"} << 0 << usage << QString();
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString() << "unknown argument '--bogus'\n" + usage;
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
+                                    << "unknown argument '--bogus'\n" + usage;
     QTest::newRow("a file name") << QStringList{"parts.hex1"} << 2 << QString() << "'parts.hex1'";
     QTest::newRow("unknown beside help") << QStringList{"--help", "-x"} << 2 << QString() << "'-x'";
   }

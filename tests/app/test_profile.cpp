@@ -248,14 +248,12 @@ class TestProfile : public QObject {
     QTest::newRow("create over a file, yes") << false << L{"n"} << L{"n.hex1"} << B{true} << L{"n.hex1"} << "n.hex1";
     QTest::newRow("create over a file, no, another name")
         << false << L{"n", "m"} << L{"n.hex1"} << B{false} << L{"n.hex1"} << "m.hex1";
-    QTest::newRow("create over a file, no, cancel") << false << L{"n"} << L{"n.hex1"} << B{false} << L{"n.hex1"}
-                                                    << "";
+    QTest::newRow("create over a file, no, cancel") << false << L{"n"} << L{"n.hex1"} << B{false} << L{"n.hex1"} << "";
     QTest::newRow("create picking a.hex1") << false << L{"a.hex1"} << L{"a.hex1"} << B{} << L{} << "a.hex1.hex1";
     QTest::newRow("create picking a.hex1, a.hex1.hex1 there")
         << false << L{"a.hex1"} << L{"a.hex1", "a.hex1.hex1"} << B{true} << L{"a.hex1.hex1"} << "a.hex1.hex1";
     QTest::newRow("save as over a file, yes") << true << L{"c"} << L{"c.hex1"} << B{true} << L{"c.hex1"} << "c.hex1";
-    QTest::newRow("save as over a file, no, cancel") << true << L{"c"} << L{"c.hex1"} << B{false} << L{"c.hex1"}
-                                                     << "";
+    QTest::newRow("save as over a file, no, cancel") << true << L{"c"} << L{"c.hex1"} << B{false} << L{"c.hex1"} << "";
     QTest::newRow("save as picking a.hex1") << true << L{"a.hex1"} << L{"a.hex1"} << B{} << L{} << "a.hex1.hex1";
   }
   void writingAProfileFile() {
@@ -372,10 +370,14 @@ class TestProfile : public QObject {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("caret");
-    QTest::newRow("primary 15") << false << "15" << "15%" << 2;
-    QTest::newRow("secondary 15") << true << "15" << "15%" << 2;
-    QTest::newRow("a decimal") << false << "0.25" << "0.25%" << 4;
-    QTest::newRow("stray keys") << true << "1a2%3" << "123%" << 4;
+    QTest::newRow("primary 15") << false << "15"
+                                << "15%" << 2;
+    QTest::newRow("secondary 15") << true << "15"
+                                  << "15%" << 2;
+    QTest::newRow("a decimal") << false << "0.25"
+                               << "0.25%" << 4;
+    QTest::newRow("stray keys") << true << "1a2%3"
+                                << "123%" << 4;
   }
   void typingATolerance() {
     QFETCH(bool, secondary);

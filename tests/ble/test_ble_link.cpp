@@ -23,8 +23,8 @@ struct EventSpies {
         services(ble, &zt::Ble::ServicesDiscovered),
         changed(ble, &zt::Ble::CharacteristicChanged) {}
   int total() const {
-    return found.count() + finished.count() + connected.count() + disconnected.count() +
-           failed.count() + services.count() + changed.count();
+    return found.count() + finished.count() + connected.count() + disconnected.count() + failed.count() +
+           services.count() + changed.count();
   }
   QSignalSpy found, finished, connected, disconnected, failed, services, changed;
 };
@@ -95,10 +95,8 @@ void TestBleLink::startErrorClassification_data() {
   QTest::newRow("busy adapter") << A::InputOutputError << true << BleRequest::Refused;
   QTest::newRow("io error, no adapter") << A::InputOutputError << false << BleRequest::Error;
   QTest::newRow("unknown, no adapter") << A::UnknownError << false << BleRequest::Error;
-  QTest::newRow("invalid adapter") << A::InvalidBluetoothAdapterError << true
-                                   << BleRequest::Error;
-  QTest::newRow("unsupported platform") << A::UnsupportedPlatformError << true
-                                        << BleRequest::Error;
+  QTest::newRow("invalid adapter") << A::InvalidBluetoothAdapterError << true << BleRequest::Error;
+  QTest::newRow("unsupported platform") << A::UnsupportedPlatformError << true << BleRequest::Error;
   QTest::newRow("no permission") << A::MissingPermissionsError << true << BleRequest::Error;
 }
 
@@ -154,8 +152,7 @@ void TestBleLink::disabledComponentDeliversNothing() {
 // request as an error at once, stay quiet afterwards and survive every other
 // call.
 void TestBleLink::realStackWithoutAdapterReportsError() {
-  if (!QBluetoothLocalDevice::allDevices().isEmpty())
-    QSKIP("a Bluetooth adapter is present");
+  if (!QBluetoothLocalDevice::allDevices().isEmpty()) QSKIP("a Bluetooth adapter is present");
   zt::QtBle ble;
   ble.SetEnabled(true);
   EventSpies spies(&ble);
@@ -166,8 +163,7 @@ void TestBleLink::realStackWithoutAdapterReportsError() {
     QCOMPARE(ble.DiscoverDevices(zt::kBleDiscoveryTimeoutMs), BleRequest::Error);
     QVERIFY(!ble.Discovering());
   }
-  QVERIFY2(clock.elapsed() < zt::kBleDiscoveryTimeoutMs,
-           "the failed request must not wait for the scan time-out");
+  QVERIFY2(clock.elapsed() < zt::kBleDiscoveryTimeoutMs, "the failed request must not wait for the scan time-out");
 
   ble.CancelDiscovery();
   QVERIFY(ble.DiscoveredDevices().isEmpty());

@@ -24,9 +24,9 @@ namespace {
 
 const QString kPython = QStringLiteral("/usr/bin/python3");
 
-const char* const kHeaders[ExportSnapshot::kColumns] = {
-    "Позиция", "Время", "Основной", "Дополнительн.", "Схема",
-    "Частота", "Уровень", "Брак", "Основ.% откл.", "Допол.% откл."};
+const char* const kHeaders[ExportSnapshot::kColumns] = {"Позиция",       "Время",        "Основной", "Дополнительн.",
+                                                        "Схема",         "Частота",      "Уровень",  "Брак",
+                                                        "Основ.% откл.", "Допол.% откл."};
 
 // A reading row as the grid shows it: position, timestamp, Cyrillic and Greek
 // units, decimal commas, reject marks and sometimes empty deviation cells.
@@ -34,8 +34,7 @@ QString Reading(int r, int c, bool multi) {
   switch (c) {
     case 0: return QString::number(r);
     case 1:
-      if (multi)
-        return r % 2 ? QStringLiteral("Резистор \"A\";1,5") : QStringLiteral("две\nстроки, μ");
+      if (multi) return r % 2 ? QStringLiteral("Резистор \"A\";1,5") : QStringLiteral("две\nстроки, μ");
       return QStringLiteral("12.03.24 14:%1:05").arg(r % 60, 2, 10, QChar(u'0'));
     case 2: return QStringLiteral("Rs %1,%2 кΩ").arg(r).arg(r % 1000, 3, 10, QChar(u'0'));
     case 3: return r % 2 ? QStringLiteral("Ls 4,70 μH") : QStringLiteral("Q 12,3");
@@ -109,9 +108,7 @@ ExportOptions Options(ExportFormat f, const QString& decimal) {
   return o;
 }
 
-QString Suffix(ExportFormat f) {
-  return f == ExportFormat::Xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
-}
+QString Suffix(ExportFormat f) { return f == ExportFormat::Xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".csv"); }
 
 }  // namespace
 
@@ -139,15 +136,11 @@ class TestExportWriter : public QObject {
     QTest::addColumn<int>("profileCount");
     QTest::addColumn<int>("expectedRows");
     for (int f = 0; f < int(std::size(kFormats)); ++f) {
-      auto row = [&](const char* name) -> QTestData& {
-        return QTest::addRow("%s: %s", kFormats[f].name, name) << f;
-      };
+      auto row = [&](const char* name) -> QTestData& { return QTest::addRow("%s: %s", kFormats[f].name, name) << f; };
       row("single part, rows 1-5") << 16 << 1 << 5 << true << false << 6 << 0 << 6;
-      row("start position moved back from 20 to 3, one row logged")
-          << 21 << 1 << 19 << true << false << 4 << 0 << 4;
+      row("start position moved back from 20 to 3, one row logged") << 21 << 1 << 19 << true << false << 4 << 0 << 4;
       row("nothing logged") << 16 << 1 << 0 << true << false << 0 << 0 << 0;
-      row("cleared log keeps its position, rows beyond the grid")
-          << 16 << 1 << 0 << true << false << 20 << 0 << 20;
+      row("cleared log keeps its position, rows beyond the grid") << 16 << 1 << 0 << true << false << 20 << 0 << 20;
       row("multi part, 4 profiles") << 5 << 1 << 4 << true << true << 17 << 4 << 5;
       row("log not ready") << 16 << 1 << 5 << false << false << 6 << 0 << 0;
       row("log not ready, multi part") << 5 << 1 << 4 << false << true << 0 << 4 << 0;
@@ -216,8 +209,7 @@ class TestExportWriter : public QObject {
       for (int i = 0; i < n; ++i) {
         const QJsonArray fields = rows.at(i).toArray();
         QCOMPARE(fields.size(), ExportSnapshot::kColumns);
-        for (int c = 0; c < ExportSnapshot::kColumns; ++c)
-          QCOMPARE(fields.at(c).toString(), grid.cell(i, c));
+        for (int c = 0; c < ExportSnapshot::kColumns; ++c) QCOMPARE(fields.at(c).toString(), grid.cell(i, c));
       }
       // A file written a row at a time (the headless recorder's) is this file.
       QByteArray streamed(kCsvFileStart);
@@ -233,13 +225,12 @@ class TestExportWriter : public QObject {
   void margins() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("m.xlsx"));
-    const ExportResult r =
-        WriteExport(Snap(Grid{16, 1, 2}, 3), path, Options(ExportFormat::Xlsx, "."));
+    const ExportResult r = WriteExport(Snap(Grid{16, 1, 2}, 3), path, Options(ExportFormat::Xlsx, "."));
     QVERIFY2(r.ok(), qPrintable(r.error));
     QJsonObject back;
     QVERIFY(ReadBack({QStringLiteral("xlsx"), path}, back));
     const QJsonObject m = back.value("margins").toObject();
-    QCOMPARE(qRound64(m.value("left").toDouble() * 72 * 1e6), qint64(30e6));   // points
+    QCOMPARE(qRound64(m.value("left").toDouble() * 72 * 1e6), qint64(30e6));  // points
     QCOMPARE(qRound64(m.value("right").toDouble() * 72 * 1e6), qint64(10e6));
     QCOMPARE(m.value("top").toDouble(), 0.75);  // untouched defaults, inches
     QCOMPARE(m.value("bottom").toDouble(), 0.75);
@@ -251,15 +242,12 @@ class TestExportWriter : public QObject {
     QTest::addColumn<QString>("relPath");
     QTest::addColumn<bool>("longCell");
     for (int f = 0; f < 2; ++f) {
-      auto row = [&](const char* name) -> QTestData& {
-        return QTest::addRow("%s: %s", kFormats[f].name, name) << f;
-      };
+      auto row = [&](const char* name) -> QTestData& { return QTest::addRow("%s: %s", kFormats[f].name, name) << f; };
       row("parent is a regular file") << QStringLiteral("plain.txt/out") << false;
       row("folder does not exist") << QStringLiteral("no/such/folder/out") << false;
       row("target is a folder") << QStringLiteral("adir") << false;
     }
-    QTest::addRow("xlsx: cell longer than a worksheet cell holds")
-        << 0 << QStringLiteral("out") << true;
+    QTest::addRow("xlsx: cell longer than a worksheet cell holds") << 0 << QStringLiteral("out") << true;
   }
 
   void failure() {
@@ -315,11 +303,10 @@ class TestExportWriter : public QObject {
     std::atomic<bool> stop{cancelAtRow == 0};
     int lastDone = 0;
     const ExportResult r =
-        WriteExport(Snap(Grid{5000, 1, 4999}, 5000), path, Options(fmt.format, "."), &stop,
-                    [&](int done, int) {
-                      lastDone = done;
-                      if (done >= cancelAtRow) stop = true;
-                    });
+        WriteExport(Snap(Grid{5000, 1, 4999}, 5000), path, Options(fmt.format, "."), &stop, [&](int done, int) {
+          lastDone = done;
+          if (done >= cancelAtRow) stop = true;
+        });
     QCOMPARE(r.status, ExportResult::Status::Cancelled);
     QVERIFY(lastDone < 5000);
     QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("log") + Suffix(fmt.format)});
@@ -331,8 +318,7 @@ class TestExportWriter : public QObject {
     QTest::addColumn<QString>("expected");
     QTest::addRow("empty") << QString() << QString();
     QTest::addRow("Cyrillic and signs") << QStringLiteral("Cs 1,5 мкФ Ω μ") << QStringLiteral("Cs 1,5 мкФ Ω μ");
-    QTest::addRow("embedded NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("b")
-                                  << QStringLiteral("ab");
+    QTest::addRow("embedded NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("b") << QStringLiteral("ab");
   }
 
   void snapshotKeepsColumnsApart() {
@@ -345,8 +331,7 @@ class TestExportWriter : public QObject {
     s.appendRow(cells);
     s.appendRow(cells);
     for (int r = 0; r < 2; ++r) {
-      for (int c = 0; c < ExportSnapshot::kColumns; ++c)
-        QCOMPARE(s.text(r, c), c == 4 ? expected : QString::number(c));
+      for (int c = 0; c < ExportSnapshot::kColumns; ++c) QCOMPARE(s.text(r, c), c == 4 ? expected : QString::number(c));
     }
     QCOMPARE(s.text(2, 0), QString());  // out of range reads as empty
     QCOMPARE(s.text(0, ExportSnapshot::kColumns), QString());
@@ -356,11 +341,10 @@ class TestExportWriter : public QObject {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("expected");
     QTest::addRow("plain title") << QStringLiteral("Резисторы 1%") << QStringLiteral("Резисторы 1%");
-    QTest::addRow("unsafe characters")
-        << QStringLiteral(" a/b\\c:d*e?f\"g<h>i|j\tk. ") << QStringLiteral("a_b_c_d_e_f_g_h_i_j_k");
+    QTest::addRow("unsafe characters") << QStringLiteral(" a/b\\c:d*e?f\"g<h>i|j\tk. ")
+                                       << QStringLiteral("a_b_c_d_e_f_g_h_i_j_k");
     QTest::addRow("no title") << QString() << QStringLiteral("log 2024-03-12 14-05-09");
-    QTest::addRow("only unusable characters") << QStringLiteral("../..")
-                                              << QStringLiteral("log 2024-03-12 14-05-09");
+    QTest::addRow("only unusable characters") << QStringLiteral("../..") << QStringLiteral("log 2024-03-12 14-05-09");
   }
 
   void defaultName() {
@@ -386,8 +370,8 @@ class TestExportWriter : public QObject {
     QSignalSpy finished(&runner, &ExportRunner::finished);
     QVERIFY(runner.start(Snap(Grid{n, 1, n - 1}, n), path, Options(ExportFormat::Csv, ",")));
     QVERIFY(runner.isRunning());
-    QVERIFY(!runner.start(Snap(Grid{}, 1), dir.filePath(QStringLiteral("second.csv")),
-                          Options(ExportFormat::Csv, ",")));
+    QVERIFY(
+        !runner.start(Snap(Grid{}, 1), dir.filePath(QStringLiteral("second.csv")), Options(ExportFormat::Csv, ",")));
     QVERIFY(finished.wait(60000));
     const auto r = finished.first().first().value<ExportResult>();
     QVERIFY2(r.ok(), qPrintable(r.error));
@@ -422,8 +406,7 @@ class TestExportWriter : public QObject {
     } else {
       runner->cancel();
       QVERIFY(finished.wait(60000));
-      QCOMPARE(finished.first().first().value<ExportResult>().status,
-               ExportResult::Status::Cancelled);
+      QCOMPARE(finished.first().first().value<ExportResult>().status, ExportResult::Status::Cancelled);
     }
     QVERIFY(Entries(dir.path()).isEmpty());
   }

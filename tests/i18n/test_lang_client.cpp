@@ -105,14 +105,14 @@ Texts textsOf(QWidget* w) {
                w->findChild<QComboBox*>("CBox6")->itemText(0)};
 }
 
-const Texts kRussian{"Регистратор", "Подключить", "Связь с прибором", "Частота", "Прибор", "ЗТ40",
-                     "Измерение 1 детали", "Мульти", "100 Гц", "1 кГц", "Подпись", "0,000", "10000", "R1"};
+const Texts kRussian{
+    "Регистратор", "Подключить", "Связь с прибором", "Частота", "Прибор", "ЗТ40", "Измерение 1 детали", "Мульти",
+    "100 Гц",      "1 кГц",      "Подпись",          "0,000",   "10000",  "R1"};
 // Editable fields and excluded boxes hold data and stay as they are.
-const Texts kEnglish{"Logger", "Connect", "Link to the meter", "Frequency", "Meter", "ZT40", "Single part",
-                     "Multi", "100 Hz", "1 kHz", "Caption", "1.000", "10000", "R1"};
+const Texts kEnglish{"Logger", "Connect", "Link to the meter", "Frequency", "Meter", "ZT40", "Single part", "Multi",
+                     "100 Hz", "1 kHz",   "Caption",           "1.000",     "10000", "R1"};
 
 }  // namespace
-
 
 class TestLangClient : public QObject {
   Q_OBJECT
@@ -172,9 +172,9 @@ class TestLangClient : public QObject {
       QCOMPARE(e.owner, QStringLiteral("Form1"));
       keys << QStringLiteral("%1/%2/%3").arg(e.component).arg(e.kind).arg(e.item);
     }
-    QCOMPARE(keys, (QStringList{"Form1/1/-1", "B2/1/-1", "B2/3/-1", "Label_freq/1/-1", "L_value/1/-1", "RG1/1/-1",
-                                "RB1/1/-1", "CBox10/2/0", "CBox10/2/1", "E_caption/1/-1", "ListBox_freq/2/0",
-                                "ListBox_freq/2/1"}));
+    QCOMPARE(keys,
+             (QStringList{"Form1/1/-1", "B2/1/-1", "B2/3/-1", "Label_freq/1/-1", "L_value/1/-1", "RG1/1/-1", "RB1/1/-1",
+                          "CBox10/2/0", "CBox10/2/1", "E_caption/1/-1", "ListBox_freq/2/0", "ListBox_freq/2/1"}));
   }
 
   // A skeleton written from the window reads back whole and, used as a

@@ -37,11 +37,10 @@ class TestLangMan : public QObject {
     QTest::addColumn<QStringList>("files");  // name=language pairs; a language "!" writes a broken file
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("current");
-    QTest::newRow("english only") << QStringList{"eng.lng=English"} << QStringList{"Русский", "English"}
-                                  << "English";
+    QTest::newRow("english only") << QStringList{"eng.lng=English"} << QStringList{"Русский", "English"} << "English";
     QTest::newRow("english first, then by file name, duplicates and broken files skipped")
-        << QStringList{"zzz.lng=Русский", "fra.LNG=Français", "deu.lng=Deutsch", "aaa.lng=English",
-                       "broken.lng=!", "notes.txt=Italiano", "eng.lng=English"}
+        << QStringList{"zzz.lng=Русский", "fra.LNG=Français",   "deu.lng=Deutsch", "aaa.lng=English",
+                       "broken.lng=!",    "notes.txt=Italiano", "eng.lng=English"}
         << QStringList{"Русский", "English", "Deutsch", "Français"} << "English";
     QTest::newRow("a third file is item 2") << QStringList{"eng.lng=English", "ukr.lng=Українська"}
                                             << QStringList{"Русский", "English", "Українська"} << "English";
@@ -206,7 +205,8 @@ class TestLangMan : public QObject {
     QCOMPARE(ProgramMessages().items, design.items);
     QTemporaryDir dir;
     put(dir, QStringLiteral("eng.lng"),
-        lng(QStringLiteral("English"), QStringLiteral("0\t%LEXICON_NAME=D4;\r\n4\t\"There is no profile number %1\"\r\n")));
+        lng(QStringLiteral("English"),
+            QStringLiteral("0\t%LEXICON_NAME=D4;\r\n4\t\"There is no profile number %1\"\r\n")));
     {
       LangMan man;
       man.loadLanguages(dir.path());

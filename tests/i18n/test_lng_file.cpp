@@ -138,8 +138,8 @@ class TestLngFile : public QObject {
     QTest::newRow("NUL byte") << edited("Profil", QByteArray("Pro\0fil", 7));
     QTest::newRow("invalid utf-8") << edited("Profil", "Pro\xC3\x28il");
     QTest::newRow("utf-16 odd length") << encode(kSample, "\xFF\xFE", QStringConverter::Utf16LE).chopped(1);
-    QByteArray lone = encode(QStringLiteral("[LANGUAGE_FILE]\r\n0\t%LANGUAGE_NAME=\"x"), "\xFF\xFE",
-                             QStringConverter::Utf16LE);
+    QByteArray lone =
+        encode(QStringLiteral("[LANGUAGE_FILE]\r\n0\t%LANGUAGE_NAME=\"x"), "\xFF\xFE", QStringConverter::Utf16LE);
     lone += QByteArray("\x00\xD8", 2);  // unpaired high surrogate
     QTest::newRow("utf-16 unpaired surrogate") << lone;
     QByteArray garbage(4096, '\0');

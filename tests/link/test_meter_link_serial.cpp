@@ -197,24 +197,22 @@ class MeterLinkSerialTest : public QObject {
     const QByteArray f = FrameBytes();
     using E = QList<LinkEvent>;
     QTest::newRow("frame") << QList<QByteArray>{f} << false << 1 << E{} << false;
-    QTest::newRow("17 bytes purged, next frame taken") << QList<QByteArray>{f.left(17), f} << false << 1 << E{} << false;
+    QTest::newRow("17 bytes purged, next frame taken")
+        << QList<QByteArray>{f.left(17), f} << false << 1 << E{} << false;
     QTest::newRow("19 bytes purged, next frame taken") << QList<QByteArray>{f + 'x', f} << false << 1 << E{} << false;
     QTest::newRow("frame while the input is held") << QList<QByteArray>{f} << true << 0 << E{} << false;
-    QTest::newRow("glued texts + one byte") << QList<QByteArray>{kGlued + 'x'} << false << 0
-                                            << E{LinkEvent::Connected} << true;
-    QTest::newRow("glued texts + one byte, held") << QList<QByteArray>{kGlued + 'x'} << true << 0
-                                                  << E{LinkEvent::Connected} << true;
+    QTest::newRow("glued texts + one byte")
+        << QList<QByteArray>{kGlued + 'x'} << false << 0 << E{LinkEvent::Connected} << true;
+    QTest::newRow("glued texts + one byte, held")
+        << QList<QByteArray>{kGlued + 'x'} << true << 0 << E{LinkEvent::Connected} << true;
     QTest::newRow("glued texts alone") << QList<QByteArray>{kGlued} << false << 0 << E{} << false;
     QTest::newRow("OK+CONN") << QList<QByteArray>{"OK+CONN"} << false << 0 << E{LinkEvent::Connected} << true;
-    QTest::newRow("OK+CONN CR LF") << QList<QByteArray>{"OK+CONN\r\n"} << false << 0 << E{LinkEvent::Connected}
-                                   << true;
+    QTest::newRow("OK+CONN CR LF") << QList<QByteArray>{"OK+CONN\r\n"} << false << 0 << E{LinkEvent::Connected} << true;
     QTest::newRow("OK+CONNL") << QList<QByteArray>{"OK+CONNL"} << false << 0 << E{LinkEvent::Connecting} << false;
-    QTest::newRow("OK+CONNN") << QList<QByteArray>{"OK+CONNN"} << false << 0 << E{LinkEvent::NoConnection}
-                              << false;
+    QTest::newRow("OK+CONNN") << QList<QByteArray>{"OK+CONNN"} << false << 0 << E{LinkEvent::NoConnection} << false;
     for (const char* t : {"OK+CONNE", "OK+CONNF", "OK+CONNEOK+CONNF"})
       QTest::newRow(t) << QList<QByteArray>{t} << false << 0 << E{LinkEvent::ConnectFailed} << false;
-    QTest::newRow("OK+LOST") << QList<QByteArray>{"OK+LOST"} << false << 0 << E{LinkEvent::Disconnected}
-                             << false;
+    QTest::newRow("OK+LOST") << QList<QByteArray>{"OK+LOST"} << false << 0 << E{LinkEvent::Disconnected} << false;
     QTest::newRow("OK") << QList<QByteArray>{"OK"} << false << 0 << E{LinkEvent::Ok} << false;
     QTest::newRow("ok in lower case: purged") << QList<QByteArray>{"ok"} << false << 0 << E{} << false;
   }
@@ -237,9 +235,9 @@ class MeterLinkSerialTest : public QObject {
     if (frames) QCOMPARE(Bytes(rig.log.frames.first()), FrameBytes());
     QCOMPARE(rig.link.linkUp(), up);
     QCOMPARE(rig.link.connectCaption(), up ? ConnectCaption::Disconnect : ConnectCaption::Connect);
-    QCOMPARE(rig.link.state(), up ? LinkState::Up
-                                  : events == QList<LinkEvent>{LinkEvent::Connecting} ? LinkState::Connecting
-                                                                                     : LinkState::Idle);
+    QCOMPARE(rig.link.state(), up                                                  ? LinkState::Up
+                               : events == QList<LinkEvent>{LinkEvent::Connecting} ? LinkState::Connecting
+                                                                                   : LinkState::Idle);
   }
 
   // However a connect attempt ends without a link (each failure text of the

@@ -46,8 +46,7 @@ class PortLookupTest : public QObject {
   void knownDevicesInQueryOrder() {
     const auto& d = zt::KnownUsbDevices();
     QCOMPARE(QString::fromLatin1(d[0].friendlyName), QStringLiteral("TI CC2540 USB CDC"));
-    QCOMPARE(QString::fromLatin1(d[1].friendlyName),
-             QStringLiteral("Silicon Labs CP210x USB to UART Bridge"));
+    QCOMPARE(QString::fromLatin1(d[1].friendlyName), QStringLiteral("Silicon Labs CP210x USB to UART Bridge"));
   }
 
   void matches_data() {
@@ -64,7 +63,8 @@ class PortLookupTest : public QObject {
     QTest::newRow("dongle by product, other case") << Plain("ti cc2540 usb cdc") << 0 << ids << true;
     QTest::newRow("product must be whole") << Plain("TI CC2540 USB CDC v2") << 0 << ids << false;
     QTest::newRow("bridge by ids") << Usb("CP2102 USB to UART Bridge Controller", 0x10C4, 0xEA60) << 1 << ids << true;
-    QTest::newRow("bridge, dongle asked") << Usb("CP2102 USB to UART Bridge Controller", 0x10C4, 0xEA60) << 0 << ids << false;
+    QTest::newRow("bridge, dongle asked")
+        << Usb("CP2102 USB to UART Bridge Controller", 0x10C4, 0xEA60) << 0 << ids << false;
     QTest::newRow("other CP210x product") << Usb("CP2105 Dual", 0x10C4, 0xEA70) << 1 << ids << false;
     QTest::newRow("no ids, no name") << Plain("ttyS0") << 1 << ids << false;
     QTest::newRow("windows dongle") << Plain("TI CC2540 USB CDC Serial Port") << 0 << win << true;

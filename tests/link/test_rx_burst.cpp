@@ -52,8 +52,7 @@ class RxBurstTest : public QObject {
     QTest::newRow("18 bytes") << frame18 << false << RxBurstKind::Frame;
     QTest::newRow("18 bytes while busy") << frame18 << true << RxBurstKind::DroppedWhileBusy;
     QTest::newRow("17 noise while busy") << QByteArray(17, '\0') << true << RxBurstKind::Purge;
-    QTest::newRow("text padded to 18") << QByteArray("OK+LOST").leftJustified(18, ' ') << false
-                                       << RxBurstKind::Frame;
+    QTest::newRow("text padded to 18") << QByteArray("OK+LOST").leftJustified(18, ' ') << false << RxBurstKind::Frame;
     QTest::newRow("1000 bytes") << QByteArray(1000, '\x0A') << false << RxBurstKind::Purge;
   }
 

@@ -36,7 +36,9 @@ QString Colours(const LogModel& m, int row) {
     const LogModel::CellVerdict v = m.cellVerdict(row, c);
     // What the view reads through the role and the direct query must agree.
     if (m.data(m.index(row - 1, c), LogModel::VerdictRole).toInt() != static_cast<int>(v)) return QStringLiteral("?");
-    s += v == LogModel::CellVerdict::None ? QLatin1Char('.') : v == LogModel::CellVerdict::Reject ? QLatin1Char('r') : QLatin1Char('g');
+    s += v == LogModel::CellVerdict::None     ? QLatin1Char('.')
+         : v == LogModel::CellVerdict::Reject ? QLatin1Char('r')
+                                              : QLatin1Char('g');
   }
   return s;
 }
@@ -90,13 +92,34 @@ void TestLogModel::writeReading_data() {
   QTest::addColumn<QString>("primary");  // column 8
   QTest::addColumn<QString>("secondary");
   QTest::addColumn<QString>("colours");
-  QTest::newRow("both off: old mark stays, deviations emptied") << false << false << 1 << "old" << "" << "" << "...";
-  QTest::newRow("primary only, pass") << true << false << 0 << "-" << "0,50" << "" << "g..";
-  QTest::newRow("primary only, out") << true << false << 1 << "+" << "0,50" << "" << "rr.";
-  QTest::newRow("secondary out") << true << true << 2 << "+" << "0,50" << "-12,00" << "r.r";
-  QTest::newRow("both out") << true << true << 3 << "+" << "0,50" << "-12,00" << "rrr";
-  QTest::newRow("not evaluable") << true << true << 20 << "+" << "0,50" << "-12,00" << "r..";
-  QTest::newRow("secondary only, pass") << false << true << 0 << "-" << "" << "-12,00" << "g..";
+  QTest::newRow("both off: old mark stays, deviations emptied") << false << false << 1 << "old"
+                                                                << ""
+                                                                << ""
+                                                                << "...";
+  QTest::newRow("primary only, pass") << true << false << 0 << "-"
+                                      << "0,50"
+                                      << ""
+                                      << "g..";
+  QTest::newRow("primary only, out") << true << false << 1 << "+"
+                                     << "0,50"
+                                     << ""
+                                     << "rr.";
+  QTest::newRow("secondary out") << true << true << 2 << "+"
+                                 << "0,50"
+                                 << "-12,00"
+                                 << "r.r";
+  QTest::newRow("both out") << true << true << 3 << "+"
+                            << "0,50"
+                            << "-12,00"
+                            << "rrr";
+  QTest::newRow("not evaluable") << true << true << 20 << "+"
+                                 << "0,50"
+                                 << "-12,00"
+                                 << "r..";
+  QTest::newRow("secondary only, pass") << false << true << 0 << "-"
+                                        << ""
+                                        << "-12,00"
+                                        << "g..";
 }
 
 void TestLogModel::writeReading() {

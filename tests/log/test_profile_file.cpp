@@ -73,8 +73,8 @@ std::int32_t MakeFile(const ProfileFile& file, int n) {
 }
 
 int FreqOfIndex(int i, int model, int liveFreqCode) {
-  static const int table[] = {120, 100, 120, 1000, 10000, 100000, 20000, 30000, 40000, 50000, 60000, 70000, 80000,
-                              90000, 150000};
+  static const int table[] = {120,   100,   120,   1000,  10000, 100000, 20000, 30000,
+                              40000, 50000, 60000, 70000, 80000, 90000,  150000};
   if (liveFreqCode == 0) return 120;
   if (i == 6 && model == 1) return 250000;
   return (i >= 0 && i < 15) ? table[i] : 50;
@@ -118,7 +118,8 @@ void TestProfileFile::createGivesTheDesignedBytes() {
   QCOMPARE(rec.mid(16, 4), QByteArray("\x03OFF"));
   QCOMPARE(rec.at(22), '\0');
   QCOMPARE(rec.at(23), '\0');
-  QCOMPARE(rec.mid(24, 6), QByteArray("\x05" "10000"));
+  QCOMPARE(rec.mid(24, 6), QByteArray("\x05"
+                                      "10000"));
   QCOMPARE(rec.mid(35, 4), QByteArray("\x03OFF"));
   QByteArray settings;
   for (auto v : SampleSettings(1).toBytes()) settings.append(static_cast<char>(v));
@@ -154,7 +155,8 @@ void TestProfileFile::cyrillicNamesMatchWindows1251() {
   const QByteArray rec = EncodeProfileRecord(r);
   // The bytes a Windows-1251 system writes for these texts.
   QCOMPARE(rec.left(11), QByteArray("\x0a\xa8\xec\xea\xee\xf1\xf2\xfc\x20\xb9\x31"));
-  QCOMPARE(rec.mid(16, 5), QByteArray("\x04" "0,2%"));
+  QCOMPARE(rec.mid(16, 5), QByteArray("\x04"
+                                      "0,2%"));
   QCOMPARE(DecodeProfileRecord(rec).ProfileName, r.ProfileName);
   // A character the code page lacks becomes '?', as on Windows.
   QCOMPARE(ToProfileCodePage(QStringLiteral("Ω1")), QByteArray("?1"));
@@ -272,7 +274,7 @@ void TestProfileFile::copyIsByteForByte() {
 
 void TestProfileFile::damagedFiles_data() {
   QTest::addColumn<QByteArray>("bytes");
-  QTest::addColumn<int>("count");       // what readCount gives
+  QTest::addColumn<int>("count");          // what readCount gives
   QTest::addColumn<QStringList>("names");  // readRecords(header count as written)
   QTest::addColumn<int>("headerCount");
   QTest::addColumn<bool>("problems");
@@ -288,8 +290,8 @@ void TestProfileFile::damagedFiles_data() {
   QTest::newRow("negative count") << header(-5) + good << 0 << QStringList{} << -5 << true;
   QTest::newRow("shorter than the header count field") << QByteArray("\x01\0", 2) << 0 << QStringList{} << 0 << true;
   QTest::newRow("cut inside the record") << header(1) + good.left(30) << 0 << QStringList{"OK"} << 1 << true;
-  QTest::newRow("name length byte too large") << header(1) + longName << 1 << QStringList{QString("OK") + QString(8, QChar(0))} << 1
-                                              << true;
+  QTest::newRow("name length byte too large")
+      << header(1) + longName << 1 << QStringList{QString("OK") + QString(8, QChar(0))} << 1 << true;
   QTest::newRow("tolerance length byte too large") << header(1) + longTol << 1 << QStringList{"OK"} << 1 << true;
   QTest::newRow("longer than needed") << header(1) + good + QByteArray(500, '\xff') << 1 << QStringList{"OK"} << 1
                                       << false;
@@ -324,7 +326,7 @@ void TestProfileFile::tableRow_data() {
   QTest::addColumn<QByteArray>("settings");  // 18 bytes
   QTest::addColumn<int>("model");
   QTest::addColumn<int>("liveFreqCode");
-  QTest::addColumn<QStringList>("cells");    // columns 4, 5, 6, 7
+  QTest::addColumn<QStringList>("cells");  // columns 4, 5, 6, 7
 
   auto s = [](int freqAuto, int freq, int levelAuto, int level, int circAuto, int series, int interval) {
     QByteArray b(18, '\0');
@@ -337,22 +339,22 @@ void TestProfileFile::tableRow_data() {
     b[10] = char(interval);
     return b;
   };
-  QTest::newRow("auto 10 kHz, series, 1 s") << s(1, 4, 0, 1, 0, 1, 2) << 0 << 4
-                                            << QStringList{"S", "A10кГц", "1.0Вскз", "1сек"};
-  QTest::newRow("parallel, 120 Hz, auto level") << s(0, 2, 1, 2, 0, 0, 3) << 0 << 4
-                                                << QStringList{"P", "120Гц", "A0.5Вскз", "0.5сек"};
+  QTest::newRow("auto 10 kHz, series, 1 s")
+      << s(1, 4, 0, 1, 0, 1, 2) << 0 << 4 << QStringList{"S", "A10кГц", "1.0Вскз", "1сек"};
+  QTest::newRow("parallel, 120 Hz, auto level")
+      << s(0, 2, 1, 2, 0, 0, 3) << 0 << 4 << QStringList{"P", "120Гц", "A0.5Вскз", "0.5сек"};
   QTest::newRow("auto circuit, 2 s") << s(0, 3, 0, 3, 1, 1, 1) << 0 << 4 << QStringList{"A", "1кГц", "0.1Вскз", "2сек"};
-  QTest::newRow("live FreqCode 0 empties low frequencies") << s(0, 4, 0, 0, 0, 1, 0) << 0 << 0
-                                                           << QStringList{"S", "", "1.0Вскз", "сек"};
+  QTest::newRow("live FreqCode 0 empties low frequencies")
+      << s(0, 4, 0, 0, 0, 1, 0) << 0 << 0 << QStringList{"S", "", "1.0Вскз", "сек"};
   QTest::newRow("live FreqCode 0, auto") << s(1, 4, 0, 0, 0, 1, 0) << 0 << 0 << QStringList{"S", "A", "1.0Вскз", "сек"};
-  QTest::newRow("ZT42 clamps frequency and level") << s(0, 6, 0, 3, 0, 1, 2) << 2 << 4
-                                                   << QStringList{"S", "1кГц", "0.7Вскз", "1сек"};
+  QTest::newRow("ZT42 clamps frequency and level")
+      << s(0, 6, 0, 3, 0, 1, 2) << 2 << 4 << QStringList{"S", "1кГц", "0.7Вскз", "1сек"};
   QTest::newRow("ZT42 level 2") << s(0, 5, 0, 2, 0, 1, 2) << 2 << 4 << QStringList{"S", "100кГц", "0.1Вскз", "1сек"};
   QTest::newRow("ZT41 250 kHz") << s(0, 6, 0, 9, 0, 1, 2) << 1 << 4 << QStringList{"S", "250кГц", "1.0Вскз", "1сек"};
   QTest::newRow("ZT40 index 15 clamps") << s(0, 15, 0, 0, 0, 1, 2) << 0 << 4
                                         << QStringList{"S", "1кГц", "1.0Вскз", "1сек"};
-  QTest::newRow("model 5: no clamp, no level") << s(0, 15, 0, 0, 0, 1, 2) << 5 << 4
-                                               << QStringList{"S", "50Гц", "Вскз", "1сек"};
+  QTest::newRow("model 5: no clamp, no level")
+      << s(0, 15, 0, 0, 0, 1, 2) << 5 << 4 << QStringList{"S", "50Гц", "Вскз", "1сек"};
 }
 
 void TestProfileFile::tableRow() {

@@ -24,10 +24,11 @@ LogRow Row() {
   LogRow row;
   row.position = 12;
   row.time = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), QTimeZone(3 * 3600));
-  row.texts = {QStringLiteral("12"),         QStringLiteral("04.03.26 05:06:07"), QStringLiteral("R 1.0005 kΩ"),
-               QStringLiteral("Q 0.0100"),   QStringLiteral("S"),                  QStringLiteral("1kHz"),
-               QStringLiteral("1.0Vrms"),    QStringLiteral("-"),                  QStringLiteral("0.05"),
-               QString()};
+  row.texts = {QStringLiteral("12"),          QStringLiteral("04.03.26 05:06:07"),
+               QStringLiteral("R 1.0005 kΩ"), QStringLiteral("Q 0.0100"),
+               QStringLiteral("S"),           QStringLiteral("1kHz"),
+               QStringLiteral("1.0Vrms"),     QStringLiteral("-"),
+               QStringLiteral("0.05"),        QString()};
   row.verdict.SortResult = kSortPass;
   row.verdict.PrimaryDeviation = 0.05;
   row.verdict.SecondaryDeviation = 7.5;  // left from an earlier check
@@ -97,17 +98,21 @@ class RowJsonTest : public QObject {
     row = Row();
     row.verdict = {kSortSecondaryOut, 0.5, 3, false, true};
     QTest::newRow("secondary out, primary off")
-        << row << QByteArray(R"({"verdict": "reject", "sort_result": 2, "deviations": {"primary": null, "secondary": 3}})");
+        << row
+        << QByteArray(R"({"verdict": "reject", "sort_result": 2, "deviations": {"primary": null, "secondary": 3}})");
 
     row = Row();
     row.verdict = {kSortInvalid, 0.05, 1, true, true};
     QTest::newRow("reference not readable: no deviation is trusted")
-        << row << QByteArray(R"({"verdict": "invalid", "sort_result": 20, "deviations": {"primary": null, "secondary": null}})");
+        << row
+        << QByteArray(
+               R"({"verdict": "invalid", "sort_result": 20, "deviations": {"primary": null, "secondary": null}})");
 
     row = Row();
     row.verdict = Verdict{};
     QTest::newRow("no tolerance on")
-        << row << QByteArray(R"({"verdict": "none", "sort_result": 0, "deviations": {"primary": null, "secondary": null}})");
+        << row
+        << QByteArray(R"({"verdict": "none", "sort_result": 0, "deviations": {"primary": null, "secondary": null}})");
 
     row = Row();
     row.verdict.PrimaryDeviation = kInf;
@@ -172,8 +177,8 @@ class RowJsonTest : public QObject {
   void keysOfEveryRow() {
     const QJsonObject o = RowToJson(Row());
     QVERIFY(!o.contains(QStringLiteral("profile")));
-    const QStringList keys{"position", "time", "primary", "secondary", "circuit", "frequency",
-                           "level", "reject", "primary_deviation", "secondary_deviation"};
+    const QStringList keys{"position",  "time",  "primary", "secondary",         "circuit",
+                           "frequency", "level", "reject",  "primary_deviation", "secondary_deviation"};
     QCOMPARE(o.value(QStringLiteral("texts")).toObject().keys().size(), keys.size());
     for (int c = 0; c < kLogColumns; ++c) QCOMPARE(RowTextKey(c), keys[c]);
   }

@@ -27,27 +27,27 @@ void TestTolerance::check_data() {
   QTest::addColumn<QChar>("sep");
   QTest::addColumn<int>("series");
   QTest::addColumn<double>("freq");
-  QTest::addColumn<double>("r");       // ReadingR
-  QTest::addColumn<double>("x");       // ReadingX
-  QTest::addColumn<double>("pr");      // ParallelR
-  QTest::addColumn<double>("px");      // ParallelX
-  QTest::addColumn<QString>("pTol");   // empty: primary off
+  QTest::addColumn<double>("r");      // ReadingR
+  QTest::addColumn<double>("x");      // ReadingX
+  QTest::addColumn<double>("pr");     // ParallelR
+  QTest::addColumn<double>("px");     // ParallelX
+  QTest::addColumn<QString>("pTol");  // empty: primary off
   QTest::addColumn<int>("pKind");
   QTest::addColumn<int>("pUnit");
   QTest::addColumn<QString>("pNom");
-  QTest::addColumn<QString>("sTol");   // empty: secondary off
+  QTest::addColumn<QString>("sTol");  // empty: secondary off
   QTest::addColumn<int>("sKind");
   QTest::addColumn<int>("sUnit");
   QTest::addColumn<QString>("sNom");
   QTest::addColumn<int>("code");
-  QTest::addColumn<double>("pDev");    // kUntouched: not computed
+  QTest::addColumn<double>("pDev");  // kUntouched: not computed
   QTest::addColumn<double>("sDev");
 
   const QChar comma(u','), point(u'.');
   const QString off;
   // R 10000 кОм against 10.05 MΩ.
-  QTest::newRow("R 1% pass") << comma << 1 << 1000.0 << 10.05e6 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 1 << "10000"
-                             << off << 0 << 0 << "" << 0 << 0.5 << kUntouched;
+  QTest::newRow("R 1% pass") << comma << 1 << 1000.0 << 10.05e6 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 1 << "10000" << off
+                             << 0 << 0 << "" << 0 << 0.5 << kUntouched;
   QTest::newRow("R 0,2% out") << comma << 1 << 1000.0 << 10.05e6 << 1.0 << 0.0 << 0.0 << "0,2%" << 0 << 1 << "10000"
                               << off << 0 << 0 << "" << 1 << 0.5 << kUntouched;
   QTest::newRow("R 0.2% out, point") << point << 1 << 1000.0 << 10.05e6 << 1.0 << 0.0 << 0.0 << "0.2%" << 0 << 1
@@ -59,8 +59,8 @@ void TestTolerance::check_data() {
   QTest::newRow("R MOhm unit") << comma << 1 << 1000.0 << 2.2e6 << 1.0 << 0.0 << 0.0 << "20%" << 0 << 2 << "2" << off
                                << 0 << 0 << "" << 0 << 10.0 << kUntouched;
   // L 100 мкГн at 1 kHz: nominal reactance 0.6283 Ω.
-  QTest::newRow("L 100uH") << comma << 1 << 1000.0 << 1.0 << 0.6346 << 0.0 << 0.0 << "2%" << 1 << 0 << "100" << off
-                           << 0 << 0 << "" << 0 << 0.9997 << kUntouched;
+  QTest::newRow("L 100uH") << comma << 1 << 1000.0 << 1.0 << 0.6346 << 0.0 << 0.0 << "2%" << 1 << 0 << "100" << off << 0
+                           << 0 << "" << 0 << 0.9997 << kUntouched;
   QTest::newRow("L 100uH 0,5%") << comma << 1 << 1000.0 << 1.0 << 0.6346 << 0.0 << 0.0 << "0,5%" << 1 << 0 << "100"
                                 << off << 0 << 0 << "" << 1 << 0.9997 << kUntouched;
   // C 100 нФ at 1 kHz: nominal reactance -1591.55 Ω.
@@ -77,19 +77,19 @@ void TestTolerance::check_data() {
                                             << "100" << off << 0 << 0 << "" << 0 << 50.0 << kUntouched;
   QTest::newRow("just above limit") << comma << 1 << 1000.0 << 150.01 << 1.0 << 0.0 << 0.0 << "50%" << 0 << 0 << "100"
                                     << off << 0 << 0 << "" << 1 << 50.01 << kUntouched;
-  QTest::newRow("< equal passes") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << "<" << 0 << 0 << "100"
-                                  << off << 0 << 0 << "" << 0 << 0.0 << kUntouched;
-  QTest::newRow("> equal passes") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << ">" << 0 << 0 << "100"
-                                  << off << 0 << 0 << "" << 0 << 0.0 << kUntouched;
+  QTest::newRow("< equal passes") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << "<" << 0 << 0 << "100" << off
+                                  << 0 << 0 << "" << 0 << 0.0 << kUntouched;
+  QTest::newRow("> equal passes") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << ">" << 0 << 0 << "100" << off
+                                  << 0 << 0 << "" << 0 << 0.0 << kUntouched;
   // Secondary Q = X / R against 50 at 10 %.
-  QTest::newRow("Q 56 out") << comma << 1 << 1000.0 << 1.0 << 56.0 << 0.0 << 0.0 << "" << 0 << 0 << "" << "10%" << 1
-                            << 0 << "50" << 2 << kUntouched << 12.0;
-  QTest::newRow("Q 54 in") << comma << 1 << 1000.0 << 1.0 << 54.0 << 0.0 << 0.0 << "" << 0 << 0 << "" << "10%" << 1
-                           << 0 << "50" << 0 << kUntouched << 8.0;
-  QTest::newRow("both out") << comma << 1 << 1000.0 << 1.0 << 56.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "2" << "10%"
-                            << 1 << 0 << "50" << 3 << -50.0 << 12.0;
-  QTest::newRow("D = R / X") << comma << 1 << 1000.0 << 1.0 << 10.0 << 0.0 << 0.0 << "" << 0 << 0 << "" << "5%" << 2
-                             << 0 << "0,1" << 0 << kUntouched << 0.0;
+  QTest::newRow("Q 56 out") << comma << 1 << 1000.0 << 1.0 << 56.0 << 0.0 << 0.0 << "" << 0 << 0 << ""
+                            << "10%" << 1 << 0 << "50" << 2 << kUntouched << 12.0;
+  QTest::newRow("Q 54 in") << comma << 1 << 1000.0 << 1.0 << 54.0 << 0.0 << 0.0 << "" << 0 << 0 << ""
+                           << "10%" << 1 << 0 << "50" << 0 << kUntouched << 8.0;
+  QTest::newRow("both out") << comma << 1 << 1000.0 << 1.0 << 56.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "2"
+                            << "10%" << 1 << 0 << "50" << 3 << -50.0 << 12.0;
+  QTest::newRow("D = R / X") << comma << 1 << 1000.0 << 1.0 << 10.0 << 0.0 << 0.0 << "" << 0 << 0 << ""
+                             << "5%" << 2 << 0 << "0,1" << 0 << kUntouched << 0.0;
   QTest::newRow("secondary R kOhm") << comma << 1 << 1000.0 << 1100.0 << 10.0 << 0.0 << 0.0 << "" << 0 << 0 << ""
                                     << "5%" << 0 << 1 << "1" << 2 << kUntouched << 10.0;
   // Values that cannot be evaluated.
@@ -97,8 +97,9 @@ void TestTolerance::check_data() {
                                   << "10%" << 1 << 0 << "50" << 20 << 0.0 << kUntouched;
   QTest::newRow("lone % secondary") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "100"
                                     << "%" << 1 << 0 << "50" << 2 << 0.0 << -99.98;
-  QTest::newRow("lone % secondary, primary out") << comma << 1 << 1000.0 << 200.0 << 1.0 << 0.0 << 0.0 << "1%" << 0
-                                                 << 0 << "100" << "%" << 1 << 0 << "50" << 2 << 100.0 << -99.99;
+  QTest::newRow("lone % secondary, primary out")
+      << comma << 1 << 1000.0 << 200.0 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "100"
+      << "%" << 1 << 0 << "50" << 2 << 100.0 << -99.99;
   QTest::newRow("nominal 0") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "0" << off << 0
                              << 0 << "" << 20 << kUntouched << kUntouched;
   QTest::newRow("C nominal 0") << comma << 1 << 1000.0 << 1.0 << 100.0 << 0.0 << 0.0 << "1%" << 2 << 0 << "0" << off
@@ -106,10 +107,10 @@ void TestTolerance::check_data() {
   QTest::newRow("empty nominal") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << "1%" << 0 << 0 << "" << off
                                  << 0 << 0 << "" << 20 << kUntouched << kUntouched;
   QTest::newRow("secondary nominal 0 keeps primary deviation")
-      << comma << 1 << 1000.0 << 101.0 << 1.0 << 0.0 << 0.0 << "5%" << 0 << 0 << "100" << "5%" << 1 << 0 << "0" << 20
-      << 1.0 << kUntouched;
-  QTest::newRow("both off") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << "" << 0 << 0 << "0" << "" << 0
-                            << 0 << "0" << 0 << kUntouched << kUntouched;
+      << comma << 1 << 1000.0 << 101.0 << 1.0 << 0.0 << 0.0 << "5%" << 0 << 0 << "100"
+      << "5%" << 1 << 0 << "0" << 20 << 1.0 << kUntouched;
+  QTest::newRow("both off") << comma << 1 << 1000.0 << 100.0 << 1.0 << 0.0 << 0.0 << "" << 0 << 0 << "0"
+                            << "" << 0 << 0 << "0" << 0 << kUntouched << kUntouched;
 }
 
 void TestTolerance::check() {

@@ -126,25 +126,19 @@ class DisplayTest : public QObject {
     QTest::addColumn<int>("model");
     QTest::addColumn<Expect>("expect");
     for (const auto& set : kSeparatorSets) {
-      auto row = [&](const char* what) -> QTestData& { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
+      auto row = [&](const char* what) -> QTestData& {
+        return QTest::newRow(qPrintable(QString(set.name) + ": " + what));
+      };
       // ZT40, 1 kHz, level 1, 100 ohm source, series, L primary, Q secondary.
       row("R 1 X 10 at 1 kHz") << set.sep << MakeRlcFrame(1, 10, RlcBytes(3, true, 3, 2, 1, 0), 0x01) << 0
-                               << Expect{{"Vt", "91{.}3мВскз"},
-                                         {"Jt", "9{.}1мAскз"},
-                                         {"At", "84{.}2900°"},
-                                         {"Qt", "10{.}000"},
-                                         {"Dt", "0{.}1000"},
-                                         {"Zt", "10{.}050 Ом"},
-                                         {"primary", " 1{.}5915 мГн"},
-                                         {"serPer1", "S"},
-                                         {"secondary", "10{.}000"},
-                                         {"serPer", " "},
-                                         {"source", "100Ом"},
-                                         {"right1", "Z 10{.}050 Ом"},
-                                         {"right2", "D 0{.}1000"},
-                                         {"right3", "Q 10{.}000"},
-                                         {"right4", "Ɵ 84{.}2900°"},
-                                         {"right5", "V 91{.}3мВскз"},
+                               << Expect{{"Vt", "91{.}3мВскз"},        {"Jt", "9{.}1мAскз"},
+                                         {"At", "84{.}2900°"},         {"Qt", "10{.}000"},
+                                         {"Dt", "0{.}1000"},           {"Zt", "10{.}050 Ом"},
+                                         {"primary", " 1{.}5915 мГн"}, {"serPer1", "S"},
+                                         {"secondary", "10{.}000"},    {"serPer", " "},
+                                         {"source", "100Ом"},          {"right1", "Z 10{.}050 Ом"},
+                                         {"right2", "D 0{.}1000"},     {"right3", "Q 10{.}000"},
+                                         {"right4", "Ɵ 84{.}2900°"},   {"right5", "V 91{.}3мВскз"},
                                          {"right6", "J 9{.}1мAскз"}};
       row("negative inductance") << set.sep << MakeRlcFrame(1, 10, RlcBytes(3, true, 3, 3, 1, 0, true), 0x01) << 0
                                  << Expect{{"primary", "-1{.}5915 мГн"}, {"secondary", "0{.}1000"}};
@@ -157,30 +151,34 @@ class DisplayTest : public QObject {
                     {"primary", " 1{,}591{,}549 мкФ"},
                     {"secondary", "100{.}00 Ом"},
                     {"serPer", "S"}};
-      row("parallel R = X = 1000") << set.sep << MakeRlcFrame(1000, 1000, RlcBytes(3, false, 1, 1, 1, 0), 0x01) << 0
-                                   << Expect{{"primary", "2{.}0000 кОм"},
-                                             {"secondary", "2{.}0000 кОм"},
-                                             {"serPer", "P"},
-                                             {"serPer1", "P"},
-                                             {"Ct", "79{.}577 нФ"},
-                                             {"Vt", "0{.}930Вскз"},
-                                             {"Zt", "1{.}4142 кОм"}};
+      row("parallel R = X = 1000")
+          << set.sep << MakeRlcFrame(1000, 1000, RlcBytes(3, false, 1, 1, 1, 0), 0x01) << 0
+          << Expect{{"primary", "2{.}0000 кОм"}, {"secondary", "2{.}0000 кОм"}, {"serPer", "P"},       {"serPer1", "P"},
+                    {"Ct", "79{.}577 нФ"},       {"Vt", "0{.}930Вскз"},         {"Zt", "1{.}4142 кОм"}};
       row("Z primary has no circuit letter")
           << set.sep << MakeRlcFrame(1000, 1000, RlcBytes(3, false, 4, 1, 1, 0), 0x01) << 0
           << Expect{{"primary", "1{.}4142 кОм"}, {"serPer1", ""}, {"serPer", ""}, {"secondary", "2{.}0000 кОм"}};
       row("no test frequency, series, over range")
           << set.sep << MakeRlcFrame(2e6f, 1e7f, RlcBytes(0, true, 1, 3, 1, 0), 0x01) << 0
-          << Expect{{"primary", ">1{.}000 MОм"}, {"Ct", "<0{.}50 мкФ"}, {"secondary", ""}, {"Zt", ""},
-                    {"Dt", ""},  {"Qt", ""},  {"At", ""},  {"right1", ""}, {"right4", ""}, {"right6", ""}};
+          << Expect{{"primary", ">1{.}000 MОм"},
+                    {"Ct", "<0{.}50 мкФ"},
+                    {"secondary", ""},
+                    {"Zt", ""},
+                    {"Dt", ""},
+                    {"Qt", ""},
+                    {"At", ""},
+                    {"right1", ""},
+                    {"right4", ""},
+                    {"right6", ""}};
       row("no test frequency, Z primary is empty")
           << set.sep << MakeRlcFrame(2e6f, 1e7f, RlcBytes(0, true, 4, 4, 1, 0), 0x01) << 0
           << Expect{{"primary", ""}, {"serPer1", ""}, {"secondary", ""}};
       row("no test frequency, parallel has no fixed texts")
           << set.sep << MakeRlcFrame(2e6f, 2e6f, RlcBytes(0, false, 1, 0, 1, 0), 0x01) << 0
           << Expect{{"primary", "4{.}0000 МОм"}, {"Ct", "331{.}57 пФ"}, {"secondary", " "}};
-      row("capacitance below 40 mF flag") << set.sep
-                                          << MakeRlcFrame(100, 0.0001f, RlcBytes(3, true, 2, 0, 1, 0, false, true), 0x01)
-                                          << 0 << Expect{{"primary", " <40{.}00 мФ"}};
+      row("capacitance below 40 mF flag")
+          << set.sep << MakeRlcFrame(100, 0.0001f, RlcBytes(3, true, 2, 0, 1, 0, false, true), 0x01) << 0
+          << Expect{{"primary", " <40{.}00 мФ"}};
       row("inductance over range") << set.sep << MakeRlcFrame(1, 1e7f, RlcBytes(1, true, 3, 0, 1, 0), 0x01) << 0
                                    << Expect{{"primary", " >500 Гн"}};
       row("ZT41 1.6 k source and 0.5 V level")
@@ -306,11 +304,13 @@ class DisplayTest : public QObject {
     QTest::addColumn<Frame>("frame");
     QTest::addColumn<Expect>("expect");
     for (const auto& set : kSeparatorSets) {
-      auto row = [&](const char* what) -> QTestData& { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
+      auto row = [&](const char* what) -> QTestData& {
+        return QTest::newRow(qPrintable(QString(set.name) + ": " + what));
+      };
       row("diode 3.2 V range") << set.sep << MakeFrame(652.3f, 1000, 0, 0x20, 0x02)
-                               << Expect{{"main", "  V=0{.}652 В"},  {"letter", "I"},      {"subscript", "п"},
-                                         {"current", "=1{.}000 мA"}, {"picture", "0"},     {"voltage", " 3.2В"},
-                                         {"function", "D"},          {"auto", " "},        {"second", " "}};
+                               << Expect{{"main", "  V=0{.}652 В"},  {"letter", "I"},  {"subscript", "п"},
+                                         {"current", "=1{.}000 мA"}, {"picture", "0"}, {"voltage", " 3.2В"},
+                                         {"function", "D"},          {"auto", " "},    {"second", " "}};
       row("diode, small current hides the line")
           << set.sep << MakeFrame(652.3f, 150, 0, 0x21, 0x02)
           << Expect{{"letter", " "}, {"subscript", " "}, {"current", " "}, {"picture", "1"}};
@@ -322,24 +322,25 @@ class DisplayTest : public QObject {
                                               {"current", "=5{.}000 мкA"}};
       row("open junction") << set.sep << MakeFrame(1, 500, 0, 0x23, 0x02)
                            << Expect{{"main", "ПН"}, {"picture", "1"}, {"function", "D"}, {"voltage", " 3.2В"}};
-      row("open junction, even function") << set.sep << MakeFrame(1, 500, 0, 0x24, 0x02)
-                                          << Expect{{"picture", "0"}};
+      row("open junction, even function") << set.sep << MakeFrame(1, 500, 0, 0x24, 0x02) << Expect{{"picture", "0"}};
       row("resistance, automatic") << set.sep << MakeFrame(4700, 100, 0, 0x02, 0x02)
-                                   << Expect{{"main", "4{.}7000 кОм"}, {"voltage", "A1.3В"}, {"auto", "A"},
-                                             {"function", "R"},        {"picture", "2"},     {"subscript", "о"},
+                                   << Expect{{"main", "4{.}7000 кОм"},  {"voltage", "A1.3В"}, {"auto", "A"},
+                                             {"function", "R"},         {"picture", "2"},     {"subscript", "о"},
                                              {"current", "=0{.}100 мA"}};
-      row("resistance, 1.3 V with second current")
-          << set.sep << MakeFrame(-12, 2500, -7.5f, 0x52, 0x02)
-          << Expect{{"main", "12{.}000 Ом"}, {"voltage", " 1.3В"}, {"subscript", "п"},
-                    {"second", "Iп=7{.}500 мкA"}, {"current", "=2{.}500 мA"}};
-      row("resistance, 0.1 V over range") << set.sep << MakeFrame(3e7f, 1, 0, 0x62, 0x02)
-                                          << Expect{{"main", ">20{.}00 МОм"}, {"voltage", " 0.1В"}};
+      row("resistance, 1.3 V with second current") << set.sep << MakeFrame(-12, 2500, -7.5f, 0x52, 0x02)
+                                                   << Expect{{"main", "12{.}000 Ом"},
+                                                             {"voltage", " 1.3В"},
+                                                             {"subscript", "п"},
+                                                             {"second", "Iп=7{.}500 мкA"},
+                                                             {"current", "=2{.}500 мA"}};
+      row("resistance, 0.1 V over range")
+          << set.sep << MakeFrame(3e7f, 1, 0, 0x62, 0x02) << Expect{{"main", ">20{.}00 МОм"}, {"voltage", " 0.1В"}};
       row("resistance, unknown range keeps the voltage")
           << set.sep << MakeFrame(100, 1, 0, 0xE2, 0x02) << Expect{{"voltage", kUnchanged}, {"function", "R"}};
       row("sleep") << set.sep << MakeFrame(100, 1, 0, 0x02, 0x82)
-                   << Expect{{"main", ""},           {"letter", " "},          {"subscript", " "},
-                             {"current", " "},       {"picture", kUnchanged},  {"voltage", kUnchanged},
-                             {"auto", kUnchanged},   {"second", kUnchanged},   {"function", kUnchanged}};
+                   << Expect{{"main", ""},         {"letter", " "},         {"subscript", " "},
+                             {"current", " "},     {"picture", kUnchanged}, {"voltage", kUnchanged},
+                             {"auto", kUnchanged}, {"second", kUnchanged},  {"function", kUnchanged}};
     }
   }
   void rdTexts() {
@@ -349,16 +350,26 @@ class DisplayTest : public QObject {
     const RdReading r = ComputeRdReading(frame, TextEnv{Lexicons::russian(), sep});
     for (const auto& [field, text] : expect) {
       QString got;
-      if (field == "main") got = r.main;
-      else if (field == "letter") got = r.letter;
-      else if (field == "subscript") got = r.subscript;
-      else if (field == "current") got = r.current;
-      else if (field == "picture") got = r.picture ? QString::number(*r.picture) : kUnchanged;
-      else if (field == "voltage") got = Text(r.voltage);
-      else if (field == "function") got = Text(r.functionLetter);
-      else if (field == "auto") got = Text(r.autoMark);
-      else if (field == "second") got = Text(r.secondCurrent);
-      else QFAIL(qPrintable("unknown field " + field));
+      if (field == "main")
+        got = r.main;
+      else if (field == "letter")
+        got = r.letter;
+      else if (field == "subscript")
+        got = r.subscript;
+      else if (field == "current")
+        got = r.current;
+      else if (field == "picture")
+        got = r.picture ? QString::number(*r.picture) : kUnchanged;
+      else if (field == "voltage")
+        got = Text(r.voltage);
+      else if (field == "function")
+        got = Text(r.functionLetter);
+      else if (field == "auto")
+        got = Text(r.autoMark);
+      else if (field == "second")
+        got = Text(r.secondCurrent);
+      else
+        QFAIL(qPrintable("unknown field " + field));
       QCOMPARE(got, Localise(text, sep));
     }
   }
@@ -370,7 +381,9 @@ class DisplayTest : public QObject {
     QTest::addColumn<QString>("upper");
     QTest::addColumn<QString>("lower");
     for (const auto& set : kSeparatorSets) {
-      auto row = [&](const char* what) -> QTestData& { return QTest::newRow(qPrintable(QString(set.name) + ": " + what)); };
+      auto row = [&](const char* what) -> QTestData& {
+        return QTest::newRow(qPrintable(QString(set.name) + ": " + what));
+      };
       row("millivolts rms and peak-to-peak")
           << set.sep << MakeFrame(-3.2f, 9.04f, -12.345f, 0x20, 0x03) << "V -12{.}350мВ"
           << "Vскз=3{.}2мВ"
@@ -383,8 +396,8 @@ class DisplayTest : public QObject {
                          << "Iскз=0{.}50A"
                          << "Iп-п=1{.}25A";
       row("milliamperes maximum and minimum") << set.sep << MakeFrame(3, -4, 2, 0x61, 0x03) << "I 2{.}000мA"
-                                               << "Iмак=3{.}000мA"
-                                               << "Iмин=-4{.}000мA";
+                                              << "Iмак=3{.}000мA"
+                                              << "Iмин=-4{.}000мA";
       row("current with resistance") << set.sep << MakeFrame(7, -1234.5678f, 12.5f, 0xA1, 0x03) << "I=12{.}500мA"
                                      << ""
                                      << "R=1{,}235{.}0000 Ом";
@@ -407,7 +420,6 @@ class DisplayTest : public QObject {
     QCOMPARE(u.upper, Localise(upper, sep));
     QCOMPARE(u.lower, Localise(lower, sep));
   }
-
 };
 
 QTEST_GUILESS_MAIN(DisplayTest)

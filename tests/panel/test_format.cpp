@@ -189,14 +189,10 @@ class FormatTest : public QObject {
       const char* expected;
     };
     const Case cases[] = {
-        {"below one", 0.5, "0.5000 Ом"},
-        {"below one rounding to one", 0.99999, "1.0000 Ом"},
-        {"below ten", 5.5, "5.500 Ом"},
-        {"below ten rounding to ten", 9.99999, "10.000 Ом"},
-        {"hundreds", 150, "150.00 Ом"},
-        {"kilo", 47000, "47.000 кОм"},
-        {"exactly the limit", 2e7, "20.000 МОм"},
-        {"over range", 25e6, ">20.00 МОм"},
+        {"below one", 0.5, "0.5000 Ом"},          {"below one rounding to one", 0.99999, "1.0000 Ом"},
+        {"below ten", 5.5, "5.500 Ом"},           {"below ten rounding to ten", 9.99999, "10.000 Ом"},
+        {"hundreds", 150, "150.00 Ом"},           {"kilo", 47000, "47.000 кОм"},
+        {"exactly the limit", 2e7, "20.000 МОм"}, {"over range", 25e6, ">20.00 МОм"},
         {"far over range", 1e38, ">20.00 МОм"},
     };
     for (const SeparatorSet& s : kSeparatorSets)

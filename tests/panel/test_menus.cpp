@@ -8,9 +8,9 @@ namespace {
 
 // Field names of MeterSettings in byte order, for readable expectations.
 const char* const kFieldNames[MeterSettings::kSize] = {
-    "FreqAuto",   "FreqCode",     "PrimaryAuto", "PrimaryCode",  "SecondaryAuto", "SecondaryCode",
-    "LevelAuto",  "LevelCode",    "CircuitAuto", "CircuitSeries", "IntervalCode", "Hold",
-    "NegativeSign", "Sound",      "LogReady",    "SourceAuto",   "SourceCode",    "Reserved"};
+    "FreqAuto",     "FreqCode",  "PrimaryAuto", "PrimaryCode",   "SecondaryAuto", "SecondaryCode",
+    "LevelAuto",    "LevelCode", "CircuitAuto", "CircuitSeries", "IntervalCode",  "Hold",
+    "NegativeSign", "Sound",     "LogReady",    "SourceAuto",    "SourceCode",    "Reserved"};
 
 // Applies "Field=value Field=value" to a settings record.
 MeterSettings With(MeterSettings s, const QString& changes) {
@@ -28,9 +28,10 @@ MeterSettings With(MeterSettings s, const QString& changes) {
 // A record whose every field differs from what the menus store, so a choice
 // that writes a wrong field or forgets one shows up.
 MeterSettings Start() {
-  return With({}, "FreqAuto=1 FreqCode=9 PrimaryAuto=1 PrimaryCode=6 SecondaryAuto=1 SecondaryCode=4 "
-                  "LevelAuto=1 LevelCode=4 CircuitAuto=0 CircuitSeries=0 IntervalCode=1 Hold=1 "
-                  "SourceAuto=1 SourceCode=1 Reserved=5");
+  return With({},
+              "FreqAuto=1 FreqCode=9 PrimaryAuto=1 PrimaryCode=6 SecondaryAuto=1 SecondaryCode=4 "
+              "LevelAuto=1 LevelCode=4 CircuitAuto=0 CircuitSeries=0 IntervalCode=1 Hold=1 "
+              "SourceAuto=1 SourceCode=1 Reserved=5");
 }
 
 const QString kNone = QStringLiteral("<unchanged>");
@@ -66,23 +67,21 @@ class MenusTest : public QObject {
 
   void modelLists_data() {
     QTest::addColumn<int>("model");
-    QTest::addColumn<QStringList>("freqTail");   // items from index 6 on
+    QTest::addColumn<QStringList>("freqTail");  // items from index 6 on
     QTest::addColumn<QStringList>("level");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("sourceVisible");
-    QTest::newRow("ZT40") << 0
-                          << QStringList{"20кГц", "30кГц", "40кГц", "50кГц", "60кГц", "70кГц", "80кГц", "90кГц",
-                                         "150кГц"}
+    QTest::newRow("ZT40") << 0 << QStringList{"20кГц", "30кГц", "40кГц", "50кГц", "60кГц",
+                                              "70кГц", "80кГц", "90кГц", "150кГц"}
                           << QStringList{"Автовыбор", "1.0Вскз", "0.5Вскз", "0.1Вскз"} << "1.0Вскз"
                           << "hidden";
-    QTest::newRow("ZT41") << 1 << QStringList{"250кГц"}
-                          << QStringList{"Автовыбор", "1.0Вскз", "0.5Вскз", "0.1Вскз"} << "1.0Вскз"
+    QTest::newRow("ZT41") << 1 << QStringList{"250кГц"} << QStringList{"Автовыбор", "1.0Вскз", "0.5Вскз", "0.1Вскз"}
+                          << "1.0Вскз"
                           << "shown";
     QTest::newRow("ZT42") << 2 << QStringList{} << QStringList{"Автовыбор", "0.7Вскз", "0.1Вскз"} << "0.7Вскз"
                           << "hidden";
-    QTest::newRow("unknown model only trims") << 5 << QStringList{}
-                                              << QStringList{"Автовыбор", " 1.0Вскз", " 0.5Вскз"} << kNone
-                                              << kNone;
+    QTest::newRow("unknown model only trims")
+        << 5 << QStringList{} << QStringList{"Автовыбор", " 1.0Вскз", " 0.5Вскз"} << kNone << kNone;
   }
   void modelLists() {
     QFETCH(int, model);
@@ -110,8 +109,8 @@ class MenusTest : public QObject {
   }
 
   void modelListsFollowLanguage() {
-    const ModelLists l = ApplyModelToLists(MenuDesignItems(Menu::Frequency), MenuDesignItems(Menu::Level), kZT41,
-                                           OtherLanguage());
+    const ModelLists l =
+        ApplyModelToLists(MenuDesignItems(Menu::Frequency), MenuDesignItems(Menu::Level), kZT41, OtherLanguage());
     QCOMPARE(l.freq.last(), QStringLiteral("250kHz"));
     QCOMPARE(l.level.at(1), QStringLiteral("1.0Vrms"));
     // A level list cut short (a language without those items) is filled, not overrun.
@@ -142,10 +141,10 @@ class MenusTest : public QObject {
                                       << "FreqAuto=0 FreqCode=6";
     QTest::newRow("freq item 14 ZT40") << Menu::Frequency << 14 << 0 << true << "150кГц" << n << n << n
                                        << "FreqAuto=0 FreqCode=14";
-    QTest::newRow("freq item 7 on ZT41 falls back") << Menu::Frequency << 7 << 1 << true << n << n << n << n
-                                                    << "FreqAuto=0 FreqCode=3";
-    QTest::newRow("freq item 6 on ZT42 falls back") << Menu::Frequency << 6 << 2 << true << n << n << n << n
-                                                    << "FreqAuto=0 FreqCode=3";
+    QTest::newRow("freq item 7 on ZT41 falls back")
+        << Menu::Frequency << 7 << 1 << true << n << n << n << n << "FreqAuto=0 FreqCode=3";
+    QTest::newRow("freq item 6 on ZT42 falls back")
+        << Menu::Frequency << 6 << 2 << true << n << n << n << n << "FreqAuto=0 FreqCode=3";
     QTest::newRow("freq no item") << Menu::Frequency << -1 << 0 << false << n << n << n << n << "";
     QTest::newRow("freq past the list") << Menu::Frequency << 15 << 0 << false << n << n << n << n << "";
     QTest::newRow("level auto ZT40") << Menu::Level << 0 << 0 << true << "A1.0Вскз" << n << n << n
@@ -158,33 +157,37 @@ class MenusTest : public QObject {
                                        << "LevelAuto=0 LevelCode=2";
     QTest::newRow("level item 3 ZT40") << Menu::Level << 3 << 0 << true << "0.1Вскз" << n << n << n
                                        << "LevelAuto=0 LevelCode=3";
-    QTest::newRow("level item 3 on ZT42") << Menu::Level << 3 << 2 << true << n << n << n << n
-                                          << "LevelAuto=0 LevelCode=1";
-    QTest::newRow("primary auto") << Menu::Primary << 0 << 0 << true << "C" << "A" << n << n
-                                  << "PrimaryAuto=1 PrimaryCode=0";
-    QTest::newRow("primary R") << Menu::Primary << 1 << 0 << true << "R" << " " << n << n
-                               << "PrimaryAuto=0 PrimaryCode=1";
-    QTest::newRow("primary Z") << Menu::Primary << 4 << 0 << true << "Z" << " " << n << n
-                               << "PrimaryAuto=0 PrimaryCode=4";
-    QTest::newRow("primary large C") << Menu::Primary << 6 << 0 << true << "С" << " " << n << n
-                                     << "PrimaryAuto=0 PrimaryCode=6";
+    QTest::newRow("level item 3 on ZT42")
+        << Menu::Level << 3 << 2 << true << n << n << n << n << "LevelAuto=0 LevelCode=1";
+    QTest::newRow("primary auto") << Menu::Primary << 0 << 0 << true << "C"
+                                  << "A" << n << n << "PrimaryAuto=1 PrimaryCode=0";
+    QTest::newRow("primary R") << Menu::Primary << 1 << 0 << true << "R"
+                               << " " << n << n << "PrimaryAuto=0 PrimaryCode=1";
+    QTest::newRow("primary Z") << Menu::Primary << 4 << 0 << true << "Z"
+                               << " " << n << n << "PrimaryAuto=0 PrimaryCode=4";
+    QTest::newRow("primary large C") << Menu::Primary << 6 << 0 << true << "С"
+                                     << " " << n << n << "PrimaryAuto=0 PrimaryCode=6";
     QTest::newRow("secondary auto") << Menu::Secondary << 0 << 0 << true << n << "A" << n << n
                                     << "SecondaryAuto=1 SecondaryCode=0";
-    QTest::newRow("secondary R keeps circuit") << Menu::Secondary << 1 << 0 << true << "R" << "" << n << n
-                                               << "SecondaryAuto=0 SecondaryCode=1";
-    QTest::newRow("secondary Q blanks circuit") << Menu::Secondary << 2 << 0 << true << "Q" << "" << " " << n
-                                                << "SecondaryAuto=0 SecondaryCode=2";
-    QTest::newRow("secondary D blanks circuit") << Menu::Secondary << 3 << 0 << true << "D" << "" << " " << n
-                                                << "SecondaryAuto=0 SecondaryCode=3";
+    QTest::newRow("secondary R keeps circuit") << Menu::Secondary << 1 << 0 << true << "R"
+                                               << "" << n << n << "SecondaryAuto=0 SecondaryCode=1";
+    QTest::newRow("secondary Q blanks circuit") << Menu::Secondary << 2 << 0 << true << "Q"
+                                                << ""
+                                                << " " << n << "SecondaryAuto=0 SecondaryCode=2";
+    QTest::newRow("secondary D blanks circuit") << Menu::Secondary << 3 << 0 << true << "D"
+                                                << ""
+                                                << " " << n << "SecondaryAuto=0 SecondaryCode=3";
     QTest::newRow("secondary past the list") << Menu::Secondary << 4 << 0 << false << n << n << n << n << "";
-    QTest::newRow("circuit auto") << Menu::Circuit << 0 << 0 << true << n << n << "A" << "A"
+    QTest::newRow("circuit auto") << Menu::Circuit << 0 << 0 << true << n << n << "A"
+                                  << "A"
                                   << "CircuitAuto=1 CircuitSeries=1";
-    QTest::newRow("circuit parallel") << Menu::Circuit << 1 << 0 << true << n << n << "P" << "P"
+    QTest::newRow("circuit parallel") << Menu::Circuit << 1 << 0 << true << n << n << "P"
+                                      << "P"
                                       << "CircuitAuto=0 CircuitSeries=0";
-    QTest::newRow("circuit series") << Menu::Circuit << 2 << 0 << true << n << n << "S" << "S"
+    QTest::newRow("circuit series") << Menu::Circuit << 2 << 0 << true << n << n << "S"
+                                    << "S"
                                     << "CircuitAuto=0 CircuitSeries=1";
-    QTest::newRow("source auto") << Menu::Source << 0 << 1 << true << "A" << n << n << n
-                                 << "SourceAuto=1 SourceCode=0";
+    QTest::newRow("source auto") << Menu::Source << 0 << 1 << true << "A" << n << n << n << "SourceAuto=1 SourceCode=0";
     QTest::newRow("source 100") << Menu::Source << 1 << 1 << true << "100Ом" << n << n << n
                                 << "SourceAuto=0 SourceCode=0";
     QTest::newRow("source 1.6 k") << Menu::Source << 2 << 1 << true << "1.6кОм" << n << n << n
@@ -226,8 +229,9 @@ class MenusTest : public QObject {
     QTest::addColumn<QString>("levelText");
     QTest::addColumn<QString>("letters");  // primary auto, primary, secondary auto, secondary
     QTest::addColumn<int>("interval");     // -1: left as it is
-    const QString defaults = "FreqAuto=1 FreqCode=4 PrimaryAuto=1 PrimaryCode=2 SecondaryAuto=1 SecondaryCode=1 "
-                             "LevelCode=1 CircuitAuto=1 IntervalCode=2 Sound=1";
+    const QString defaults =
+        "FreqAuto=1 FreqCode=4 PrimaryAuto=1 PrimaryCode=2 SecondaryAuto=1 SecondaryCode=1 "
+        "LevelCode=1 CircuitAuto=1 IntervalCode=2 Sound=1";
     QTest::newRow("defaults") << defaults << 10000 << 0 << "A10кГц"
                               << "10кГц"
                               << " 1.0Вскз"
@@ -238,8 +242,8 @@ class MenusTest : public QObject {
                                                       << "A0.5Вскз"
                                                       << "0.5Вскз"
                                                       << " |<unchanged>| | " << -1;
-    QTest::newRow("below a kilohertz") << "FreqCode=2 LevelCode=3 PrimaryCode=3 SecondaryCode=4 IntervalCode=3"
-                                       << 120 << 1 << " 120Гц"
+    QTest::newRow("below a kilohertz") << "FreqCode=2 LevelCode=3 PrimaryCode=3 SecondaryCode=4 IntervalCode=3" << 120
+                                       << 1 << " 120Гц"
                                        << "120Гц"
                                        << " 0.1Вскз"
                                        << "0.1Вскз"
@@ -250,8 +254,7 @@ class MenusTest : public QObject {
                                          << " 0.1В"
                                          << "0.1В"
                                          << " |Z| |D" << 2;
-    QTest::newRow("ZT41 250 kHz") << "FreqCode=6 LevelCode=0 PrimaryCode=1 SecondaryCode=2" << 250000 << 1
-                                  << " 250кГц"
+    QTest::newRow("ZT41 250 kHz") << "FreqCode=6 LevelCode=0 PrimaryCode=1 SecondaryCode=2" << 250000 << 1 << " 250кГц"
                                   << "250кГц"
                                   << " 1.0Вскз"
                                   << "1.0Вскз"
@@ -271,12 +274,12 @@ class MenusTest : public QObject {
                                   << " 0.7Вскз"
                                   << "0.7Вскз"
                                   << " |<unchanged>| | " << -1;
-    QTest::newRow("unknown level keeps LevelText") << "FreqCode=1 LevelCode=6 PrimaryCode=5 SecondaryCode=5" << 100
-                                                   << 0 << " 100Гц"
-                                                   << "100Гц"
-                                                   << " prev"
-                                                   << "prev"
-                                                   << " |<unchanged>| |<unchanged>" << -1;
+    QTest::newRow("unknown level keeps LevelText")
+        << "FreqCode=1 LevelCode=6 PrimaryCode=5 SecondaryCode=5" << 100 << 0 << " 100Гц"
+        << "100Гц"
+        << " prev"
+        << "prev"
+        << " |<unchanged>| |<unchanged>" << -1;
     QTest::newRow("unknown model keeps LevelText") << "FreqCode=1 LevelCode=2" << 100 << 4 << " 100Гц"
                                                    << "100Гц"
                                                    << " prev"
@@ -299,7 +302,8 @@ class MenusTest : public QObject {
     QCOMPARE(v.freqText, freqText);
     QCOMPARE(v.levelLabel, levelLabel);
     QCOMPARE(v.levelText, levelText);
-    const QString got = QStringList{v.primaryAuto, Text(v.primaryLetter), v.secondaryAuto, Text(v.secondaryLetter)}.join('|');
+    const QString got =
+        QStringList{v.primaryAuto, Text(v.primaryLetter), v.secondaryAuto, Text(v.secondaryLetter)}.join('|');
     QCOMPARE(got, letters);
     QCOMPARE(v.intervalItem.value_or(-1), interval);
     QCOMPARE(v.hold, s.Hold == 1);
@@ -350,8 +354,10 @@ class MenusTest : public QObject {
     const Case cases[] = {
         {"CircuitAuto=1 CircuitSeries=1 FreqAuto=1 FreqCode=4", 0, "A", {0, 0, 0, 0, 0}},
         {"CircuitSeries=1 FreqCode=9 PrimaryCode=3 SecondaryCode=2 LevelCode=3", 2, "S", {9, 3, 2, 3, 2}},
-        {"CircuitSeries=0 PrimaryAuto=1 PrimaryCode=3 SecondaryAuto=1 SecondaryCode=2 LevelAuto=1 LevelCode=2", 1,
-         "P", {0, 0, 0, 0, 1}},
+        {"CircuitSeries=0 PrimaryAuto=1 PrimaryCode=3 SecondaryAuto=1 SecondaryCode=2 LevelAuto=1 LevelCode=2",
+         1,
+         "P",
+         {0, 0, 0, 0, 1}},
         {"CircuitSeries=2", -1, "", {0, 0, 0, 0, 3}},
     };
     for (const Case& c : cases) {

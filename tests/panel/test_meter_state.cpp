@@ -57,8 +57,9 @@ struct Rig {
     ms.setSeparators(Separators{QStringLiteral("."), QStringLiteral(",")});
     ms.setTimings({60000, 60000, 60000});
     QObject::connect(&ms, &MeterState::rlcReading, [this](const MeterReading& r) { readings.append(r); });
-    QObject::connect(&ms, &MeterState::modelChanged,
-                     [this](std::uint8_t m, bool byUser) { storedModels.append({int(m), byUser}); });
+    QObject::connect(&ms, &MeterState::modelChanged, [this](std::uint8_t m, bool byUser) {
+      storedModels.append({int(m), byUser});
+    });
     QObject::connect(&ms, &MeterState::modeChanged, [this](WorkMode m) { modes.append(m); });
     QObject::connect(&ms, &MeterState::panelChanged, [this](const PanelView&) { ++panelSignals; });
     if (measuring) ms.linkUp();
@@ -126,8 +127,8 @@ class MeterStateTest : public QObject {
     QTest::newRow("awake ZT40") << 0x01 << 0x00 << QString() << false << true << 0 << false;
     QTest::newRow("economy") << 0x81 << 0x00 << QStringLiteral("Экон. 300сек") << false << true << 0 << false;
     QTest::newRow("sleep") << 0x81 << 0x01 << QStringLiteral("Сон 300сек") << true << true << 0 << false;
-    QTest::newRow("sleep, other bits of byte 0") << 0x81 << 0x03 << QStringLiteral("Сон 300сек") << true << true << 0
-                                                 << false;
+    QTest::newRow("sleep, other bits of byte 0")
+        << 0x81 << 0x03 << QStringLiteral("Сон 300сек") << true << true << 0 << false;
     QTest::newRow("ZT41 hides U") << 0x09 << 0x00 << QString() << false << false << 1 << false;
     QTest::newRow("ZT42 bright") << 0x51 << 0x00 << QString() << false << true << 2 << true;
     QTest::newRow("model 5 changes no button") << 0x29 << 0x00 << QString() << false << true << 0 << false;
@@ -217,10 +218,9 @@ class MeterStateTest : public QObject {
     QTest::newRow("ZT41") << QList<int>{0, 1, 1} << 7 << 4 << 1 << QList<int>{1} << false << true;
     QTest::newRow("ZT42") << QList<int>{2} << 6 << 3 << 2 << QList<int>{2} << true << false;
     QTest::newRow("ZT41 then model 5 trims") << QList<int>{1, 5} << 6 << 3 << 1 << QList<int>{1} << false << true;
-    QTest::newRow("model 6 then ZT40, button never left") << QList<int>{6, 0} << 15 << 4 << 0 << QList<int>{}
-                                                          << true << false;
-    QTest::newRow("ZT42 then ZT40 rebuilds") << QList<int>{2, 0} << 15 << 4 << 0 << QList<int>{2, 0} << true
-                                             << false;
+    QTest::newRow("model 6 then ZT40, button never left")
+        << QList<int>{6, 0} << 15 << 4 << 0 << QList<int>{} << true << false;
+    QTest::newRow("ZT42 then ZT40 rebuilds") << QList<int>{2, 0} << 15 << 4 << 0 << QList<int>{2, 0} << true << false;
   }
   void modelFrames() {
     QFETCH(QList<int>, models);
@@ -341,8 +341,8 @@ class MeterStateTest : public QObject {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const int exact = int(Bound::Exact), below = int(Bound::Below), above = int(Bound::Above);
     const int R = int(Quantity::Resistance), C = int(Quantity::Capacitance), L = int(Quantity::Inductance),
-              Z = int(Quantity::Impedance), D = int(Quantity::DissipationFactor),
-              A = int(Quantity::PhaseAngle), none = int(Quantity::None);
+              Z = int(Quantity::Impedance), D = int(Quantity::DissipationFactor), A = int(Quantity::PhaseAngle),
+              none = int(Quantity::None);
     // Settings bytes: 0x43 = 1 kHz series, 0x03 = 1 kHz parallel, 0x40 = no frequency series.
     QTest::newRow("series R, D") << 100.f << -1.f << QList<int>{0x43, 0x31, 0x01, 0x00} << R << 100.0 << exact << D
                                  << 100.0;
@@ -350,20 +350,20 @@ class MeterStateTest : public QObject {
                                        << exact << A << -45.0;
     QTest::newRow("negative C") << 1.f << -1591.549f << QList<int>{0x43, 0x02, 0x01, 0x02} << C << -1e-7 << exact
                                 << none << nan;
-    QTest::newRow("C below 40 mF") << 1.f << 0.001f << QList<int>{0x43, 0x02, 0x01, 0x20} << C << 0.04 << below
-                                   << none << nan;
-    QTest::newRow("C below 0.5 uF, no frequency") << 1.f << 1e7f << QList<int>{0x40, 0x02, 0x01, 0x00} << C << 5e-7
-                                                  << below << none << nan;
-    QTest::newRow("L above 500 H") << 1.f << 1e7f << QList<int>{0x43, 0x03, 0x01, 0x00} << L << 500.0 << above
-                                   << none << nan;
+    QTest::newRow("C below 40 mF") << 1.f << 0.001f << QList<int>{0x43, 0x02, 0x01, 0x20} << C << 0.04 << below << none
+                                   << nan;
+    QTest::newRow("C below 0.5 uF, no frequency")
+        << 1.f << 1e7f << QList<int>{0x40, 0x02, 0x01, 0x00} << C << 5e-7 << below << none << nan;
+    QTest::newRow("L above 500 H") << 1.f << 1e7f << QList<int>{0x43, 0x03, 0x01, 0x00} << L << 500.0 << above << none
+                                   << nan;
     QTest::newRow("R over range") << 3e7f << 1.f << QList<int>{0x43, 0x01, 0x01, 0x00} << R << 2e7 << above << none
                                   << nan;
-    QTest::newRow("R above 1 MOhm, no frequency") << 2e6f << 1.f << QList<int>{0x40, 0x01, 0x01, 0x00} << R << 1e6
-                                                  << above << none << nan;
+    QTest::newRow("R above 1 MOhm, no frequency")
+        << 2e6f << 1.f << QList<int>{0x40, 0x01, 0x01, 0x00} << R << 1e6 << above << none << nan;
     QTest::newRow("Z and Q without frequency") << 10.f << 10.f << QList<int>{0x40, 0x24, 0x01, 0x00} << Z << nan
                                                << exact << int(Quantity::QualityFactor) << nan;
-    QTest::newRow("large-C choice shows no number") << 10.f << 10.f << QList<int>{0x43, 0x05, 0x01, 0x00} << none
-                                                    << nan << exact << none << nan;
+    QTest::newRow("large-C choice shows no number")
+        << 10.f << 10.f << QList<int>{0x43, 0x05, 0x01, 0x00} << none << nan << exact << none << nan;
   }
   void quantities() {
     QFETCH(float, R);
@@ -374,8 +374,9 @@ class MeterStateTest : public QObject {
     QFETCH(int, primaryBound);
     QFETCH(int, secondaryKind);
     QFETCH(double, secondary);
-    const Frame fr = MakeRlcFrame(R, X, {std::uint8_t(settings[0]), std::uint8_t(settings[1]),
-                                         std::uint8_t(settings[2]), std::uint8_t(settings[3])});
+    const Frame fr = MakeRlcFrame(
+        R, X,
+        {std::uint8_t(settings[0]), std::uint8_t(settings[1]), std::uint8_t(settings[2]), std::uint8_t(settings[3])});
     const RlcReading rr = ComputeRlcReading(fr, MeterSettings{}, kZT40, TextEnv{Lexicons::russian(), {}});
     auto same = [](double got, double want) {
       if (std::isnan(want)) return std::isnan(got);
@@ -508,18 +509,28 @@ class MeterStateTest : public QObject {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("label");  // objectName=text
     // Defaults are 01 24 80 21 0A 01; each choice changes its own bits.
-    QTest::newRow("auto frequency") << 0 << Menu::Frequency << 0 << "01 24 80 21 0a 01" << "L_freq_RLC=A10кГц";
+    QTest::newRow("auto frequency") << 0 << Menu::Frequency << 0 << "01 24 80 21 0a 01"
+                                    << "L_freq_RLC=A10кГц";
     QTest::newRow("ZT41 frequency item 6") << 1 << Menu::Frequency << 6 << "01 06 80 21 0a 01"
                                            << "L_freq_RLC=250кГц";
-    QTest::newRow("ZT40 150 kHz") << 0 << Menu::Frequency << 14 << "01 0e 80 21 0a 01" << "L_freq_RLC=150кГц";
-    QTest::newRow("ZT42 level item 2") << 2 << Menu::Level << 2 << "01 24 80 22 0a 01" << "L_Level_RLC=0.1Вскз";
-    QTest::newRow("ZT40 level 0.1") << 0 << Menu::Level << 3 << "01 24 80 23 0a 01" << "L_Level_RLC=0.1Вскз";
-    QTest::newRow("primary R") << 0 << Menu::Primary << 1 << "01 24 81 21 0a 01" << "L_Prim_RLC=R";
-    QTest::newRow("secondary Q") << 0 << Menu::Secondary << 2 << "01 24 a0 21 0a 01" << "L_Sec_RLC=Q";
-    QTest::newRow("series circuit") << 0 << Menu::Circuit << 2 << "01 a4 80 21 0a 01" << "L_SER_PER1=S";
-    QTest::newRow("parallel circuit") << 0 << Menu::Circuit << 1 << "01 64 80 21 0a 01" << "L_SER_PER=P";
-    QTest::newRow("ZT41 source 1.6 k") << 1 << Menu::Source << 2 << "01 24 80 21 0a 02" << "L_Source_RLC=1.6кОм";
-    QTest::newRow("ZT41 automatic source") << 1 << Menu::Source << 0 << "01 24 80 21 0a 00" << "L_Source_RLC=A";
+    QTest::newRow("ZT40 150 kHz") << 0 << Menu::Frequency << 14 << "01 0e 80 21 0a 01"
+                                  << "L_freq_RLC=150кГц";
+    QTest::newRow("ZT42 level item 2") << 2 << Menu::Level << 2 << "01 24 80 22 0a 01"
+                                       << "L_Level_RLC=0.1Вскз";
+    QTest::newRow("ZT40 level 0.1") << 0 << Menu::Level << 3 << "01 24 80 23 0a 01"
+                                    << "L_Level_RLC=0.1Вскз";
+    QTest::newRow("primary R") << 0 << Menu::Primary << 1 << "01 24 81 21 0a 01"
+                               << "L_Prim_RLC=R";
+    QTest::newRow("secondary Q") << 0 << Menu::Secondary << 2 << "01 24 a0 21 0a 01"
+                                 << "L_Sec_RLC=Q";
+    QTest::newRow("series circuit") << 0 << Menu::Circuit << 2 << "01 a4 80 21 0a 01"
+                                    << "L_SER_PER1=S";
+    QTest::newRow("parallel circuit") << 0 << Menu::Circuit << 1 << "01 64 80 21 0a 01"
+                                      << "L_SER_PER=P";
+    QTest::newRow("ZT41 source 1.6 k") << 1 << Menu::Source << 2 << "01 24 80 21 0a 02"
+                                       << "L_Source_RLC=1.6кОм";
+    QTest::newRow("ZT41 automatic source") << 1 << Menu::Source << 0 << "01 24 80 21 0a 00"
+                                           << "L_Source_RLC=A";
   }
   void menuChoiceSends() {
     QFETCH(int, model);
@@ -576,20 +587,34 @@ class MeterStateTest : public QObject {
     QTest::addColumn<bool>("brightnessDown");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("command");  // empty: nothing sent
-    QTest::newRow("defaults") << 0 << true << "SBe1" << "01 24 80 21 0a 01";
-    QTest::newRow("defaults, brightness up") << 0 << false << "SBe1" << "41 24 80 21 0a 01";
-    QTest::newRow("RD, brightness up") << 0 << false << "Button1" << "c2 01 01 01 0a 01";
-    QTest::newRow("RD, brightness down") << 0 << true << "Button1" << "82 01 01 01 0a 01";
-    QTest::newRow("RLCD") << 2 << true << "Button2" << "81 01 01 01 0a 01";
-    QTest::newRow("U on ZT40") << 0 << true << "Button3" << "83 01 01 01 0a 01";
-    QTest::newRow("U on ZT42") << 2 << true << "Button3" << "83 01 01 01 0a 01";
-    QTest::newRow("U on ZT41") << 1 << true << "Button3" << "";
-    QTest::newRow("power off") << 0 << true << "SP5" << "89 01 01 01 0a 01";
-    QTest::newRow("sound off") << 0 << true << "SP2" << "01 24 00 21 0a 01";
-    QTest::newRow("hold") << 0 << true << "SP3" << "01 24 80 a1 0a 01";
-    QTest::newRow("brightness released") << 0 << true << "SP4" << "41 24 80 21 0a 01";
-    QTest::newRow("brightness pressed") << 0 << false << "SP4" << "01 24 80 21 0a 01";
-    QTest::newRow("interval 0.5 s") << 0 << true << "CB1" << "01 24 80 31 0a 01";
+    QTest::newRow("defaults") << 0 << true << "SBe1"
+                              << "01 24 80 21 0a 01";
+    QTest::newRow("defaults, brightness up") << 0 << false << "SBe1"
+                                             << "41 24 80 21 0a 01";
+    QTest::newRow("RD, brightness up") << 0 << false << "Button1"
+                                       << "c2 01 01 01 0a 01";
+    QTest::newRow("RD, brightness down") << 0 << true << "Button1"
+                                         << "82 01 01 01 0a 01";
+    QTest::newRow("RLCD") << 2 << true << "Button2"
+                          << "81 01 01 01 0a 01";
+    QTest::newRow("U on ZT40") << 0 << true << "Button3"
+                               << "83 01 01 01 0a 01";
+    QTest::newRow("U on ZT42") << 2 << true << "Button3"
+                               << "83 01 01 01 0a 01";
+    QTest::newRow("U on ZT41") << 1 << true << "Button3"
+                               << "";
+    QTest::newRow("power off") << 0 << true << "SP5"
+                               << "89 01 01 01 0a 01";
+    QTest::newRow("sound off") << 0 << true << "SP2"
+                               << "01 24 00 21 0a 01";
+    QTest::newRow("hold") << 0 << true << "SP3"
+                          << "01 24 80 a1 0a 01";
+    QTest::newRow("brightness released") << 0 << true << "SP4"
+                                         << "41 24 80 21 0a 01";
+    QTest::newRow("brightness pressed") << 0 << false << "SP4"
+                                        << "01 24 80 21 0a 01";
+    QTest::newRow("interval 0.5 s") << 0 << true << "CB1"
+                                    << "01 24 80 31 0a 01";
   }
   void buttons() {
     QFETCH(int, model);
@@ -880,9 +905,8 @@ class MeterStateTest : public QObject {
     QTest::addColumn<QString>("caption");
     const QStringList ruHead{"Автовыбор", "100 Гц", "120 Гц", "1кГц", "10кГц", "100кГц"};
     const QStringList enHead{"Auto", "100 Hz", "120 Hz", "1 kHz", "10 kHz", "100 kHz"};
-    QTest::newRow("ZT40 Russian") << 0 << false
-                                  << ruHead + QStringList{"20кГц", "30кГц", "40кГц", "50кГц", "60кГц", "70кГц",
-                                                          "80кГц", "90кГц", "150кГц"}
+    QTest::newRow("ZT40 Russian") << 0 << false << ruHead + QStringList{"20кГц", "30кГц", "40кГц", "50кГц", "60кГц",
+                                                                        "70кГц", "80кГц", "90кГц", "150кГц"}
                                   << QStringList{"Автовыбор", "1.0Вскз", "0.5Вскз", "0.1Вскз"} << "1.0Вскз";
     QTest::newRow("ZT41 Russian") << 1 << false << ruHead + QStringList{"250кГц"}
                                   << QStringList{"Автовыбор", "1.0Вскз", "0.5Вскз", "0.1Вскз"} << "1.0Вскз";
@@ -922,11 +946,16 @@ class MeterStateTest : public QObject {
     QTest::addColumn<bool>("english");
     QTest::addColumn<QString>("via");
     QTest::addColumn<QString>("source");
-    QTest::newRow("start, Russian") << false << "start" << "100Ом";
-    QTest::newRow("start, English") << true << "start" << "100Ω";
-    QTest::newRow("frame, Russian") << false << "frame" << "A1.6кОм";
-    QTest::newRow("frame, English") << true << "frame" << "A1.6kΩ";
-    QTest::newRow("menu, English") << true << "menu" << "100Ω";
+    QTest::newRow("start, Russian") << false << "start"
+                                    << "100Ом";
+    QTest::newRow("start, English") << true << "start"
+                                    << "100Ω";
+    QTest::newRow("frame, Russian") << false << "frame"
+                                    << "A1.6кОм";
+    QTest::newRow("frame, English") << true << "frame"
+                                    << "A1.6kΩ";
+    QTest::newRow("menu, English") << true << "menu"
+                                   << "100Ω";
   }
   void ohmSign() {
     QFETCH(bool, english);

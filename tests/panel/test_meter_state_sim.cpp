@@ -69,14 +69,22 @@ class MeterStateSimTest : public QObject {
     QTest::addColumn<int>("model");
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("label");  // objectName=text on the next frame
-    QTest::newRow("frequency 100 Hz") << 0 << "freq 1" << "L_freq_RLC= 100Гц";
-    QTest::newRow("frequency 1 kHz") << 0 << "freq 3" << "L_freq_RLC= 1кГц";
-    QTest::newRow("ZT41 frequency 250 kHz") << 1 << "freq 6" << "L_freq_RLC= 250кГц";
-    QTest::newRow("ZT42 level 0.1") << 2 << "level 2" << "L_Level_RLC= 0.1Вскз";
-    QTest::newRow("primary R") << 0 << "prim 1" << "L_Prim_RLC=R";
-    QTest::newRow("secondary D") << 0 << "sec 3" << "L_Sec_RLC=D";
-    QTest::newRow("parallel") << 0 << "circuit 1" << "L_SER_PER1=P";
-    QTest::newRow("ZT41 source 1.6 k") << 1 << "source 2" << "L_Source_RLC=1.6кОм";
+    QTest::newRow("frequency 100 Hz") << 0 << "freq 1"
+                                      << "L_freq_RLC= 100Гц";
+    QTest::newRow("frequency 1 kHz") << 0 << "freq 3"
+                                     << "L_freq_RLC= 1кГц";
+    QTest::newRow("ZT41 frequency 250 kHz") << 1 << "freq 6"
+                                            << "L_freq_RLC= 250кГц";
+    QTest::newRow("ZT42 level 0.1") << 2 << "level 2"
+                                    << "L_Level_RLC= 0.1Вскз";
+    QTest::newRow("primary R") << 0 << "prim 1"
+                               << "L_Prim_RLC=R";
+    QTest::newRow("secondary D") << 0 << "sec 3"
+                                 << "L_Sec_RLC=D";
+    QTest::newRow("parallel") << 0 << "circuit 1"
+                              << "L_SER_PER1=P";
+    QTest::newRow("ZT41 source 1.6 k") << 1 << "source 2"
+                                       << "L_Source_RLC=1.6кОм";
   }
   void controlsReachTheMeter() {
     QFETCH(int, model);

@@ -34,9 +34,7 @@ QByteArray Bytes(const MeterSettings& s) {
   return QByteArray(reinterpret_cast<const char*>(b.data()), int(b.size()));
 }
 
-QByteArray Bytes(const CommandFrame& c) {
-  return QByteArray(reinterpret_cast<const char*>(c.data()), int(c.size()));
-}
+QByteArray Bytes(const CommandFrame& c) { return QByteArray(reinterpret_cast<const char*>(c.data()), int(c.size())); }
 
 MeterSettings FromBytes(const QByteArray& b) {
   std::array<std::uint8_t, MeterSettings::kSize> a{};
@@ -63,29 +61,33 @@ class CommandTest : public QObject {
     };
     auto same = [](MeterSettings&) {};
     row("defaults, manual source, brightness down", true, "012480210a01", same, same);
-    row("defaults, auto source, brightness up", false, "412480210a00",
-        [](MeterSettings& s) { s.SourceAuto = 1; }, same);
-    row("auto frequency overrides the code", true, "01a480210a01",
+    row(
+        "defaults, auto source, brightness up", false, "412480210a00", [](MeterSettings& s) { s.SourceAuto = 1; },
+        same);
+    row(
+        "auto frequency overrides the code", true, "01a480210a01",
         [](MeterSettings& s) {
           s.FreqCode = 9;
           s.CircuitAuto = 0;
           s.CircuitSeries = 1;
         },
         [](MeterSettings& s) { s.FreqCode = 4; });
-    row("manual frequency and parallel circuit", true, "014e80210a01",
+    row(
+        "manual frequency and parallel circuit", true, "014e80210a01",
         [](MeterSettings& s) {
           s.FreqAuto = 0;
           s.FreqCode = 14;
           s.CircuitAuto = 0;
         },
         same);
-    row("interval 5 is sent and kept as 3", true, "012480310a01",
-        [](MeterSettings& s) { s.IntervalCode = 5; },
+    row(
+        "interval 5 is sent and kept as 3", true, "012480310a01", [](MeterSettings& s) { s.IntervalCode = 5; },
         [](MeterSettings& s) { s.IntervalCode = 3; });
-    row("interval 255 is clamped", true, "012480310a01",
-        [](MeterSettings& s) { s.IntervalCode = 255; },
+    row(
+        "interval 255 is clamped", true, "012480310a01", [](MeterSettings& s) { s.IntervalCode = 255; },
         [](MeterSettings& s) { s.IntervalCode = 3; });
-    row("auto level still sends the level code", true, "0124801a0a00",
+    row(
+        "auto level still sends the level code", true, "0124801a0a00",
         [](MeterSettings& s) {
           s.LevelAuto = 1;
           s.LevelCode = 2;
@@ -93,7 +95,8 @@ class CommandTest : public QObject {
           s.SourceAuto = 1;
         },
         same);
-    row("everything manual", true, "0183439c0a02",
+    row(
+        "everything manual", true, "0183439c0a02",
         [](MeterSettings& s) {
           s.FreqAuto = 0;
           s.FreqCode = 3;
@@ -112,7 +115,8 @@ class CommandTest : public QObject {
         },
         same);
     // Status fields are never sent.
-    row("status fields are not sent", true, "012480210a01",
+    row(
+        "status fields are not sent", true, "012480210a01",
         [](MeterSettings& s) {
           s.NegativeSign = 1;
           s.LogReady = 1;
@@ -122,7 +126,8 @@ class CommandTest : public QObject {
     // A damaged record (say from a profile file) must not flip neighbouring
     // fields: each value stays inside its own bits, and an "auto" flag
     // counts only when it is exactly 1.
-    row("out-of-range codes stay in their fields", true, "015ff7270a04",
+    row(
+        "out-of-range codes stay in their fields", true, "015ff7270a04",
         [](MeterSettings& s) {
           s.FreqAuto = 0;
           s.FreqCode = 0xFF;
@@ -136,7 +141,8 @@ class CommandTest : public QObject {
           s.SourceCode = 0xFF;
         },
         same);
-    row("auto flag 2 counts as manual", true, "010380210a01",
+    row(
+        "auto flag 2 counts as manual", true, "010380210a01",
         [](MeterSettings& s) {
           s.FreqAuto = 2;
           s.FreqCode = 3;

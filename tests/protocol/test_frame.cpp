@@ -22,9 +22,8 @@ Frame FromHex(const char* hex) {
 
 // A frame with the given status and leading bytes, terminator 10 and the
 // checksum byte set to the plain sum plus `checksumOffset`.
-Frame MakeFrame(std::uint8_t status, std::uint8_t b0 = 0x12, std::uint8_t b1 = 0x34,
-                std::uint8_t b2 = 0x56, std::uint8_t variant = 0, int checksumOffset = 0,
-                std::uint8_t terminator = kFrameTerminator) {
+Frame MakeFrame(std::uint8_t status, std::uint8_t b0 = 0x12, std::uint8_t b1 = 0x34, std::uint8_t b2 = 0x56,
+                std::uint8_t variant = 0, int checksumOffset = 0, std::uint8_t terminator = kFrameTerminator) {
   Frame f = FromHex("000000003f8001020304aa00005500000000");
   f[0] = b0;
   f[1] = b1;
@@ -53,8 +52,8 @@ class FrameTest : public QObject {
     QTest::newRow("pi-ish") << QByteArray::fromHex("db0f4940") << double(std::bit_cast<float>(0x40490FDBu));
     QTest::newRow("zero bytes are 2^-127") << QByteArray::fromHex("00000000") << std::ldexp(1.0, -127);
     QTest::newRow("negative zero bytes") << QByteArray::fromHex("00000080") << -std::ldexp(1.0, -127);
-    QTest::newRow("field 0 with fraction") << QByteArray::fromHex("01000000")
-                                           << std::ldexp(1.0 + std::ldexp(1.0, -23), -127);
+    QTest::newRow("field 0 with fraction")
+        << QByteArray::fromHex("01000000") << std::ldexp(1.0 + std::ldexp(1.0, -23), -127);
     QTest::newRow("smallest normal") << QByteArray::fromHex("00008000") << std::ldexp(1.0, -126);
     QTest::newRow("largest normal") << QByteArray::fromHex("ffff7f7f") << double(FLT_MAX);
     QTest::newRow("infinity pattern is finite") << QByteArray::fromHex("0000807f") << std::ldexp(1.0, 128);
@@ -209,11 +208,11 @@ class FrameTest : public QObject {
     QTest::newRow("keep mode, model 7") << MakeFrame(0x38) << 0 << 7 << false << false << false << 0;
     QTest::newRow("economy 300 s") << MakeFrame(0x80, 0x00, 0x2C, 0x01) << 0 << 0 << false << true << false << 300;
     QTest::newRow("sleep 120 s") << MakeFrame(0xC9, 0x01, 0x78, 0x00) << 1 << 1 << true << true << true << 120;
-    QTest::newRow("sleep code 3, max time") << MakeFrame(0x80, 0x03, 0xFF, 0xFF) << 0 << 0 << false << true << true
-                                            << 65535;
+    QTest::newRow("sleep code 3, max time")
+        << MakeFrame(0x80, 0x03, 0xFF, 0xFF) << 0 << 0 << false << true << true << 65535;
     // Awake: bytes 0-2 are a float, not a countdown.
-    QTest::newRow("awake ignores sleep bytes") << MakeFrame(0x01, 0x01, 0x2C, 0x01) << 1 << 0 << false << false
-                                               << false << 0;
+    QTest::newRow("awake ignores sleep bytes")
+        << MakeFrame(0x01, 0x01, 0x2C, 0x01) << 1 << 0 << false << false << false << 0;
   }
   void status() {
     QFETCH(Frame, frame);

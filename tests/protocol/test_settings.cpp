@@ -45,7 +45,7 @@ class SettingsTest : public QObject {
 
   void unpack_data() {
     QTest::addColumn<QByteArray>("settingsBytes");  // frame bytes 8-11
-    QTest::addColumn<QByteArray>("expected");        // all 18 settings bytes
+    QTest::addColumn<QByteArray>("expected");       // all 18 settings bytes
     auto row = [](const char* name, const char* hex, auto&& change) {
       MeterSettings s{};
       s.Reserved = 0xEE;  // never written by the unpacking

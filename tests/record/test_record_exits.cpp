@@ -31,7 +31,8 @@ class RecordExitsTest : public QObject {
     QTest::addColumn<QString>("err");
     QTest::addColumn<bool>("untouched");  // the meter must not have heard a word
     QTest::newRow("unknown option") << QStringList{"--bogus"} << int(None) << 2 << "unknown option '--bogus'" << true;
-    QTest::newRow("interval not offered") << QStringList{"--interval", "3"} << int(Dongle) << 2 << "0.5, 1 or 2" << true;
+    QTest::newRow("interval not offered")
+        << QStringList{"--interval", "3"} << int(Dongle) << 2 << "0.5, 1 or 2" << true;
     QTest::newRow("profile file missing")
         << QStringList{"--profile", "%D/none.hex1"} << int(Dongle) << 2 << "no such file" << true;
     QTest::newRow("profile number past the file")
@@ -44,9 +45,9 @@ class RecordExitsTest : public QObject {
                                         << "ttyNone does not exist" << true;
     QTest::newRow("dongle never reaches the meter")
         << QStringList{"--wait", "1.5"} << int(Refusing) << 3 << "is there, but no meter answered" << false;
-    QTest::newRow("link lost and not back") << QStringList{"--wait", "1", "--out", "%D/lost.csv"}
-                                            << int(UnpluggedOnceRecording) << 4 << "did not come back within 1 s"
-                                            << false;
+    QTest::newRow("link lost and not back")
+        << QStringList{"--wait", "1", "--out", "%D/lost.csv"} << int(UnpluggedOnceRecording) << 4
+        << "did not come back within 1 s" << false;
     QTest::newRow("output folder is a file (CSV)")
         << QStringList{"--out", "%D/file/log.csv"} << int(Dongle) << 5 << "cannot write" << true;
     QTest::newRow("output folder is a file (workbook)")
@@ -89,14 +90,17 @@ class RecordExitsTest : public QObject {
     if (device == Refusing) o.connectFailure = sim::ConnectFailure::F;
     sim::SimulatedMeter meter(o);
     QStringList heard;
-    connect(&meter, &sim::SimulatedMeter::textReceived, this, [&](const QByteArray& t) { heard << QString::fromLatin1(t); });
-    connect(&meter, &sim::SimulatedMeter::commandReceived, this, [&](const QByteArray&) { heard << QStringLiteral("command"); });
+    connect(&meter, &sim::SimulatedMeter::textReceived, this,
+            [&](const QByteArray& t) { heard << QString::fromLatin1(t); });
+    connect(&meter, &sim::SimulatedMeter::commandReceived, this,
+            [&](const QByteArray&) { heard << QStringLiteral("command"); });
     if (device != None) QVERIFY(meter.start());
 
     Child rec(args, d);
     if (device == UnpluggedOnceRecording) {
       QVERIFY2(rec.stderrSays(QStringLiteral("recording into")), qPrintable(rec.err()));
-      QVERIFY(QTest::qWaitFor([&] { return FileBytes(data.path(QStringLiteral("lost.csv"))).count('\n') >= 2; }, 10000));
+      QVERIFY(
+          QTest::qWaitFor([&] { return FileBytes(data.path(QStringLiteral("lost.csv"))).count('\n') >= 2; }, 10000));
       meter.unplug();
     }
     QVERIFY(rec.finish());

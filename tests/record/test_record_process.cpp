@@ -22,8 +22,8 @@ using namespace zt::test;
 namespace {
 
 const QString kPython = QStringLiteral("/usr/bin/python3");
-const QStringList kEnglishHeadings{"Position", "Time",      "Primary", "Secondary",    "Circuit",
-                                   "Frequency", "Level",    "Reject",  "Prim. % dev.", "Sec. % dev."};
+const QStringList kEnglishHeadings{"Position",  "Time",  "Primary", "Secondary",    "Circuit",
+                                   "Frequency", "Level", "Reject",  "Prim. % dev.", "Sec. % dev."};
 
 // The file as an independent reader sees it (tests/export/read_back.py).
 QJsonObject ReadBack(const QStringList& args) {

@@ -21,17 +21,17 @@ class RecordUnitsTest : public QObject {
     using A = RecordAction;
     QTest::newRow("nothing: JSON lines on standard output")
         << QStringList{} << int(A::Run) << "out=- format=jsonl count=0 duration=0 wait=30 lang=English interval=none";
-    QTest::newRow("csv by extension, upper case") << QStringList{"--out", "LOG.CSV"} << int(A::Run) << "out=LOG.CSV format=csv";
+    QTest::newRow("csv by extension, upper case")
+        << QStringList{"--out", "LOG.CSV"} << int(A::Run) << "out=LOG.CSV format=csv";
     QTest::newRow("workbook") << QStringList{"-o", "a.b/parts.xlsx"} << int(A::Run) << "format=xlsx";
     QTest::newRow("json lines file") << QStringList{"--out=x.jsonl"} << int(A::Run) << "format=jsonl out=x.jsonl";
-    QTest::newRow("count and duration")
-        << QStringList{"--count", "100", "--duration=2.5"} << int(A::Run) << "count=100 duration=2.5";
+    QTest::newRow("count and duration") << QStringList{"--count", "100", "--duration=2.5"} << int(A::Run)
+                                        << "count=100 duration=2.5";
     QTest::newRow("largest count") << QStringList{"--count", "100000"} << int(A::Run) << "count=100000";
     QTest::newRow("intervals") << QStringList{"--interval", "0.5"} << int(A::Run) << "interval=0";
     QTest::newRow("interval 2 s") << QStringList{"--interval", "2"} << int(A::Run) << "interval=2";
-    QTest::newRow("profile and index")
-        << QStringList{"--profile", "p.hex1", "--index", "3", "--start", "40"} << int(A::Run)
-        << "profile=p.hex1 index=3 start=40";
+    QTest::newRow("profile and index") << QStringList{"--profile", "p.hex1", "--index", "3", "--start", "40"}
+                                       << int(A::Run) << "profile=p.hex1 index=3 start=40";
     QTest::newRow("port, wait without limit, quiet, language")
         << QStringList{"--port", "/dev/ttyUSB3", "--wait", "0", "-q", "--lang", "ru"} << int(A::Run)
         << "port=/dev/ttyUSB3 wait=0 quiet=1 lang=ru";
@@ -115,8 +115,8 @@ class RecordUnitsTest : public QObject {
     const QRegularExpressionMatch m = shape.match(help);
     QVERIFY(m.hasMatch());
     QCOMPARE(m.captured(1), RecordSynopsis());
-    for (const char* line : {"  0  done", "  2  bad arguments", "  3  no meter within --wait",
-                             "  4  the link was lost", "  5  the output cannot be written"})
+    for (const char* line : {"  0  done", "  2  bad arguments", "  3  no meter within --wait", "  4  the link was lost",
+                             "  5  the output cannot be written"})
       QVERIFY2(help.contains(QLatin1String(line)), line);
     for (const QString& l : help.split(u'\n').mid(2)) QVERIFY2(l.size() <= 80, qPrintable(l));
   }
@@ -153,20 +153,34 @@ class RecordUnitsTest : public QObject {
     for (const QString& pair : reported.split(u' ', Qt::SkipEmptyParts)) {
       const QString f = pair.section(u'=', 0, 0);
       const auto v = std::uint8_t(pair.section(u'=', 1).toInt());
-      if (f == u"FreqCode") got.FreqCode = v;
-      else if (f == u"FreqAuto") got.FreqAuto = v;
-      else if (f == u"LevelCode") got.LevelCode = v;
-      else if (f == u"PrimaryCode") got.PrimaryCode = v;
-      else if (f == u"SecondaryAuto") got.SecondaryAuto = v;
-      else if (f == u"CircuitSeries") got.CircuitSeries = v;
-      else if (f == u"IntervalCode") got.IntervalCode = v;
-      else if (f == u"Hold") got.Hold = v;
-      else if (f == u"Sound") got.Sound = v;
-      else if (f == u"SourceAuto") got.SourceAuto = v;
-      else if (f == u"SourceCode") got.SourceCode = v;
-      else if (f == u"LogReady") got.LogReady = v;
-      else if (f == u"NegativeSign") got.NegativeSign = v;
-      else QFAIL(qPrintable(f));
+      if (f == u"FreqCode")
+        got.FreqCode = v;
+      else if (f == u"FreqAuto")
+        got.FreqAuto = v;
+      else if (f == u"LevelCode")
+        got.LevelCode = v;
+      else if (f == u"PrimaryCode")
+        got.PrimaryCode = v;
+      else if (f == u"SecondaryAuto")
+        got.SecondaryAuto = v;
+      else if (f == u"CircuitSeries")
+        got.CircuitSeries = v;
+      else if (f == u"IntervalCode")
+        got.IntervalCode = v;
+      else if (f == u"Hold")
+        got.Hold = v;
+      else if (f == u"Sound")
+        got.Sound = v;
+      else if (f == u"SourceAuto")
+        got.SourceAuto = v;
+      else if (f == u"SourceCode")
+        got.SourceCode = v;
+      else if (f == u"LogReady")
+        got.LogReady = v;
+      else if (f == u"NegativeSign")
+        got.NegativeSign = v;
+      else
+        QFAIL(qPrintable(f));
     }
     QCOMPARE(SettingsTaken(asked, got), taken);
   }
@@ -204,14 +218,22 @@ class RecordUnitsTest : public QObject {
   void languageNames_data() {
     QTest::addColumn<QString>("wanted");
     QTest::addColumn<QString>("found");  // the language's name; empty: none
-    QTest::newRow("English by name") << "English" << "English";
-    QTest::newRow("any case") << "english" << "English";
-    QTest::newRow("by code") << "en" << "English";
-    QTest::newRow("by file name") << "eng" << "English";
-    QTest::newRow("design language by name") << "Русский" << "Русский";
-    QTest::newRow("design language by code") << "RU" << "Русский";
-    QTest::newRow("design language in English") << "Russian" << "Русский";
-    QTest::newRow("unknown") << "Klingon" << "";
+    QTest::newRow("English by name") << "English"
+                                     << "English";
+    QTest::newRow("any case") << "english"
+                              << "English";
+    QTest::newRow("by code") << "en"
+                             << "English";
+    QTest::newRow("by file name") << "eng"
+                                  << "English";
+    QTest::newRow("design language by name") << "Русский"
+                                             << "Русский";
+    QTest::newRow("design language by code") << "RU"
+                                             << "Русский";
+    QTest::newRow("design language in English") << "Russian"
+                                                << "Русский";
+    QTest::newRow("unknown") << "Klingon"
+                             << "";
   }
 
   void languageNames() {

@@ -46,8 +46,8 @@ class DialogueTest : public QObject {
   Q_OBJECT
  private slots:
   void textsSplitOrMixed_data() {
-    QTest::addColumn<QList<QByteArray>>("chunks");  // received 1 ms apart
-    QTest::addColumn<QList<QByteArray>>("answers"); // within 100 ms
+    QTest::addColumn<QList<QByteArray>>("chunks");   // received 1 ms apart
+    QTest::addColumn<QList<QByteArray>>("answers");  // within 100 ms
     QTest::newRow("AT") << QList<QByteArray>{"AT"} << QList<QByteArray>{"OK"};
     QTest::newRow("AT in two reads") << QList<QByteArray>{"A", "T"} << QList<QByteArray>{"OK"};
     QTest::newRow("AT+CONNL in two reads") << QList<QByteArray>{"AT+CO", "NNL"} << QList<QByteArray>{"OK+CONNL"};
@@ -218,8 +218,10 @@ class DialogueTest : public QObject {
     const auto bursts = simtest::RunUntil(m, now, 9000);
     int junk = 0;
     for (const auto& b : bursts) {
-      if (b.bytes.size() == 18) QVERIFY(simtest::ChecksumOk(b.bytes));
-      else ++junk;
+      if (b.bytes.size() == 18)
+        QVERIFY(simtest::ChecksumOk(b.bytes));
+      else
+        ++junk;
     }
     QCOMPARE(simtest::Frames(bursts).size(), 9);
     QCOMPARE(junk, 3);
@@ -292,7 +294,8 @@ class DialogueTest : public QObject {
     QList<Burst> bursts;
     for (int i = 0; i < 3000; ++i) {
       QByteArray chunk;
-      if (i % 5 == 0) chunk = kPieces[i / 5 % 4];
+      if (i % 5 == 0)
+        chunk = kPieces[i / 5 % 4];
       else
         for (int k = len(rng); k > 0; --k) chunk.append(char(byte(rng)));
       m.receive(chunk, now);

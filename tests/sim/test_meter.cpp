@@ -28,22 +28,29 @@ Model ModelOf(const QString& name) {
 // Applies "field=value,field=value" to a settings record.
 void ApplyChanges(ReportedSettings& s, const QString& changes) {
   const std::map<QString, std::uint8_t ReportedSettings::*> codes = {
-      {"freqCode", &ReportedSettings::freqCode},       {"primaryCode", &ReportedSettings::primaryCode},
+      {"freqCode", &ReportedSettings::freqCode},           {"primaryCode", &ReportedSettings::primaryCode},
       {"secondaryCode", &ReportedSettings::secondaryCode}, {"levelCode", &ReportedSettings::levelCode},
-      {"intervalCode", &ReportedSettings::intervalCode}, {"sourceCode", &ReportedSettings::sourceCode}};
-  const std::map<QString, bool ReportedSettings::*> flags = {
-      {"freqAuto", &ReportedSettings::freqAuto},         {"circuitSeries", &ReportedSettings::circuitSeries},
-      {"circuitAuto", &ReportedSettings::circuitAuto},   {"primaryAuto", &ReportedSettings::primaryAuto},
-      {"secondaryAuto", &ReportedSettings::secondaryAuto}, {"levelAuto", &ReportedSettings::levelAuto},
-      {"hold", &ReportedSettings::hold},                 {"sound", &ReportedSettings::sound},
-      {"sourceAuto", &ReportedSettings::sourceAuto},     {"negativeSign", &ReportedSettings::negativeSign},
-      {"below40m", &ReportedSettings::below40m}};
+      {"intervalCode", &ReportedSettings::intervalCode},   {"sourceCode", &ReportedSettings::sourceCode}};
+  const std::map<QString, bool ReportedSettings::*> flags = {{"freqAuto", &ReportedSettings::freqAuto},
+                                                             {"circuitSeries", &ReportedSettings::circuitSeries},
+                                                             {"circuitAuto", &ReportedSettings::circuitAuto},
+                                                             {"primaryAuto", &ReportedSettings::primaryAuto},
+                                                             {"secondaryAuto", &ReportedSettings::secondaryAuto},
+                                                             {"levelAuto", &ReportedSettings::levelAuto},
+                                                             {"hold", &ReportedSettings::hold},
+                                                             {"sound", &ReportedSettings::sound},
+                                                             {"sourceAuto", &ReportedSettings::sourceAuto},
+                                                             {"negativeSign", &ReportedSettings::negativeSign},
+                                                             {"below40m", &ReportedSettings::below40m}};
   for (const QString& item : changes.split(u',', Qt::SkipEmptyParts)) {
     const QString key = item.section(u'=', 0, 0);
     const int value = item.section(u'=', 1).toInt();
-    if (codes.count(key)) s.*codes.at(key) = std::uint8_t(value);
-    else if (flags.count(key)) s.*flags.at(key) = value != 0;
-    else qFatal("unknown field %s", qPrintable(key));
+    if (codes.count(key))
+      s.*codes.at(key) = std::uint8_t(value);
+    else if (flags.count(key))
+      s.*flags.at(key) = value != 0;
+    else
+      qFatal("unknown field %s", qPrintable(key));
   }
 }
 
@@ -111,8 +118,8 @@ class MeterTest : public QObject {
     QTest::newRow("series circuit") << "ZT40" << cmd("018380210A01") << "circuitAuto=0,circuitSeries=1";
     QTest::newRow("parallel circuit") << "ZT40" << cmd("014380210A01") << "circuitAuto=0,circuitSeries=0";
     QTest::newRow("circuit value 3 refused") << "ZT40" << cmd("01C380210A01") << "";
-    QTest::newRow("primary L, secondary Q") << "ZT40" << cmd("0103A3210A01")
-                                            << "primaryAuto=0,primaryCode=3,secondaryAuto=0,secondaryCode=2";
+    QTest::newRow("primary L, secondary Q")
+        << "ZT40" << cmd("0103A3210A01") << "primaryAuto=0,primaryCode=3,secondaryAuto=0,secondaryCode=2";
     QTest::newRow("primary 7 refused") << "ZT40" << cmd("010387210A01") << "";
     QTest::newRow("secondary 5 refused") << "ZT40" << cmd("0103D0210A01") << "";
     QTest::newRow("sound off") << "ZT40" << cmd("010300210A01") << "sound=0";
@@ -167,13 +174,19 @@ class MeterTest : public QObject {
     QTest::addColumn<QString>("dut");
     QTest::addColumn<QByteArray>("codes");  // special codes sent in turn
     QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("function");      // byte 14, -1 = not checked
-    QTest::newRow("RD with a resistor") << "ZT40" << "R=4.7k" << QByteArray("\x82") << 2 << 0x02;
-    QTest::newRow("RD with a diode") << "ZT40" << "D=0.65" << QByteArray("\x82") << 2 << 0x20;
-    QTest::newRow("U on ZT40") << "ZT40" << "U=5" << QByteArray("\x83") << 3 << 0x00;
-    QTest::newRow("U in millivolts") << "ZT42" << "U=0.2" << QByteArray("\x83") << 3 << 0x20;
-    QTest::newRow("ZT41 has no U mode") << "ZT41" << "U=5" << QByteArray("\x83") << 1 << -1;
-    QTest::newRow("back to RLC") << "ZT40" << "R=1k" << QByteArray("\x82\x81") << 1 << -1;
+    QTest::addColumn<int>("function");  // byte 14, -1 = not checked
+    QTest::newRow("RD with a resistor") << "ZT40"
+                                        << "R=4.7k" << QByteArray("\x82") << 2 << 0x02;
+    QTest::newRow("RD with a diode") << "ZT40"
+                                     << "D=0.65" << QByteArray("\x82") << 2 << 0x20;
+    QTest::newRow("U on ZT40") << "ZT40"
+                               << "U=5" << QByteArray("\x83") << 3 << 0x00;
+    QTest::newRow("U in millivolts") << "ZT42"
+                                     << "U=0.2" << QByteArray("\x83") << 3 << 0x20;
+    QTest::newRow("ZT41 has no U mode") << "ZT41"
+                                        << "U=5" << QByteArray("\x83") << 1 << -1;
+    QTest::newRow("back to RLC") << "ZT40"
+                                 << "R=1k" << QByteArray("\x82\x81") << 1 << -1;
   }
   void displayModes() {
     QFETCH(QString, model);
@@ -230,10 +243,12 @@ class MeterTest : public QObject {
     const double xc = -1 / (w1k * 1e-6), rp = 10e3;
     QTest::newRow("resistor") << "R=1k" << QByteArray() << 1000.0 << 0.0;
     QTest::newRow("capacitor with ESR") << "C=100n,esr=0.5" << QByteArray() << 0.5 << -1 / (w1k * 100e-9);
-    QTest::newRow("inductor at 10 kHz") << "L=100u,esr=0.2" << QByteArray::fromHex("010480210A01") << 0.2 << w10k * 100e-6;
+    QTest::newRow("inductor at 10 kHz") << "L=100u,esr=0.2" << QByteArray::fromHex("010480210A01") << 0.2
+                                        << w10k * 100e-6;
     QTest::newRow("leaky capacitor") << "C=1u,rp=10k" << QByteArray() << rp * xc * xc / (rp * rp + xc * xc)
                                      << rp * rp * xc / (rp * rp + xc * xc);
-    QTest::newRow("ZT41 at 250 kHz") << "L=10u" << QByteArray::fromHex("010680210A01") << 0.0 << 2 * M_PI * 250e3 * 10e-6;
+    QTest::newRow("ZT41 at 250 kHz") << "L=10u" << QByteArray::fromHex("010680210A01") << 0.0
+                                     << 2 * M_PI * 250e3 * 10e-6;
   }
   void rlcReadings() {
     QFETCH(QString, dut);

@@ -9,7 +9,9 @@
 using namespace zt::sim;
 
 namespace {
-QByteArray Bytes(const std::array<std::uint8_t, 4>& a) { return QByteArray(reinterpret_cast<const char*>(a.data()), 4); }
+QByteArray Bytes(const std::array<std::uint8_t, 4>& a) {
+  return QByteArray(reinterpret_cast<const char*>(a.data()), 4);
+}
 QByteArray Bytes(const FrameBytes& f) { return QByteArray(reinterpret_cast<const char*>(f.data()), 18); }
 std::span<const std::uint8_t> Span(const QByteArray& b) {
   return {reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size())};
@@ -67,9 +69,8 @@ class WireTest : public QObject {
     QTest::addColumn<int>("byte13");
     QTest::newRow("all zero") << QByteArray(16, '\0') << false << 0x00 << 0x00;
     QTest::newRow("wraps modulo 256") << QByteArray(16, '\xFF') << false << 0xF0 << 0xFF;
-    QTest::newRow("typical")
-        << QByteArray::fromHex("0000803F000020C1832A21050000000041") .left(16) << false
-        << ((0x80 + 0x3F + 0x20 + 0xC1 + 0x83 + 0x2A + 0x21 + 0x05) & 0xFF) << 0x00;
+    QTest::newRow("typical") << QByteArray::fromHex("0000803F000020C1832A21050000000041").left(16) << false
+                             << ((0x80 + 0x3F + 0x20 + 0xC1 + 0x83 + 0x2A + 0x21 + 0x05) & 0xFF) << 0x00;
     QTest::newRow("sum plus five sets the variant bits")
         << QByteArray(16, '\x01') << true << ((15 + 3 + 5) & 0xFF) << 0x03;
   }
@@ -93,14 +94,14 @@ class WireTest : public QObject {
     // which: 0 = everything off/zero, 1 = every flag set, 2 = a mixed, typical record
     QTest::newRow("empty") << QByteArray::fromHex("00000000") << 0;
     QTest::newRow("all flags and widest codes") << QByteArray::fromHex("FFFFFFBF") << 1;
-    QTest::newRow("series 1 kHz, L with Q, 0.5 s, hold, 1.6k")
-        << QByteArray::fromHex("43A3BA0D") << 2;
+    QTest::newRow("series 1 kHz, L with Q, 0.5 s, hold, 1.6k") << QByteArray::fromHex("43A3BA0D") << 2;
   }
   void packSettings() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, which);
     ReportedSettings s{};
-    s = ReportedSettings{0, false, false, false, 0, false, 0, false, 0, false, 0, false, false, false, false, 0, false, false};
+    s = ReportedSettings{0,     false, false, false, 0,     false, 0, false, 0,
+                         false, 0,     false, false, false, false, 0, false, false};
     if (which == 1) {
       s = ReportedSettings{31, true, true, true, 7, true, 7, true, 7, true, 7, true, true, true, true, 3, true, true};
     } else if (which == 2) {
@@ -157,10 +158,11 @@ class WireTest : public QObject {
     QTest::addColumn<int>("source");
     QTest::newRow("defaults, brightness down") << QByteArray::fromHex("012480210A01") << true << 4 << true << 0 << 0
                                                << 0 << true << 1 << false << 2 << false << 1;
-    QTest::newRow("defaults, brightness up, auto source")
-        << QByteArray::fromHex("412480210A00") << false << 4 << true << 0 << 0 << 0 << true << 1 << false << 2 << false << 0;
+    QTest::newRow("defaults, brightness up, auto source") << QByteArray::fromHex("412480210A00") << false << 4 << true
+                                                          << 0 << 0 << 0 << true << 1 << false << 2 << false << 0;
     QTest::newRow("series 150 kHz, L, D, 0.1 V auto, 0.5 s, hold, 1.6k")
-        << QByteArray::fromHex("018E33BB0A02") << true << 14 << false << 2 << 3 << 3 << false << 3 << true << 3 << true << 2;
+        << QByteArray::fromHex("018E33BB0A02") << true << 14 << false << 2 << 3 << 3 << false << 3 << true << 3 << true
+        << 2;
   }
   void decodeSettingsCommand() {
     QFETCH(QByteArray, bytes);
@@ -187,10 +189,14 @@ class WireTest : public QObject {
     QTest::addColumn<int>("kind");  // Command::Kind
     QTest::addColumn<int>("special");
     QTest::addColumn<bool>("bright");
-    QTest::newRow("wake-up, brightness down") << QByteArray::fromHex("800101010A01") << true << int(Command::Kind::Special) << 0x80 << true;
-    QTest::newRow("RD, brightness up") << QByteArray::fromHex("C20101010A01") << true << int(Command::Kind::Special) << 0x82 << false;
-    QTest::newRow("power off") << QByteArray::fromHex("890101010A01") << true << int(Command::Kind::Special) << 0x89 << true;
-    QTest::newRow("unknown command type") << QByteArray::fromHex("020101010A01") << true << int(Command::Kind::Unknown) << 0 << true;
+    QTest::newRow("wake-up, brightness down")
+        << QByteArray::fromHex("800101010A01") << true << int(Command::Kind::Special) << 0x80 << true;
+    QTest::newRow("RD, brightness up") << QByteArray::fromHex("C20101010A01") << true << int(Command::Kind::Special)
+                                       << 0x82 << false;
+    QTest::newRow("power off") << QByteArray::fromHex("890101010A01") << true << int(Command::Kind::Special) << 0x89
+                               << true;
+    QTest::newRow("unknown command type")
+        << QByteArray::fromHex("020101010A01") << true << int(Command::Kind::Unknown) << 0 << true;
     QTest::newRow("byte 4 not 0x0A") << QByteArray::fromHex("800101010B01") << false << 0 << 0 << true;
     QTest::newRow("too short") << QByteArray::fromHex("8001010A") << false << 0 << 0 << true;
     QTest::newRow("text") << QByteArray("AT+CONNL") << false << 0 << 0 << true;

@@ -13,10 +13,10 @@ namespace zt::test {
 
 class FakeChannel : public MeterChannel {
  public:
-  bool up = true;           // linkUp()
-  bool held = false;        // inputHeld()
-  bool accepting = true;    // transmit()'s answer: false = no transport took it
-  bool releaseDue = false;  // a command's release timer is running
+  bool up = true;              // linkUp()
+  bool held = false;           // inputHeld()
+  bool accepting = true;       // transmit()'s answer: false = no transport took it
+  bool releaseDue = false;     // a command's release timer is running
   QList<CommandFrame> frames;  // everything transmitted, oldest first
   int holds = 0;
   int releases = 0;

@@ -17,10 +17,10 @@ class FakePrompts : public Prompts {
     Icon icon;
   };
   QList<Message> messages;
-  QStringList questions;      // the text of each question asked
+  QStringList questions;        // the text of each question asked
   QList<bool> questionAnswers;  // taken front first; empty = "no"
-  QStringList openAnswers;    // taken front first; empty = cancelled
-  QStringList saveAnswers;    // for both kinds of save dialogue
+  QStringList openAnswers;      // taken front first; empty = cancelled
+  QStringList saveAnswers;      // for both kinds of save dialogue
   QString saveFilterAnswer;
   QStringList dialogCaptions;
   // Each dialogue shown, in order: "open-or-new", "save" (asks before

@@ -10,19 +10,29 @@
 namespace zt::test {
 
 inline const QHash<QString, QString PanelView::*>& PanelLabelFields() {
-  static const QHash<QString, QString PanelView::*> fields = {
-      {"L_Prim_RLC", &PanelView::primaryLetter}, {"L_RLC_avto", &PanelView::primaryAuto},
-      {"L_prim_n", &PanelView::primaryReading},  {"L_Sec_RLC", &PanelView::secondaryLetter},
-      {"L_RQD_avto", &PanelView::secondaryAuto}, {"L_sec_n", &PanelView::secondaryReading},
-      {"L_freq_RLC", &PanelView::freq},          {"L_Level_RLC", &PanelView::level},
-      {"L_Source_RLC", &PanelView::source},      {"L_SER_PER", &PanelView::circuit},
-      {"L_SER_PER1", &PanelView::circuit1},      {"JP5", &PanelView::sleep},
-      {"RD_Prim", &PanelView::rdMain},           {"RD_prim_R", &PanelView::rdFunction},
-      {"RD_V", &PanelView::rdVoltage},           {"RD_Auto", &PanelView::rdAuto},
-      {"J_prim", &PanelView::rdLetter},          {"Joo", &PanelView::rdSubscript},
-      {"RD_J", &PanelView::rdCurrent},           {"RD_J1", &PanelView::rdSecondCurrent},
-      {"U_Prim", &PanelView::uMain},             {"U_vrm", &PanelView::uUpper},
-      {"U_pp", &PanelView::uLower}};
+  static const QHash<QString, QString PanelView::*> fields = {{"L_Prim_RLC", &PanelView::primaryLetter},
+                                                              {"L_RLC_avto", &PanelView::primaryAuto},
+                                                              {"L_prim_n", &PanelView::primaryReading},
+                                                              {"L_Sec_RLC", &PanelView::secondaryLetter},
+                                                              {"L_RQD_avto", &PanelView::secondaryAuto},
+                                                              {"L_sec_n", &PanelView::secondaryReading},
+                                                              {"L_freq_RLC", &PanelView::freq},
+                                                              {"L_Level_RLC", &PanelView::level},
+                                                              {"L_Source_RLC", &PanelView::source},
+                                                              {"L_SER_PER", &PanelView::circuit},
+                                                              {"L_SER_PER1", &PanelView::circuit1},
+                                                              {"JP5", &PanelView::sleep},
+                                                              {"RD_Prim", &PanelView::rdMain},
+                                                              {"RD_prim_R", &PanelView::rdFunction},
+                                                              {"RD_V", &PanelView::rdVoltage},
+                                                              {"RD_Auto", &PanelView::rdAuto},
+                                                              {"J_prim", &PanelView::rdLetter},
+                                                              {"Joo", &PanelView::rdSubscript},
+                                                              {"RD_J", &PanelView::rdCurrent},
+                                                              {"RD_J1", &PanelView::rdSecondCurrent},
+                                                              {"U_Prim", &PanelView::uMain},
+                                                              {"U_vrm", &PanelView::uUpper},
+                                                              {"U_pp", &PanelView::uLower}};
   return fields;
 }
 

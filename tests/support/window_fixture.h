@@ -38,7 +38,7 @@ struct WindowFixture {
   QTemporaryDir dataDir;
   FakePrompts prompts;
   FakeBle ble;
-  QStringList opened;       // exported files handed to the default application
+  QStringList opened;        // exported files handed to the default application
   bool openSucceeds = true;  // whether there is one
   WindowOptions options;
   std::unique_ptr<PortLookup> lookup;
