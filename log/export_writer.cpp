@@ -178,7 +178,7 @@ ExportResult WriteCsv(const ExportSnapshot& snap, const QString& path, QFile& ou
   const int step = ProgressStep(total);
   QByteArray buf;
   buf.reserve(1 << 17);
-  buf.append("\xEF\xBB\xBF");  // lets spreadsheet programs see UTF-8
+  buf.append(kCsvFileStart);
   auto flush = [&]() {
     if (out.write(buf) != buf.size()) return false;
     buf.clear();
@@ -203,6 +203,18 @@ ExportResult WriteCsv(const ExportSnapshot& snap, const QString& path, QFile& ou
 }
 
 }  // namespace
+
+QByteArray CsvLine(const std::array<QString, ExportSnapshot::kColumns>& cells, QChar separator) {
+  const char sep = separator.toLatin1();
+  QByteArray line;
+  for (int c = 0; c < ExportSnapshot::kColumns; ++c) {
+    if (c) line.append(sep);
+    // A NUL would end the cell early in the snapshot; it ends it here too.
+    AppendCsvField(line, cells[c].toUtf8().constData(), sep);
+  }
+  line.append("\r\n");
+  return line;
+}
 
 QChar CsvSeparatorFor(const QString& decimalSeparator) {
   return decimalSeparator == QLatin1String(",") ? QChar(u';') : QChar(u',');

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <functional>
 
@@ -48,6 +49,13 @@ inline constexpr double kExportRightMarginPt = 10.0;
 // The list separator that goes with a decimal separator: a decimal comma
 // would clash with a comma between fields, so those systems use ";".
 QChar CsvSeparatorFor(const QString& decimalSeparator);
+
+// One row of a CSV export as its bytes: the cells in UTF-8, each quoted
+// (RFC 4180) when it holds the separator, a quote or a line break, ending in
+// CR LF. `separator` must be one WriteExport accepts. A program that writes
+// a CSV file row by row starts it with kCsvFileStart and gets the same file.
+QByteArray CsvLine(const std::array<QString, ExportSnapshot::kColumns>& cells, QChar separator);
+inline constexpr char kCsvFileStart[] = "\xEF\xBB\xBF";  // lets spreadsheet programs see UTF-8
 
 // File name without extension: the profile title made safe for a file name,
 // or "log" with the date and time when there is no usable title.

@@ -9,7 +9,7 @@ PACKAGES=(
   libqt6opengl6-dev  # Qt Charts needs its CMake files; qt6-charts-dev does not pull them in
   libxlsxwriter-dev
   libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth x11-apps imagemagick
   python3-openpyxl
   fonts-crosextra-carlito

@@ -266,6 +266,14 @@ class TestExportWriter : public QObject {
         QCOMPARE(fields.size(), ExportSnapshot::kColumns);
         for (int c = 0; c < ExportSnapshot::kColumns; ++c) QCOMPARE(fields.at(c).toString(), grid.cell(i, c));
       }
+      // A file written a row at a time (the headless recorder's) is this file.
+      QByteArray streamed(kCsvFileStart);
+      for (int i = 0; i < n; ++i) {
+        std::array<QString, ExportSnapshot::kColumns> cells;
+        for (int c = 0; c < ExportSnapshot::kColumns; ++c) cells[c] = grid.cell(i, c);
+        streamed += CsvLine(cells, opts.csvSeparator);
+      }
+      QCOMPARE(Contents(path), streamed);
     }
   }
 

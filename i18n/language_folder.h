@@ -1,8 +1,9 @@
 #pragma once
-// Where the window's program finds its language files at start.
+// Where a program of ours finds its language files at start (the window and
+// the headless recorder alike).
 //
-// The rule it always had: lang/eng.lng under the working folder marks a
-// complete installation. An installed copy is also started from a desktop
+// The rule the window always had: lang/eng.lng under the working folder
+// marks a complete installation. An installed copy is also started from a desktop
 // menu or a terminal in any folder, so when the working folder lacks the
 // marker the installed data folder is tried: <program folder>/<the path from
 // bin to share/zt-logger>, for /usr/bin/zt-logger /usr/share/zt-logger.
@@ -22,6 +23,12 @@ struct LanguageFolder {
 // `dataFromProgram` is the relative path from the program's folder to the
 // installed data folder (kInstalledDataFromBin).
 LanguageFolder FindLanguageFolder(const QString& workingDir, const QString& programDir, const QString& dataFromProgram);
+
+// The folder the language files are loaded from, once the marker was found:
+// an installed copy reads the installed files; a copy started where the
+// marker is keeps the program's own rule, "lang" beside the program file
+// first, else the marker's folder (a build tree run from the repository).
+QString LanguageDirectory(const LanguageFolder& found, const QString& programDir);
 
 // The line for standard error when nothing was found.
 QString MissingLanguageMessage(const QString& program, const LanguageFolder& search);
