@@ -38,6 +38,10 @@ void BuildRecordingBand(FormControls& c, QWidget* parent, QGridLayout* band) {
   rec->addWidget(c.SP1, 0, 4, 2, 1);
   rec->addWidget(c.Button4, 0, 5);
   rec->addWidget(c.B5, 1, 5);
+  // The chart window's button sits on the band's caption row, where there is room.
+  c.BChart = MakeButton(parent, "BChart", QStringLiteral("График"));
+  c.BChart->setFixedHeight(20);
+  band->addWidget(c.BChart, 0, 1, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 }  // namespace zt::form

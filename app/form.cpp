@@ -17,6 +17,7 @@
 #include "view_link.h"
 #include "view_log.h"
 #include "view_panel.h"
+#include "view_chart.h"
 #include "view_profile.h"
 
 namespace zt {
@@ -39,6 +40,7 @@ TForm1::TForm1(Session& session, const TForm1Deps& deps, QWidget* parent)
   auto open = deps.openExported;
   if (!open) open = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   export_ = new ExportView(v, std::move(open));
+  chart_ = new ChartView(v);
   // What the controllers have to tell the operator.
   connect(&session_, &Session::notice, this, [v](NoticeLevel level, const QString& text) { v.tell(level, text); });
   FormCreate();

@@ -20,6 +20,7 @@ class FrontPanelView;
 class ProfileView;
 class LogView;
 class ExportView;
+class ChartView;
 
 // What only the view needs. Tests pass fakes; the program passes nothing.
 struct TForm1Deps {
@@ -65,6 +66,7 @@ class TForm1 : public QWidget {
   ProfileView* profile_ = nullptr;
   LogView* log_ = nullptr;
   ExportView* export_ = nullptr;
+  ChartView* chart_ = nullptr;
   bool shownOnce_ = false;
 };
 

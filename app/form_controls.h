@@ -139,6 +139,7 @@ struct FormControls {
   QPushButton* SP1 = nullptr;      // toggle "Пуск"
   QPushButton* Button4 = nullptr;  // export
   QPushButton* B5 = nullptr;       // "Очистка"
+  QPushButton* BChart = nullptr;   // "График": the chart window
   // grid
   QFrame* Panel10 = nullptr;
   QTableView* SG = nullptr;

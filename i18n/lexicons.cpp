@@ -73,6 +73,41 @@ const Lexicons& Lexicons::russian() {
         "Нет доступа к порту %1: добавьте пользователя в группу %2 и войдите в систему заново",
         "Файл %1 уже существует. Заменить его?",
     };
+    l.D5.items = {
+        "График",
+        "Тренд",
+        "Гистограмма",
+        "Статистика",
+        "Позиция",
+        "Время",
+        "По времени",
+        "Дополнительный",
+        "К новым",
+        "Сохранить снимок",
+        "Изображение PNG (*.png)",
+        "Не удалось сохранить снимок %1",
+        "Журнал",
+        "Все профили",
+        "Количество",
+        "Годные",
+        "Брак по основному",
+        "Брак по дополнительному",
+        "Не оценено",
+        "Выход годных, %",
+        "Значений",
+        "Единица",
+        "Среднее",
+        "Ст. отклонение",
+        "Минимум",
+        "Максимум",
+        "Нижний предел",
+        "Верхний предел",
+        "Cp",
+        "Cpk",
+        "Допуск",
+        "Номинал",
+        "Брак",
+    };
     return l;
   }();
   return lex;
@@ -86,12 +121,13 @@ const QStringList& Lexicons::names() {
                                 QStringLiteral("D1"),
                                 QStringLiteral("D2"),
                                 QStringLiteral("D3"),
-                                QStringLiteral("D4")};
+                                QStringLiteral("D4"),
+                                QStringLiteral("D5")};
   return n;
 }
 
 Lexicon* Lexicons::byName(QStringView name) {
-  Lexicon* all[] = {&Dlang_connect, &Dlang1, &Dlang2, &Dlang3, &D1, &D2, &D3, &D4};
+  Lexicon* all[] = {&Dlang_connect, &Dlang1, &Dlang2, &Dlang3, &D1, &D2, &D3, &D4, &D5};
   const QStringList& n = names();
   for (int i = 0; i < n.size(); ++i)
     if (n.at(i) == name) return all[i];

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+#include "batch_stats.h"
 #include "export_snapshot.h"
 #include "format.h"
 #include "grid_row.h"
@@ -20,6 +21,7 @@
 #include "meter_reading.h"
 #include "notices.h"
 #include "reference.h"
+#include "stats_table.h"
 
 namespace zt {
 
@@ -77,10 +79,21 @@ class Recorder : public QObject {
   bool cellSelectable() const { return !(mode_ == Mode::SinglePart && !recording_); }
   const std::optional<MeterReading>& lastReading() const { return lastReading_; }
 
+  // The sorting statistics of the rows the log holds (a row written again
+  // replaces the one before it), kept row by row: the single-part log is
+  // group 0, the multi-part table's rows are grouped by profile. Each
+  // group's band is that of the reference its newest row was sorted against.
+  const BatchStats& batch() const { return batch_; }
+  // The statistics as a table in the language in use (the chart window's
+  // and the workbook's).
+  StatsTable statisticsTable() const;
+  // A group's name in that table: the log's, or a profile's number and name.
+  QString groupName(int group) const;
+
   // ExportRows: the rows an export copies, the heading row included.
   int ExportRows() const;
-  // The export's copy of those rows; in multi-part mode LogPosition becomes
-  // ProfileCount + 1 as it does.
+  // The export's copy of those rows, with the statistics; in multi-part
+  // mode LogPosition becomes ProfileCount + 1 as it does.
   ExportSnapshot exportSnapshot();
 
   // ---- routines
@@ -121,6 +134,9 @@ class Recorder : public QObject {
   // are locked (Button_Add, Button_DEL, BB1) until profile editing starts.
   void profileEditingLocked();
   void cleared();
+  // The log holds no rows any more: emptied, a new multi-part table or
+  // profile table, another mode. Follows cleared() where both apply.
+  void rowsReset();
   void notice(zt::NoticeLevel level, const QString& text);
   void rowWritten(const zt::LogRow& row);
 
@@ -143,6 +159,7 @@ class Recorder : public QObject {
   std::function<QDateTime()> clock_;
   std::function<bool()> gate_;
   LogModel model_;
+  BatchStats batch_;
 
   std::int32_t logPosition_ = 0;
   int startPosition_ = 1;
