@@ -79,6 +79,41 @@ const Lexicons& Lexicons::russian() {
         "Журнал %1 не записывается: %2. Строки остаются только в таблице.",
         "Журнал в папке %1 ведёт другая копия программы; эта копия журнал не ведёт.",
     };
+    l.D5.items = {
+        "График",
+        "Тренд",
+        "Гистограмма",
+        "Статистика",
+        "Позиция",
+        "Время",
+        "По времени",
+        "Дополнительный",
+        "К новым",
+        "Сохранить снимок",
+        "Изображение PNG (*.png)",
+        "Не удалось сохранить снимок %1",
+        "Журнал",
+        "Все профили",
+        "Количество",
+        "Годные",
+        "Брак по основному",
+        "Брак по дополнительному",
+        "Не оценено",
+        "Выход годных, %",
+        "Значений",
+        "Единица",
+        "Среднее",
+        "Ст. отклонение",
+        "Минимум",
+        "Максимум",
+        "Нижний предел",
+        "Верхний предел",
+        "Cp",
+        "Cpk",
+        "Допуск",
+        "Номинал",
+        "Брак",
+    };
     return l;
   }();
   return lex;
@@ -92,12 +127,13 @@ const QStringList& Lexicons::names() {
                                 QStringLiteral("D1"),
                                 QStringLiteral("D2"),
                                 QStringLiteral("D3"),
-                                QStringLiteral("D4")};
+                                QStringLiteral("D4"),
+                                QStringLiteral("D5")};
   return n;
 }
 
 Lexicon* Lexicons::byName(QStringView name) {
-  Lexicon* all[] = {&Dlang_connect, &Dlang1, &Dlang2, &Dlang3, &D1, &D2, &D3, &D4};
+  Lexicon* all[] = {&Dlang_connect, &Dlang1, &Dlang2, &Dlang3, &D1, &D2, &D3, &D4, &D5};
   const QStringList& n = names();
   for (int i = 0; i < n.size(); ++i)
     if (n.at(i) == name) return all[i];

@@ -1,13 +1,17 @@
 #pragma once
 // Writes a snapshot of the log grid to an .xlsx workbook or a CSV file.
 // Grid cell (column c, row i) lands in worksheet row i + 1, column c + 1; every
-// value is written as text exactly as the grid shows it. The file appears
+// value is written as text exactly as the grid shows it. A snapshot that
+// carries the sorting statistics gives a workbook a second sheet,
+// "Statistics": the statistics' names down column A, one column per group,
+// numbers as numbers in SI units (the "Unit" row names them). The file appears
 // under its name only when complete: the data goes to a temporary file in the
 // target folder that is renamed at the end, so a failure or a cancel leaves
 // nothing behind (and an existing file of that name untouched).
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <functional>
 
@@ -34,6 +38,10 @@ struct ExportResult {
   bool ok() const { return status == Status::Ok; }
 };
 
+// The name of the statistics sheet (kept the same in every language, so
+// that programs reading the workbook find it).
+inline constexpr char kStatisticsSheetName[] = "Statistics";
+
 // Page margins of the worksheet, in points.
 inline constexpr double kExportLeftMarginPt = 30.0;
 inline constexpr double kExportRightMarginPt = 10.0;
@@ -41,6 +49,13 @@ inline constexpr double kExportRightMarginPt = 10.0;
 // The list separator that goes with a decimal separator: a decimal comma
 // would clash with a comma between fields, so those systems use ";".
 QChar CsvSeparatorFor(const QString& decimalSeparator);
+
+// One row of a CSV export as its bytes: the cells in UTF-8, each quoted
+// (RFC 4180) when it holds the separator, a quote or a line break, ending in
+// CR LF. `separator` must be one WriteExport accepts. A program that writes
+// a CSV file row by row starts it with kCsvFileStart and gets the same file.
+QByteArray CsvLine(const std::array<QString, ExportSnapshot::kColumns>& cells, QChar separator);
+inline constexpr char kCsvFileStart[] = "\xEF\xBB\xBF";  // lets spreadsheet programs see UTF-8
 
 // File name without extension: the profile title made safe for a file name,
 // or "log" with the date and time when there is no usable title.

@@ -109,6 +109,8 @@ void Recorder::ResetLogGrid(int n) {
   moveStartPosition(1);
   logFull_ = false;
   model_.resetGrid(n);
+  batch_.reset();
+  emit rowsReset();
 }
 
 void Recorder::ShowLogHeaders() {
@@ -142,6 +144,7 @@ bool Recorder::ShowProfileTable(int a, QString* error) {
     return fillProfileTable(a, error);
   }
   model_.clearRow(a + 1);
+  batch_.erase(a + 1);
   const bool ok = fillProfileTable(a, error);
   if (multiGridReady_) emit rowRefilled(a + 1);
   return ok;
@@ -235,6 +238,10 @@ bool Recorder::AppendLogRow(const QDateTime& when) {
     }
     moveStartPosition(p + 1);
   }
+
+  const int group = multi ? p : 0;
+  batch_.setLimits(group, book_->primaryLimits());
+  batch_.put(SampleOf(p, when, group, reading, v));
   emit rowWritten(row);
   return true;
 }
@@ -350,7 +357,23 @@ int Recorder::ExportRows() const {
 ExportSnapshot Recorder::exportSnapshot() {
   const int rows = ExportRows();
   if (lastReading_ && lastReading_->settings.LogReady == 1 && multiPart()) logPosition_ = book_->profileCount() + 1;
-  return ExportSnapshot::Capture(model_, rows);
+  ExportSnapshot snap = ExportSnapshot::Capture(model_, rows);
+  snap.setStatistics(statisticsTable());
+  return snap;
+}
+
+// ---------------------------------------------------------------- statistics
+
+QString Recorder::groupName(int group) const {
+  if (group == 0) return lex().D5[chart::kLog];
+  const QString name = model_.cell(group, 1);
+  const QString number = FormatFixed(group, 7, 0, false, sep_);
+  return name.isEmpty() ? number : number + QLatin1Char(' ') + name;
+}
+
+StatsTable Recorder::statisticsTable() const {
+  return MakeStatsTable(
+      batch_, multiPart(), [this](int g) { return groupName(g); }, lex(), sep_);
 }
 
 }  // namespace zt

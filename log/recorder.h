@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "batch_stats.h"
 #include "export_snapshot.h"
 #include "format.h"
 #include "grid_row.h"
@@ -21,6 +22,7 @@
 #include "meter_reading.h"
 #include "notices.h"
 #include "reference.h"
+#include "stats_table.h"
 
 namespace zt {
 
@@ -86,10 +88,21 @@ class Recorder : public QObject {
   bool cellSelectable() const { return !(mode_ == Mode::SinglePart && !recording_); }
   const std::optional<MeterReading>& lastReading() const { return lastReading_; }
 
+  // The sorting statistics of the rows the log holds (a row written again
+  // replaces the one before it), kept row by row: the single-part log is
+  // group 0, the multi-part table's rows are grouped by profile. Each
+  // group's band is that of the reference its newest row was sorted against.
+  const BatchStats& batch() const { return batch_; }
+  // The statistics as a table in the language in use (the chart window's
+  // and the workbook's).
+  StatsTable statisticsTable() const;
+  // A group's name in that table: the log's, or a profile's number and name.
+  QString groupName(int group) const;
+
   // ExportRows: the rows an export copies, the heading row included.
   int ExportRows() const;
-  // The export's copy of those rows; in multi-part mode LogPosition becomes
-  // ProfileCount + 1 as it does.
+  // The export's copy of those rows, with the statistics; in multi-part
+  // mode LogPosition becomes ProfileCount + 1 as it does.
   ExportSnapshot exportSnapshot();
 
   // ---- routines
@@ -141,6 +154,9 @@ class Recorder : public QObject {
   // are locked (Button_Add, Button_DEL, BB1) until profile editing starts.
   void profileEditingLocked();
   void cleared();
+  // The log holds no rows any more: emptied, a new multi-part table or
+  // profile table, another mode. Follows cleared() where both apply.
+  void rowsReset();
   void notice(zt::NoticeLevel level, const QString& text);
   // A row is about to be written: the grid shows it once every receiver has
   // returned (the journal keeps it first, so a row on screen is on disk).
@@ -177,6 +193,7 @@ class Recorder : public QObject {
   std::function<QDateTime()> clock_;
   std::function<bool()> gate_;
   LogModel model_;
+  BatchStats batch_;
 
   std::int32_t logPosition_ = 0;
   int startPosition_ = 1;

@@ -219,6 +219,32 @@ ListSelection SelectionOfSettings(const MeterSettings& s) {
   return l;
 }
 
+TestLevel TestLevelOf(std::uint8_t levelCode, std::uint8_t model) {
+  const auto ac = [](double v) { return TestLevel{v, true}; };
+  const auto dc = [](double v) { return TestLevel{v, false}; };
+  if (model <= kZT41) {
+    switch (levelCode) {
+      case 0:
+      case 1: return ac(1.0);
+      case 2: return ac(0.5);
+      case 3: return ac(0.1);
+      case 4: return dc(0.1);
+      default: return {};
+    }
+  }
+  if (model == kZT42) {
+    switch (levelCode) {
+      case 0:
+      case 1: return ac(0.7);
+      case 2: return ac(0.1);
+      case 3: return dc(0.1);
+      case 4: return ac(0.5);
+      default: return {};
+    }
+  }
+  return {};
+}
+
 SettingsView ViewOfSettings(const MeterSettings& s, std::int32_t testFreqHz, std::uint8_t model, const Lexicons& lex,
                             const QString& freqText, const QString& levelText) {
   SettingsView v;
@@ -237,27 +263,8 @@ SettingsView ViewOfSettings(const MeterSettings& s, std::int32_t testFreqHz, std
   }
 
   v.levelText = levelText;
-  const QString vrms = Vrms(lex);
-  const QString volt = lex.Dlang3[2];
-  if (model <= kZT41) {
-    switch (s.LevelCode) {
-      case 0:
-      case 1: v.levelText = "1.0" + vrms; break;
-      case 2: v.levelText = "0.5" + vrms; break;
-      case 3: v.levelText = "0.1" + vrms; break;
-      case 4: v.levelText = "0.1" + volt; break;
-      default: break;
-    }
-  } else if (model == kZT42) {
-    switch (s.LevelCode) {
-      case 0:
-      case 1: v.levelText = "0.7" + vrms; break;
-      case 2: v.levelText = "0.1" + vrms; break;
-      case 3: v.levelText = "0.1" + volt; break;
-      case 4: v.levelText = "0.5" + vrms; break;
-      default: break;
-    }
-  }
+  if (const TestLevel level = TestLevelOf(s.LevelCode, model); level.valid())
+    v.levelText = QString::number(level.volts, 'f', 1) + (level.rms ? Vrms(lex) : lex.Dlang3[2]);
   v.levelLabel = (s.LevelAuto == 1 ? mark : blank) + v.levelText;
 
   switch (s.PrimaryCode) {

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "lexicons.h"
+#include "meter_reading.h"
 #include "meter_settings.h"
 
 namespace zt {
@@ -73,6 +74,10 @@ struct SettingsView {
   QString secondaryAuto;                   // L_RQD_avto
   std::optional<QString> secondaryLetter;  // L_Sec_RLC
 };
+// The test level a level code selects on a model (LevelText is built from it);
+// not valid for a code or model that names no level.
+TestLevel TestLevelOf(std::uint8_t levelCode, std::uint8_t model);
+
 // FreqText and LevelText persist: codes that name no text keep the previous ones.
 SettingsView ViewOfSettings(const MeterSettings& s, std::int32_t testFreqHz, std::uint8_t model, const Lexicons& lex,
                             const QString& freqText, const QString& levelText);

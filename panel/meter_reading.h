@@ -43,6 +43,15 @@ struct QuantityValue {
   bool valid() const { return kind != Quantity::None && std::isfinite(value); }
 };
 
+// The test signal's level as a number: an AC level in volts RMS, or a DC
+// level in volts.
+struct TestLevel {
+  double volts = std::numeric_limits<double>::quiet_NaN();
+  bool rms = true;
+  // False when the level code means nothing on the model (the panel then keeps its last text).
+  bool valid() const { return std::isfinite(volts); }
+};
+
 struct MeterReading {
   QDateTime time;          // when the frame was shown (local time with its offset)
   MeterSettings settings;  // the meter's settings after the frame
@@ -63,6 +72,7 @@ struct MeterReading {
   // The same readings as numbers.
   QuantityValue primary;
   QuantityValue secondary;
+  TestLevel level;
 };
 
 }  // namespace zt

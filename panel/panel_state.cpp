@@ -277,6 +277,7 @@ std::optional<MeterReading> ShowRlcReading(PanelState& s, const Frame& frame, co
   m.levelText = s.levelText;
   m.primary = PrimaryQuantity(r);
   m.secondary = SecondaryQuantity(r);
+  m.level = TestLevelOf(s.settings.LevelCode, s.model);
   return m;
 }
 

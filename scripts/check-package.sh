@@ -31,11 +31,13 @@ dpkg-deb -f "$DEB"
 contents=$(dpkg-deb -c "$DEB" | awk '{print $6}')
 expected=(
   ./usr/bin/zt-logger
+  ./usr/bin/zt-record
   ./usr/share/zt-logger/lang/eng.lng
   ./usr/share/applications/$ID.desktop
   ./usr/share/metainfo/$ID.metainfo.xml
   ./usr/share/icons/hicolor/scalable/apps/$ID.svg
   ./usr/share/man/man1/zt-logger.1.gz
+  ./usr/share/man/man1/zt-record.1.gz
   ./usr/share/doc/zt-logger/copyright
   ./usr/share/doc/zt-logger/changelog.gz
   ./usr/lib/udev/rules.d/70-zt-logger.rules
@@ -68,6 +70,9 @@ done
 BIN="$T/root/usr/bin"
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$BIN/zt-logger" --version)
 [ "$out" = "zt-logger $VERSION" ] || fail "--version says '$out'"
+echo "--version: $out"
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$BIN/zt-record" --version)
+[ "$out" = "zt-record $VERSION" ] || fail "zt-record --version says '$out'"
 echo "--version: $out"
 
 # The desktop entry's command, as a menu starts it: from the home folder,

@@ -24,6 +24,7 @@ inline MeterReading Reading(double ohms = 100.0, const QString& text = QStringLi
   m.values.ReadingX = 1.0;
   m.primaryLetter = QStringLiteral("R");
   m.primaryText = text;
+  m.primary = {Quantity::Resistance, ohms, QStringLiteral("Ω")};
   m.secondaryLetter = QStringLiteral("Q");
   m.secondaryText = QStringLiteral("0.0100");
   m.freqText = QStringLiteral("1кГц");

@@ -308,6 +308,13 @@ class MenusTest : public QObject {
     QCOMPARE(v.intervalItem.value_or(-1), interval);
     QCOMPARE(v.hold, s.Hold == 1);
     QCOMPARE(v.sound, s.Sound == 1);
+    // The level as a number says what its text says.
+    const TestLevel level = TestLevelOf(s.LevelCode, std::uint8_t(model));
+    if (levelText == QLatin1String("prev"))
+      QVERIFY(!level.valid());
+    else
+      QCOMPARE(QString::number(level.volts, 'f', 1) + (level.rms ? QStringLiteral("Вскз") : QStringLiteral("В")),
+               levelText);
   }
 
   void defaults() {
