@@ -43,6 +43,7 @@ TForm1::TForm1(Session& session, const TForm1Deps& deps, QWidget* parent)
   chart_ = new ChartView(v);
   // What the controllers have to tell the operator.
   connect(&session_, &Session::notice, this, [v](NoticeLevel level, const QString& text) { v.tell(level, text); });
+  connect(&session_, &Session::journalRestored, ui_->Memo1, &QPlainTextEdit::appendPlainText);
   FormCreate();
 }
 
@@ -67,6 +68,9 @@ void TForm1::FormCreate() {
   session_.meter().loadDefaults();
   session_.recorder().ShowLogHeaders();
   language_->showBandCaptions();
+  // Last: a log the previous run left unfinished comes back into that empty
+  // log, and from here on every row is journaled.
+  session_.restoreJournal();
 }
 
 QPoint CentredPosition(const QSize& frame, const QRect& area) {

@@ -55,30 +55,36 @@ enum : int {
   kFieldPrimaryNominal,    //
   kFieldSecondaryTolerance,
   kFieldSecondaryNominal,
-  kFileShorterThanHeader,  //
-  kHeaderCountNegative,    // %1 the count
-  kHeaderCountTooHigh,     // %1 header count, %2 profiles the file holds
-  kSettingsOpenError,      // %1 file, %2 the system's reason
-  kSettingsWriteError,     // %1 file, %2 the system's reason
-  kSettingsPathTooLong,    // %1 byte limit, %2 the path
-  kExportFilterXlsx,       // file types of the export dialogue
-  kExportFilterCsv,        //
-  kExportCancel,           // the progress dialogue's button
-  kExportFailed,           // %1 file, %2 the reason
-  kExportIsFolder,         // the reasons
-  kExportNoFileName,       //
-  kExportOutOfMemory,      //
-  kExportNoWorkbook,       //
-  kExportNoWorksheet,      //
-  kExportCellError,        // %1 row, %2 column, %3 the library's reason
-  kExportFinishError,      // %1 the library's reason
-  kExportBadSeparator,     //
-  kExportTempError,        // %1 the system's reason
-  kExportWriteError,       // %1 the system's reason
-  kExportReplaceError,     // %1 the system's reason
-  kUnknownError,           // an error with no description of its own
-  kPortNoAccess,           // %1 the port, %2 the group that owns it
-  kReplaceFile,            // %1 the file that would be replaced
+  kFileShorterThanHeader,   //
+  kHeaderCountNegative,     // %1 the count
+  kHeaderCountTooHigh,      // %1 header count, %2 profiles the file holds
+  kSettingsOpenError,       // %1 file, %2 the system's reason
+  kSettingsWriteError,      // %1 file, %2 the system's reason
+  kSettingsPathTooLong,     // %1 byte limit, %2 the path
+  kExportFilterXlsx,        // file types of the export dialogue
+  kExportFilterCsv,         //
+  kExportCancel,            // the progress dialogue's button
+  kExportFailed,            // %1 file, %2 the reason
+  kExportIsFolder,          // the reasons
+  kExportNoFileName,        //
+  kExportOutOfMemory,       //
+  kExportNoWorkbook,        //
+  kExportNoWorksheet,       //
+  kExportCellError,         // %1 row, %2 column, %3 the library's reason
+  kExportFinishError,       // %1 the library's reason
+  kExportBadSeparator,      //
+  kExportTempError,         // %1 the system's reason
+  kExportWriteError,        // %1 the system's reason
+  kExportReplaceError,      // %1 the system's reason
+  kUnknownError,            // an error with no description of its own
+  kPortNoAccess,            // %1 the port, %2 the group that owns it
+  kReplaceFile,             // %1 the file that would be replaced
+  kJournalRestored,         // %1 rows put back, %2 when the journal began
+  kJournalSkipped,          // %1 damaged records, %2 their line numbers (added to kJournalRestored)
+  kJournalOutside,          // %1 rows beyond the profile table (added to kJournalRestored)
+  kJournalNothingRestored,  // %1 damaged records, %2 their line numbers
+  kJournalWriteError,       // %1 file, %2 the system's reason
+  kJournalInUse,            // %1 the journal's folder
   kCount
 };
 }  // namespace msg

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "batch_stats.h"
 #include "export_snapshot.h"
@@ -36,7 +37,15 @@ struct LogRow {
   Verdict verdict;        // the sorting the row was written with
   MeterReading reading;   // the reading it came from
   int profileNumber = 0;  // multi-part mode: the profile the part was measured against; else 0
+  // How the row's sorting cells are painted. With no tolerance on, a row
+  // keeps the mark (and its colour) its grid row had before.
+  LogModel::RowMark mark = LogModel::RowMark::None;
+  std::int32_t markVerdict = 0;
 };
+
+// Why the rows of the log went away: "Очистка", another mode chosen, or the
+// multi-part table built anew (profiles edited, the table prepared again).
+enum class LogEnd { Cleared, ModeChanged, TableRebuilt };
 
 // The system's time separator, from its short time format (":" when it has none).
 QString SystemTimeSeparator();
@@ -104,6 +113,17 @@ class Recorder : public QObject {
   // with the reason, when the file cannot be read.
   bool ShowProfileTable(int a, QString* error = nullptr);
 
+  // A log kept from an earlier run (the journal), put back: the grid in
+  // `mode`, every row at its position with its texts and colours, and the
+  // log going on after `lastPosition`, the row written last. In multi-part
+  // mode the table is built from the current profile file first; rows beyond
+  // its profiles have no place and are only counted.
+  struct Restored {
+    std::vector<int> positions;  // the rows put back
+    int outside = 0;             // rows with no place in the grid
+  };
+  Restored restoreLog(Mode mode, const std::vector<LogModel::StoredRow>& rows, int lastPosition);
+
  public slots:
   // A displayed, awake RLC reading: sorted (verdict), then offered to the
   // log when exactly one of recording and hold is on.
@@ -138,10 +158,24 @@ class Recorder : public QObject {
   // profile table, another mode. Follows cleared() where both apply.
   void rowsReset();
   void notice(zt::NoticeLevel level, const QString& text);
+  // A row is about to be written: the grid shows it once every receiver has
+  // returned (the journal keeps it first, so a row on screen is on disk).
+  void rowToBeWritten(const zt::LogRow& row);
   void rowWritten(const zt::LogRow& row);
+  // The rows of the log are gone (emitted before the grid is emptied).
+  void logEnded(zt::LogEnd why);
+  // A row of the measurement table now shows its profile again (a profile
+  // stored while the table is up): not a reading, but the log changed.
+  void rowRefilled(int gridRow);
+  // The start position was set from outside (SE1 by hand, or a profile
+  // read): not the advance after a row, nor the reset of an emptied log.
+  void startPositionChosen(int position);
 
  private:
   bool AppendLogRow(const QDateTime& when);
+  // Moves SE1 (clamped); true when it changed.
+  bool moveStartPosition(int position);
+  void buildMultiGrid();
   void setRecordingState(bool on, bool byOperator);
   void setGridEnabled(bool on);
   void setHeadings(const GridRowTexts& headings);

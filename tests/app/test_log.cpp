@@ -110,6 +110,40 @@ class TestLog : public QObject {
     QCOMPARE(w.c("Panel_RLCD")->palette().color(QPalette::Window), QColor(Qt::red));
   }
 
+  // A log the last run left unfinished (a crash, a kill, no "Очистка") is
+  // back after a restart: its rows with their texts and colours, the start
+  // position after them, one line in the memo. "Очистка" ends it for good.
+  void restartBringsTheLogBack() {
+    LogWindow w;
+    zt::test::SortAgainst(w, QStringLiteral("1%"), QStringLiteral("100"));
+    w.record();
+    for (double ohms : {100.5, 102.0, 100.2})
+      w.recorder().takeReading(ResistorReading(ohms, QString::number(ohms) + QStringLiteral(" Ом")));
+    QStringList before;
+    for (int r = 0; r < 3; ++r)
+      for (int col = 0; col < kLogColumns; ++col) before << w.grid.cell(r + 1, col);
+
+    w.stop();
+    w.start();
+    auto* sg = Control<QTableView>(w.window(), "SG");
+    QStringList after;
+    for (int r = 0; r < 3; ++r)
+      for (int col = 0; col < kLogColumns; ++col) after << sg->model()->data(sg->model()->index(r, col)).toString();
+    QCOMPARE(after, before);
+    QCOMPARE(Painted(sg, 1, 7), kPassColour);
+    QCOMPARE(Painted(sg, 2, 7), kRejectColour);
+    QCOMPARE(w.recorder().startPosition(), 4);
+    const QString memo = Control<QPlainTextEdit>(w.window(), "Memo1")->toPlainText();
+    QVERIFY2(memo.contains(QStringLiteral("Восстановлено строк журнала: 3")), qPrintable(memo));
+
+    QTest::mouseClick(Control(w.window(), "B5"), Qt::LeftButton);  // "Очистка"
+    w.stop();
+    w.start();
+    sg = Control<QTableView>(w.window(), "SG");
+    QVERIFY(sg->model()->data(sg->model()->index(0, 2)).toString().isEmpty());
+    QVERIFY(!Control<QPlainTextEdit>(w.window(), "Memo1")->toPlainText().contains(QStringLiteral("Восстановлено")));
+  }
+
   // The space bar, seen by the window before the focused control, asks the
   // recorder for a row; other keys do not.
   void spaceBar() {
