@@ -15,9 +15,7 @@ inline const QColor kPassColour{0, 128, 0};
 // grid's own background.
 QColor VerdictColour(LogModel::CellVerdict verdict);
 
-// No Q_OBJECT: it has no signals or slots of its own, and a meta-object here
-// would pull this library's moc unit into zt-logger, whose own moc run of
-// main.h (paired with main.cpp by name) already defines TForm1's.
+// No Q_OBJECT: it has no signals or slots of its own.
 class LogVerdictDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;

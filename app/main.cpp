@@ -1,11 +1,13 @@
 // Process start: --help and --version, single copy per program path, the
-// language files, window.
+// language files; then the session (the controllers wired together) and the
+// window over it.
 #include <QDir>
 
 #include "application.h"
 #include "command_line.h"
 #include "language_folder.h"
-#include "main.h"
+#include "form.h"
+#include "session.h"
 #include "single_instance.h"
 #include "zt_version.h"
 
@@ -64,11 +66,11 @@ int main(int argc, char** argv) {
   }
 
   zt::PrepareApplication(app);
-  zt::TForm1Deps deps;
-  // From the working folder the window keeps its own rule (the program's
-  // folder first); an installed copy reads the installed files.
-  if (!lang.inWorkingFolder) deps.langDir = lang.langDir;
-  zt::TForm1 form(deps);
+  // The system's ports and radio, the data folder of DataFolder().
+  zt::SessionDeps deps;
+  deps.langDir = zt::LanguageDirectory(lang, QCoreApplication::applicationDirPath());
+  zt::Session session(deps);
+  zt::TForm1 form(session);
   form.show();
   return app.exec();
 }

@@ -20,20 +20,14 @@ inline constexpr int kEditorWidth = 458;
 inline constexpr int kGridColumnWidth = 60;
 // Wide enough for "выкл." and "0,2%" with the drop-down arrow.
 inline constexpr int kToleranceBoxWidth = 66;
-inline constexpr int kGridRows = 26;  // heading row included
-inline constexpr int kGridColumns = 10;
 
 inline constexpr int kFontPx = 15;
 inline constexpr int kPrimaryPx = 46;
 inline constexpr int kSecondaryPx = 26;
 
-inline constexpr int kT2Ms = 2000;
-inline constexpr int kT3Ms = 2500;
-inline constexpr int kT4Ms = 1000;
-inline constexpr int kT33Ms = 3000;
-inline constexpr int kT34Ms = 2000;
+// T50: from the link settling to the memo giving way to the derived lines.
+// (The link's and the meter's timers are theirs: LinkTimings, MeterStateTimings.)
 inline constexpr int kT50Ms = 2000;
-inline constexpr int kTimerTxMs = 50;
 
 // The background of the display panels: the gradient colour of an active
 // caption on the platform the program was designed for.

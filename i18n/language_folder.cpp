@@ -32,6 +32,12 @@ LanguageFolder FindLanguageFolder(const QString& workingDir, const QString& prog
   return r;
 }
 
+QString LanguageDirectory(const LanguageFolder& found, const QString& programDir) {
+  if (!found.inWorkingFolder) return found.langDir;
+  const QString own = programDir + QStringLiteral("/lang");
+  return QDir(own).exists() ? own : found.langDir;
+}
+
 QString MissingLanguageMessage(const QString& program, const LanguageFolder& search) {
   QStringList places;
   for (const QString& f : search.searched) places << QDir::toNativeSeparators(f);

@@ -24,6 +24,12 @@ struct LanguageFolder {
 // installed data folder (kInstalledDataFromBin).
 LanguageFolder FindLanguageFolder(const QString& workingDir, const QString& programDir, const QString& dataFromProgram);
 
+// The folder the language files are loaded from, once the marker was found:
+// an installed copy reads the installed files; a copy started where the
+// marker is keeps the program's own rule, "lang" beside the program file
+// first, else the marker's folder (a build tree run from the repository).
+QString LanguageDirectory(const LanguageFolder& found, const QString& programDir);
+
 // The line for standard error when nothing was found.
 QString MissingLanguageMessage(const QString& program, const LanguageFolder& search);
 

@@ -23,6 +23,7 @@ struct Lexicons {
   Lexicon D2;             // grid headings
   Lexicon D3;             // short words
   Lexicon D4;             // the program's own messages (items: namespace msg)
+  Lexicon D5;             // the chart window and the sorting statistics (items: namespace chart)
 
   // The design language (Russian) texts.
   static const Lexicons& russian();
@@ -54,33 +55,80 @@ enum : int {
   kFieldPrimaryNominal,    //
   kFieldSecondaryTolerance,
   kFieldSecondaryNominal,
-  kFileShorterThanHeader,  //
-  kHeaderCountNegative,    // %1 the count
-  kHeaderCountTooHigh,     // %1 header count, %2 profiles the file holds
-  kSettingsOpenError,      // %1 file, %2 the system's reason
-  kSettingsWriteError,     // %1 file, %2 the system's reason
-  kSettingsPathTooLong,    // %1 byte limit, %2 the path
-  kExportFilterXlsx,       // file types of the export dialogue
-  kExportFilterCsv,        //
-  kExportCancel,           // the progress dialogue's button
-  kExportFailed,           // %1 file, %2 the reason
-  kExportIsFolder,         // the reasons
-  kExportNoFileName,       //
-  kExportOutOfMemory,      //
-  kExportNoWorkbook,       //
-  kExportNoWorksheet,      //
-  kExportCellError,        // %1 row, %2 column, %3 the library's reason
-  kExportFinishError,      // %1 the library's reason
-  kExportBadSeparator,     //
-  kExportTempError,        // %1 the system's reason
-  kExportWriteError,       // %1 the system's reason
-  kExportReplaceError,     // %1 the system's reason
-  kUnknownError,           // an error with no description of its own
-  kPortNoAccess,           // %1 the port, %2 the group that owns it
-  kReplaceFile,            // %1 the file that would be replaced
+  kFileShorterThanHeader,   //
+  kHeaderCountNegative,     // %1 the count
+  kHeaderCountTooHigh,      // %1 header count, %2 profiles the file holds
+  kSettingsOpenError,       // %1 file, %2 the system's reason
+  kSettingsWriteError,      // %1 file, %2 the system's reason
+  kSettingsPathTooLong,     // %1 byte limit, %2 the path
+  kExportFilterXlsx,        // file types of the export dialogue
+  kExportFilterCsv,         //
+  kExportCancel,            // the progress dialogue's button
+  kExportFailed,            // %1 file, %2 the reason
+  kExportIsFolder,          // the reasons
+  kExportNoFileName,        //
+  kExportOutOfMemory,       //
+  kExportNoWorkbook,        //
+  kExportNoWorksheet,       //
+  kExportCellError,         // %1 row, %2 column, %3 the library's reason
+  kExportFinishError,       // %1 the library's reason
+  kExportBadSeparator,      //
+  kExportTempError,         // %1 the system's reason
+  kExportWriteError,        // %1 the system's reason
+  kExportReplaceError,      // %1 the system's reason
+  kUnknownError,            // an error with no description of its own
+  kPortNoAccess,            // %1 the port, %2 the group that owns it
+  kReplaceFile,             // %1 the file that would be replaced
+  kJournalRestored,         // %1 rows put back, %2 when the journal began
+  kJournalSkipped,          // %1 damaged records, %2 their line numbers (added to kJournalRestored)
+  kJournalOutside,          // %1 rows beyond the profile table (added to kJournalRestored)
+  kJournalNothingRestored,  // %1 damaged records, %2 their line numbers
+  kJournalWriteError,       // %1 file, %2 the system's reason
+  kJournalInUse,            // %1 the journal's folder
   kCount
 };
 }  // namespace msg
+
+// Items of D5. The statistics' names (kCount to kCpk) are in the order of
+// the statistics table's rows.
+namespace chart {
+enum : int {
+  kWindowTitle = 0,    // the chart window's title
+  kTrend,              // the trend chart's title
+  kHistogram,          // the histogram's title
+  kStatistics,         // the statistics table's title
+  kAxisPosition,       // the trend's horizontal axis: the log position
+  kAxisTime,           // the trend's horizontal axis: the time
+  kByTime,             // check box: time instead of position along the axis
+  kShowSecondary,      // check box: the secondary value on a second axis
+  kFollow,             // button: back to the newest rows
+  kSaveImage,          // button: save the charts as a picture
+  kImageFilter,        // file type of the picture's save dialogue
+  kImageFailed,        // %1 the file
+  kLog,                // the single-part log's column of the statistics
+  kAllProfiles,        // the multi-part table's column of all profiles
+  kCount,              // rows
+  kPassed,             //
+  kRejectedPrimary,    //
+  kRejectedSecondary,  //
+  kUnevaluable,        // rows whose reference could not be evaluated
+  kYield,              // percent
+  kValues,             // values in the moments
+  kUnit,               //
+  kMean,               //
+  kSd,                 //
+  kMin,                //
+  kMax,                //
+  kLower,              // the tolerance band's limits
+  kUpper,              //
+  kCp,                 //
+  kCpk,                //
+  kBand,               // legend: the tolerance band
+  kNominal,            // legend: the nominal value
+  kRejected,           // legend: rejected rows
+  kItems
+};
+}  // namespace chart
 
 // D4 of the language in use, for code that has no window to ask (the file
 // readers and writers). The language engine publishes it at every switch;

@@ -42,6 +42,7 @@ MeterLink::MeterLink(MeterLinkDeps deps, QObject* parent) : QObject(parent), tim
   connect(comPort_, &ComPort::beforeClose, this, &MeterLink::ComPortBeforeClose);
   connect(comPort_, &ComPort::exception, this, &MeterLink::ComPortException);
   connect(comPort_, &ComPort::deviceGone, this, &MeterLink::ComPortDeviceGone);
+  connect(comPort_, &ComPort::accessDenied, this, &MeterLink::portAccessDenied);
   probe_ = new ModemProbe(comPort_, this);
   connect(probe_, &ModemProbe::finished, this,
           [this](bool answered, const QByteArray&) { StartupProbeDone(answered); });

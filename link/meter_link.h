@@ -175,6 +175,9 @@ class MeterLink : public QObject, public MeterChannel {
   void portError(QSerialPort::SerialPortError kind, const QString& message);
   // The start-up check found a device that does not answer "AT" with "OK".
   void probeFailed(const QString& portName);
+  // A serial device is there but this user may not open its port: once per
+  // port until it has opened in between, with the group that owns it.
+  void portAccessDenied(const QString& portName, const QString& group);
 
  private:
   enum class Press { None, Connect, Disconnect };

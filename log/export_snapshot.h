@@ -8,7 +8,10 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
+
+#include "stats_table.h"
 
 namespace zt {
 
@@ -44,9 +47,15 @@ class ExportSnapshot {
   // Bytes held, for sizing checks.
   qsizetype byteSize() const;
 
+  // The sorting statistics of the log, for a workbook's second sheet (a CSV
+  // file holds the grid only).
+  void setStatistics(StatsTable table) { statistics_ = std::move(table); }
+  const std::optional<StatsTable>& statistics() const { return statistics_; }
+
  private:
   QByteArray data_;
   std::vector<qsizetype> rowStart_;
+  std::optional<StatsTable> statistics_;
 };
 
 }  // namespace zt

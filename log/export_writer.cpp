@@ -85,6 +85,38 @@ struct WorkbookFree {
   void operator()(lxw_workbook* wb) const { lxw_workbook_free(wb); }
 };
 
+// The statistics table: names down column A, groups across row 1.
+ExportResult WriteStatisticsSheet(lxw_workbook* wb, const StatsTable& t, const QString& path, const Lexicon& m) {
+  lxw_worksheet* ws = workbook_add_worksheet(wb, kStatisticsSheetName);
+  if (!ws) return Fail(path, m[msg::kExportNoWorksheet], m);
+  auto text = [&](int row, int col, const QString& s) -> lxw_error {
+    if (s.isEmpty()) return LXW_NO_ERROR;
+    const QByteArray u = s.toUtf8();
+    return worksheet_write_string(ws, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), u.constData(), nullptr);
+  };
+  auto failed = [&](int row, int col, lxw_error err) {
+    return Fail(path, m[msg::kExportCellError].arg(row + 1).arg(col + 1).arg(QString::fromUtf8(lxw_strerror(err))), m);
+  };
+  worksheet_set_column(ws, 0, 0, 24, nullptr);
+  for (int c = 0; c < t.columnCount(); ++c) {
+    if (const lxw_error err = text(0, c + 1, t.columnNames.at(c)); err != LXW_NO_ERROR) return failed(0, c + 1, err);
+  }
+  for (int r = 0; r < t.rowCount(); ++r) {
+    if (const lxw_error err = text(r + 1, 0, t.rowNames.at(r)); err != LXW_NO_ERROR) return failed(r + 1, 0, err);
+    for (int c = 0; c < t.columnCount(); ++c) {
+      const StatsCell& cell = t.cell(r, c);
+      lxw_error err = LXW_NO_ERROR;
+      if (cell.numeric())
+        err = worksheet_write_number(ws, static_cast<lxw_row_t>(r + 1), static_cast<lxw_col_t>(c + 1), cell.number,
+                                     nullptr);
+      else
+        err = text(r + 1, c + 1, cell.text);
+      if (err != LXW_NO_ERROR) return failed(r + 1, c + 1, err);
+    }
+  }
+  return Done(path, ExportResult::Status::Ok);
+}
+
 ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QString& tmpPath, const Lexicon& m,
                        const std::atomic<bool>* cancel, const ExportProgressFn& progress) {
   lxw_workbook_options opts{};
@@ -112,6 +144,10 @@ ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QS
     if (progress && (i + 1) % step == 0) progress(i + 1, total);
   }
   if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
+  if (snap.statistics()) {
+    const ExportResult r = WriteStatisticsSheet(wb.get(), *snap.statistics(), path, m);
+    if (r.status == ExportResult::Status::Failed) return r;
+  }
   // workbook_close frees the workbook whatever it returns.
   const lxw_error err = workbook_close(wb.release());
   if (err != LXW_NO_ERROR) return Fail(path, m[msg::kExportFinishError].arg(QString::fromUtf8(lxw_strerror(err))), m);

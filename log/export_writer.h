@@ -1,7 +1,10 @@
 #pragma once
 // Writes a snapshot of the log grid to an .xlsx workbook or a CSV file.
 // Grid cell (column c, row i) lands in worksheet row i + 1, column c + 1; every
-// value is written as text exactly as the grid shows it. The file appears
+// value is written as text exactly as the grid shows it. A snapshot that
+// carries the sorting statistics gives a workbook a second sheet,
+// "Statistics": the statistics' names down column A, one column per group,
+// numbers as numbers in SI units (the "Unit" row names them). The file appears
 // under its name only when complete: the data goes to a temporary file in the
 // target folder that is renamed at the end, so a failure or a cancel leaves
 // nothing behind (and an existing file of that name untouched).
@@ -34,6 +37,10 @@ struct ExportResult {
   QString error;  // why it failed, for the operator; empty unless Failed
   bool ok() const { return status == Status::Ok; }
 };
+
+// The name of the statistics sheet (kept the same in every language, so
+// that programs reading the workbook find it).
+inline constexpr char kStatisticsSheetName[] = "Statistics";
 
 // Page margins of the worksheet, in points.
 inline constexpr double kExportLeftMarginPt = 30.0;

@@ -84,7 +84,7 @@ void LogModel::setCell(int gridRow, int col, const QString& text) {
   if (!validCell(gridRow, col)) return;
   Row& row = rows_[static_cast<std::size_t>(gridRow - 1)];
   putCell(row, col, text);
-  if (col == kMarkColumn) row.mark = Row::Mark::None;  // not a reading's verdict
+  if (col == kMarkColumn) row.mark = RowMark::None;  // not a reading's verdict
   // Column 7 decides the colours of 8 and 9 as well.
   emitRowChanged(gridRow, col, col == kMarkColumn ? kLogColumns - 1 : col);
 }
@@ -94,7 +94,7 @@ void LogModel::setRowTexts(int gridRow, const GridRowTexts& texts) {
   Row& row = rows_[static_cast<std::size_t>(gridRow - 1)];
   for (int c = 0; c < kLogColumns; ++c)
     if (!texts[c].isNull()) putCell(row, c, texts[c]);
-  if (!texts[kMarkColumn].isNull()) row.mark = Row::Mark::None;
+  if (!texts[kMarkColumn].isNull()) row.mark = RowMark::None;
   emitRowChanged(gridRow, 0, kLogColumns - 1);
 }
 
@@ -124,7 +124,7 @@ void LogModel::writeReading(int gridRow, const LogReading& r) {
   putCell(row, 6, r.level);
   if (r.primaryOn || r.secondaryOn) {
     putCell(row, kMarkColumn, r.mark);
-    row.mark = r.sortResult != 0 ? Row::Mark::Reject : Row::Mark::Pass;
+    row.mark = r.sortResult != 0 ? RowMark::Reject : RowMark::Pass;
     row.verdict = static_cast<std::int8_t>(std::clamp<std::int32_t>(r.sortResult, -128, 127));
   }
   putCell(row, kPrimaryDeviationColumn, r.primaryOn ? r.primaryDeviation : QString());
@@ -136,17 +136,63 @@ std::int32_t LogModel::rowVerdict(int gridRow) const {
   return validCell(gridRow, 0) ? rows_[static_cast<std::size_t>(gridRow - 1)].verdict : 0;
 }
 
+LogModel::RowMark LogModel::rowMark(int gridRow) const {
+  return validCell(gridRow, 0) ? rows_[static_cast<std::size_t>(gridRow - 1)].mark : RowMark::None;
+}
+
+LogModel::StoredRow LogModel::storedRow(int gridRow) const {
+  StoredRow s;
+  s.gridRow = gridRow;
+  for (int c = 0; c < kLogColumns; ++c) s.texts[c] = cell(gridRow, c);
+  s.mark = rowMark(gridRow);
+  s.verdict = rowVerdict(gridRow);
+  return s;
+}
+
+LogModel::StoredRow LogModel::rowAfterReading(int gridRow, const LogReading& r) const {
+  // The same choices as writeReading, made on a copy.
+  StoredRow s = storedRow(gridRow);
+  s.texts[0] = r.position;
+  if (r.time) s.texts[1] = *r.time;
+  s.texts[2] = r.primary;
+  s.texts[3] = r.secondary;
+  s.texts[4] = r.circuit;
+  s.texts[5] = r.frequency;
+  s.texts[6] = r.level;
+  if (r.primaryOn || r.secondaryOn) {
+    s.texts[kMarkColumn] = r.mark;
+    s.mark = r.sortResult != 0 ? RowMark::Reject : RowMark::Pass;
+    s.verdict = std::clamp<std::int32_t>(r.sortResult, -128, 127);
+  }
+  s.texts[kPrimaryDeviationColumn] = r.primaryOn ? r.primaryDeviation : QString();
+  s.texts[kSecondaryDeviationColumn] = r.secondaryOn ? r.secondaryDeviation : QString();
+  return s;
+}
+
+void LogModel::putRows(const std::vector<StoredRow>& rows) {
+  beginResetModel();
+  for (const StoredRow& s : rows) {
+    if (!validCell(s.gridRow, 0)) continue;
+    Row& row = rows_[static_cast<std::size_t>(s.gridRow - 1)];
+    row = Row{};
+    for (int c = 0; c < kLogColumns; ++c) putCell(row, c, s.texts[c]);
+    row.mark = s.mark;
+    row.verdict = static_cast<std::int8_t>(std::clamp<std::int32_t>(s.verdict, -128, 127));
+  }
+  endResetModel();
+}
+
 LogModel::CellVerdict LogModel::cellVerdict(int gridRow, int col) const {
   if (!validCell(gridRow, col) || col < kMarkColumn) return CellVerdict::None;
   const Row& row = rows_[static_cast<std::size_t>(gridRow - 1)];
-  if (row.mark == Row::Mark::Reject) {
+  if (row.mark == RowMark::Reject) {
     const int v = row.verdict;
     if (col == kMarkColumn) return CellVerdict::Reject;
     if (col == kPrimaryDeviationColumn && (v == 1 || v == 3)) return CellVerdict::Reject;
     if (col == kSecondaryDeviationColumn && (v == 2 || v == 3)) return CellVerdict::Reject;
     return CellVerdict::None;
   }
-  if (col == kMarkColumn && row.mark == Row::Mark::Pass) return CellVerdict::Pass;
+  if (col == kMarkColumn && row.mark == RowMark::Pass) return CellVerdict::Pass;
   return CellVerdict::None;
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <vector>
 
 #include "grid_row.h"
 
@@ -49,6 +50,22 @@ class LogModel : public QAbstractTableModel {
   // data() answers this role with a CellVerdict (as int) for every cell.
   static constexpr int VerdictRole = Qt::UserRole + 1;
 
+  // What the text of a row's column 7 stands for: the mark of a reading
+  // that was sorted (reject or pass), or any other text (none: no tolerance
+  // was on yet, a profile table's interval, a cleared cell).
+  enum class RowMark : std::uint8_t { None = 0, Reject = 1, Pass = 2 };
+
+  // One row whole: its ten texts and how its sorting cells are painted. The
+  // journal keeps rows in this form and puts them back with it.
+  struct StoredRow {
+    int gridRow = 0;
+    GridRowTexts texts;
+    RowMark mark = RowMark::None;
+    std::int32_t verdict = 0;  // the sort result a reject mark stands for
+
+    bool operator==(const StoredRow&) const = default;
+  };
+
   explicit LogModel(QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -81,6 +98,15 @@ class LogModel : public QAbstractTableModel {
   // another.
   void writeReading(int gridRow, const LogReading& r);
   std::int32_t rowVerdict(int gridRow) const;
+  RowMark rowMark(int gridRow) const;
+
+  // The row as writeReading(gridRow, r) would leave it, without writing it.
+  StoredRow rowAfterReading(int gridRow, const LogReading& r) const;
+  // The row as it stands (empty texts outside the grid).
+  StoredRow storedRow(int gridRow) const;
+  // Puts rows back as they were logged, in one go (one model reset: a view
+  // of a long log redraws once). Rows outside the grid are left out.
+  void putRows(const std::vector<StoredRow>& rows);
 
   // A reject row: its mark cell, and the deviation cells of the parameters
   // that were out. A pass row: its mark cell. Anything else: None (also a
@@ -92,9 +118,7 @@ class LogModel : public QAbstractTableModel {
     QByteArray text;                               // the cells' UTF-8 bytes, one after another
     std::array<std::uint16_t, kLogColumns> end{};  // end offset of each cell in `text`
     std::int8_t verdict = 0;
-    // What the text of column 7 stands for: a mark written with a reading,
-    // or any other text (a profile table's interval, a cleared cell).
-    enum class Mark : std::uint8_t { None, Reject, Pass } mark = Mark::None;
+    RowMark mark = RowMark::None;
   };
 
   bool validCell(int gridRow, int col) const;

@@ -52,7 +52,15 @@ GridRowTexts ProfileBook::tableRow(const ProfileRecord& record, int row) const {
 
 // ---------------------------------------------------------------- editor
 
-void ProfileBook::setReference(const Reference& ref) { reference_ = ref; }
+void ProfileBook::setReference(const Reference& ref) {
+  Reference next = ref;
+  next.startPosition = reference_.startPosition;
+  const bool changed = !(next == reference_);
+  reference_ = ref;
+  if (changed) emit referenceChanged(reference_);
+}
+
+ToleranceLimits ProfileBook::primaryLimits() const { return PrimaryLimits(reference_, DecimalOf(sep_)); }
 
 void ProfileBook::setStartPosition(int position) { reference_.startPosition = position; }
 
@@ -165,6 +173,7 @@ bool ProfileBook::ReadProfile(int n) {
   ReportProfileProblems(io.problems);
   reference_ = ReferenceOfRecord(r, DecimalOf(sep_));
   emit referenceLoaded(reference_);
+  emit referenceChanged(reference_);
   MeterSettings s = r.Settings;
   if (s.SourceCode > 1) s.SourceCode = 0;
   s.Reserved = 0;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "batch_stats.h"
 #include "format.h"
 #include "grid_row.h"
 #include "lexicons.h"
@@ -71,6 +72,8 @@ class ProfileBook : public QObject {
   bool currentStored() const { return number_ <= count_; }
   const QStringList& names() const { return names_; }
   const Reference& reference() const { return reference_; }
+  // The reference's primary tolerance as limits on the primary value.
+  ToleranceLimits primaryLimits() const;
   const Verdict& verdict() const { return verdict_; }
 
   // Sorts a reading against the reference; the result becomes the latest verdict.
@@ -134,6 +137,9 @@ class ProfileBook : public QObject {
   void namesChanged(const QStringList& names);
   // A profile was read into the editor.
   void referenceLoaded(const zt::Reference& ref);
+  // What readings are sorted against changed: edited or read from a file
+  // (the start position kept with it is not part of it).
+  void referenceChanged(const zt::Reference& ref);
   // Its meter settings, to apply and send (SourceCode above 1 reads 0, Reserved 0).
   void settingsRead(const zt::MeterSettings& settings);
   // A profile picked by name or by the arrows was read (the log selects its row).

@@ -88,22 +88,29 @@ void Recorder::setGridEnabled(bool on) {
   emit gridEnabledChanged(on);
 }
 
-void Recorder::setStartPosition(int position) {
+bool Recorder::moveStartPosition(int position) {
   position = std::clamp(position, 1, kMaxPosition);
   // A position below the last one lets the log write again after it was full.
   if (position < kMaxPosition) logFull_ = false;
-  if (position == startPosition_) return;
+  if (position == startPosition_) return false;
   startPosition_ = position;
   book_->setStartPosition(position);
   emit startPositionChanged(position);
+  return true;
+}
+
+void Recorder::setStartPosition(int position) {
+  if (moveStartPosition(position)) emit startPositionChosen(startPosition_);
 }
 
 // ---------------------------------------------------------------- grid routines
 
 void Recorder::ResetLogGrid(int n) {
-  setStartPosition(1);
+  moveStartPosition(1);
   logFull_ = false;
   model_.resetGrid(n);
+  batch_.reset();
+  emit rowsReset();
 }
 
 void Recorder::ShowLogHeaders() {
@@ -128,23 +135,32 @@ bool Recorder::ShowProfileTable(int a, QString* error) {
   // names now.
   book_->LoadSettingsFile();
   if (a == 0) {
+    emit logEnded(LogEnd::TableRebuilt);
     ResetLogGrid(book_->profileCount() + 1);
     // The grid is the profile table now: the next start of recording
     // builds the measurement table again.
     multiGridReady_ = false;
     setHeadings(profileTableHeadings());
-  } else {
-    model_.clearRow(a + 1);
+    return fillProfileTable(a, error);
   }
-  return fillProfileTable(a, error);
+  model_.clearRow(a + 1);
+  batch_.erase(a + 1);
+  const bool ok = fillProfileTable(a, error);
+  if (multiGridReady_) emit rowRefilled(a + 1);
+  return ok;
 }
 
 void Recorder::PrepareMultiGrid() {
   if (multiGridReady_) return;
   emit profileEditingLocked();
+  buildMultiGrid();
+}
+
+void Recorder::buildMultiGrid() {
   // 1.dat is read again first, so that the table is as long as the file it
   // names now.
   book_->LoadSettingsFile();
+  emit logEnded(LogEnd::TableRebuilt);
   const int count = book_->profileCount();
   ResetLogGrid(count + 1);
   // The rows are named from the file itself, as it is now: not from a name
@@ -199,6 +215,18 @@ bool Recorder::AppendLogRow(const QDateTime& when) {
   r.primaryDeviation = FormatFixed(v.PrimaryDeviation, 4, 2, false, sep_);
   r.secondaryDeviation = FormatFixed(v.SecondaryDeviation, 4, 2, false, sep_);
   r.sortResult = v.SortResult;
+
+  LogRow row;
+  row.position = p;
+  row.time = when;
+  const LogModel::StoredRow after = model_.rowAfterReading(p, r);
+  row.texts = after.texts;
+  row.mark = after.mark;
+  row.markVerdict = after.verdict;
+  row.verdict = v;
+  row.reading = reading;
+  row.profileNumber = multi ? p : 0;
+  emit rowToBeWritten(row);
   model_.writeReading(p, r);
 
   logPosition_ = p + 1;
@@ -208,16 +236,12 @@ bool Recorder::AppendLogRow(const QDateTime& when) {
       if (recording_) setRecording(false);
       emit notice(NoticeLevel::Warning, lex().D4[msg::kLogFull].arg(kMaxPosition));
     }
-    setStartPosition(p + 1);
+    moveStartPosition(p + 1);
   }
 
-  LogRow row;
-  row.position = p;
-  row.time = when;
-  for (int c = 0; c < kLogColumns; ++c) row.texts[c] = model_.cell(p, c);
-  row.verdict = v;
-  row.reading = reading;
-  row.profileNumber = multi ? p : 0;
+  const int group = multi ? p : 0;
+  batch_.setLimits(group, book_->primaryLimits());
+  batch_.put(SampleOf(p, when, group, reading, v));
   emit rowWritten(row);
   return true;
 }
@@ -243,6 +267,7 @@ void Recorder::stop() {
 void Recorder::clear() {
   if (multiPart()) return;  // "Очистка" belongs to the single-part log
   stop();
+  emit logEnded(LogEnd::Cleared);
   ResetLogGrid(kLogGridRows);
   emit cleared();
 }
@@ -251,6 +276,7 @@ void Recorder::setMode(int item) {
   if (item != static_cast<int>(Mode::SinglePart) && item != static_cast<int>(Mode::MultiPart)) return;
   mode_ = static_cast<Mode>(item);
   stop();
+  emit logEnded(LogEnd::ModeChanged);
   setGridEnabled(true);
   emit modeChanged(item);
   multiGridReady_ = false;
@@ -285,6 +311,42 @@ void Recorder::languageChanged() {
   }
 }
 
+// ---------------------------------------------------------------- restore
+
+Recorder::Restored Recorder::restoreLog(Mode mode, const std::vector<LogModel::StoredRow>& rows, int lastPosition) {
+  Restored done;
+  if (mode != mode_) setMode(static_cast<int>(mode));
+  const bool multi = multiPart();
+  if (multi) {
+    // The table as recording would prepare it, without locking the profile
+    // buttons: nothing is being measured yet.
+    if (!multiGridReady_) buildMultiGrid();
+  }
+  const int last = multi ? book_->profileCount() : kMaxPosition;
+  std::vector<LogModel::StoredRow> fit;
+  fit.reserve(rows.size());
+  int highest = 0;
+  for (const LogModel::StoredRow& r : rows) {
+    if (r.gridRow < 1 || r.gridRow > last) {
+      ++done.outside;
+      continue;
+    }
+    fit.push_back(r);
+    done.positions.push_back(r.gridRow);
+    highest = std::max(highest, r.gridRow);
+  }
+  if (!multi && highest + 1 > model_.gridRowCount()) model_.setGridRowCount(highest + 1);
+  model_.putRows(fit);
+  if (lastPosition >= 1 && lastPosition <= last) {
+    logPosition_ = lastPosition + 1;
+    if (!multi) {
+      moveStartPosition(lastPosition + 1);
+      logFull_ = lastPosition >= kMaxPosition;
+    }
+  }
+  return done;
+}
+
 // ---------------------------------------------------------------- export
 
 int Recorder::ExportRows() const {
@@ -295,7 +357,23 @@ int Recorder::ExportRows() const {
 ExportSnapshot Recorder::exportSnapshot() {
   const int rows = ExportRows();
   if (lastReading_ && lastReading_->settings.LogReady == 1 && multiPart()) logPosition_ = book_->profileCount() + 1;
-  return ExportSnapshot::Capture(model_, rows);
+  ExportSnapshot snap = ExportSnapshot::Capture(model_, rows);
+  snap.setStatistics(statisticsTable());
+  return snap;
+}
+
+// ---------------------------------------------------------------- statistics
+
+QString Recorder::groupName(int group) const {
+  if (group == 0) return lex().D5[chart::kLog];
+  const QString name = model_.cell(group, 1);
+  const QString number = FormatFixed(group, 7, 0, false, sep_);
+  return name.isEmpty() ? number : number + QLatin1Char(' ') + name;
+}
+
+StatsTable Recorder::statisticsTable() const {
+  return MakeStatsTable(
+      batch_, multiPart(), [this](int g) { return groupName(g); }, lex(), sep_);
 }
 
 }  // namespace zt

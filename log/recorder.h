@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
+#include "batch_stats.h"
 #include "export_snapshot.h"
 #include "format.h"
 #include "grid_row.h"
@@ -20,6 +22,7 @@
 #include "meter_reading.h"
 #include "notices.h"
 #include "reference.h"
+#include "stats_table.h"
 
 namespace zt {
 
@@ -34,7 +37,15 @@ struct LogRow {
   Verdict verdict;        // the sorting the row was written with
   MeterReading reading;   // the reading it came from
   int profileNumber = 0;  // multi-part mode: the profile the part was measured against; else 0
+  // How the row's sorting cells are painted. With no tolerance on, a row
+  // keeps the mark (and its colour) its grid row had before.
+  LogModel::RowMark mark = LogModel::RowMark::None;
+  std::int32_t markVerdict = 0;
 };
+
+// Why the rows of the log went away: "Очистка", another mode chosen, or the
+// multi-part table built anew (profiles edited, the table prepared again).
+enum class LogEnd { Cleared, ModeChanged, TableRebuilt };
 
 // The system's time separator, from its short time format (":" when it has none).
 QString SystemTimeSeparator();
@@ -77,10 +88,21 @@ class Recorder : public QObject {
   bool cellSelectable() const { return !(mode_ == Mode::SinglePart && !recording_); }
   const std::optional<MeterReading>& lastReading() const { return lastReading_; }
 
+  // The sorting statistics of the rows the log holds (a row written again
+  // replaces the one before it), kept row by row: the single-part log is
+  // group 0, the multi-part table's rows are grouped by profile. Each
+  // group's band is that of the reference its newest row was sorted against.
+  const BatchStats& batch() const { return batch_; }
+  // The statistics as a table in the language in use (the chart window's
+  // and the workbook's).
+  StatsTable statisticsTable() const;
+  // A group's name in that table: the log's, or a profile's number and name.
+  QString groupName(int group) const;
+
   // ExportRows: the rows an export copies, the heading row included.
   int ExportRows() const;
-  // The export's copy of those rows; in multi-part mode LogPosition becomes
-  // ProfileCount + 1 as it does.
+  // The export's copy of those rows, with the statistics; in multi-part
+  // mode LogPosition becomes ProfileCount + 1 as it does.
   ExportSnapshot exportSnapshot();
 
   // ---- routines
@@ -90,6 +112,17 @@ class Recorder : public QObject {
   // The profile table: all records (a = 0) or only record index a. False,
   // with the reason, when the file cannot be read.
   bool ShowProfileTable(int a, QString* error = nullptr);
+
+  // A log kept from an earlier run (the journal), put back: the grid in
+  // `mode`, every row at its position with its texts and colours, and the
+  // log going on after `lastPosition`, the row written last. In multi-part
+  // mode the table is built from the current profile file first; rows beyond
+  // its profiles have no place and are only counted.
+  struct Restored {
+    std::vector<int> positions;  // the rows put back
+    int outside = 0;             // rows with no place in the grid
+  };
+  Restored restoreLog(Mode mode, const std::vector<LogModel::StoredRow>& rows, int lastPosition);
 
  public slots:
   // A displayed, awake RLC reading: sorted (verdict), then offered to the
@@ -121,11 +154,28 @@ class Recorder : public QObject {
   // are locked (Button_Add, Button_DEL, BB1) until profile editing starts.
   void profileEditingLocked();
   void cleared();
+  // The log holds no rows any more: emptied, a new multi-part table or
+  // profile table, another mode. Follows cleared() where both apply.
+  void rowsReset();
   void notice(zt::NoticeLevel level, const QString& text);
+  // A row is about to be written: the grid shows it once every receiver has
+  // returned (the journal keeps it first, so a row on screen is on disk).
+  void rowToBeWritten(const zt::LogRow& row);
   void rowWritten(const zt::LogRow& row);
+  // The rows of the log are gone (emitted before the grid is emptied).
+  void logEnded(zt::LogEnd why);
+  // A row of the measurement table now shows its profile again (a profile
+  // stored while the table is up): not a reading, but the log changed.
+  void rowRefilled(int gridRow);
+  // The start position was set from outside (SE1 by hand, or a profile
+  // read): not the advance after a row, nor the reset of an emptied log.
+  void startPositionChosen(int position);
 
  private:
   bool AppendLogRow(const QDateTime& when);
+  // Moves SE1 (clamped); true when it changed.
+  bool moveStartPosition(int position);
+  void buildMultiGrid();
   void setRecordingState(bool on, bool byOperator);
   void setGridEnabled(bool on);
   void setHeadings(const GridRowTexts& headings);
@@ -143,6 +193,7 @@ class Recorder : public QObject {
   std::function<QDateTime()> clock_;
   std::function<bool()> gate_;
   LogModel model_;
+  BatchStats batch_;
 
   std::int32_t logPosition_ = 0;
   int startPosition_ = 1;

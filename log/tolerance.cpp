@@ -28,45 +28,37 @@ double Divide(double a, double b) {
   return r;
 }
 
-enum class Limit { Percent, Below, Above };
-
-struct ParsedLimit {
-  Limit kind = Limit::Percent;
-  double percent = 0;
-};
-
-// The tolerance box text cut to its first 8 characters. Returns false for a
-// lone character other than "<" and ">" (a lone "%" included).
-bool ParseLimit(const QString& boxText, QChar sep, ParsedLimit& out) {
-  QString t = boxText.left(8);
-  if (t.size() == 1) {
-    if (t == QLatin1String("<")) {
-      out.kind = Limit::Below;
-      return true;
-    }
-    if (t == QLatin1String(">")) {
-      out.kind = Limit::Above;
-      return true;
-    }
-    return false;
-  }
-  if (t.endsWith(QLatin1Char('%'))) t[t.size() - 1] = QLatin1Char(' ');
-  out.kind = Limit::Percent;
-  out.percent = Number(t, sep);
-  return true;
-}
-
 // True when out of tolerance. A comparison that cannot be decided is out.
-bool OutOf(const ParsedLimit& lim, double m, double n, double deviation) {
+bool OutOf(const ToleranceLimitText& lim, double m, double n, double deviation) {
   switch (lim.kind) {
-    case Limit::Below: return !(m <= n);
-    case Limit::Above: return !(m >= n);
-    case Limit::Percent: return !(std::fabs(deviation) <= lim.percent);
+    case LimitKind::AtMost: return !(m <= n);
+    case LimitKind::AtLeast: return !(m >= n);
+    case LimitKind::Percent: return !(std::fabs(deviation) <= lim.percent);
   }
   return true;
 }
 
 }  // namespace
+
+LimitTextError ParseToleranceLimit(const QString& boxText, QChar sep, ToleranceLimitText& out) {
+  QString t = boxText.left(8);
+  if (t.size() == 1) {
+    if (t == QLatin1String("<")) {
+      out = {LimitKind::AtMost, 0};
+      return LimitTextError::None;
+    }
+    if (t == QLatin1String(">")) {
+      out = {LimitKind::AtLeast, 0};
+      return LimitTextError::None;
+    }
+    return LimitTextError::LoneCharacter;
+  }
+  if (t.endsWith(QLatin1Char('%'))) t[t.size() - 1] = QLatin1Char(' ');
+  double percent = 0;
+  if (!ParseLocalNumber(t, sep, percent)) return LimitTextError::NotANumber;
+  out = {LimitKind::Percent, percent};
+  return LimitTextError::None;
+}
 
 double ResistanceUnitFactor(int unitIndex) {
   switch (unitIndex) {
@@ -141,8 +133,9 @@ std::int32_t CheckTolerance(const ToleranceInput& in, double& PrimaryDeviation, 
         default: throw Unevaluable{};
       }
       PrimaryDeviation = Divide(m - n, std::fabs(n)) * 100.0;
-      ParsedLimit lim;
-      if (!ParseLimit(in.primary.toleranceText, in.decimalSeparator, lim)) return kSortInvalid;
+      ToleranceLimitText lim;
+      if (ParseToleranceLimit(in.primary.toleranceText, in.decimalSeparator, lim) != LimitTextError::None)
+        return kSortInvalid;
       if (OutOf(lim, m, n, PrimaryDeviation)) result = kSortPrimaryOut;
     }
 
@@ -159,8 +152,12 @@ std::int32_t CheckTolerance(const ToleranceInput& in, double& PrimaryDeviation, 
         default: throw Unevaluable{};
       }
       SecondaryDeviation = Divide(m - n, n) * 100.0;
-      ParsedLimit lim;
-      if (!ParseLimit(in.secondary.toleranceText, in.decimalSeparator, lim)) return kSortSecondaryOut;
+      ToleranceLimitText lim;
+      switch (ParseToleranceLimit(in.secondary.toleranceText, in.decimalSeparator, lim)) {
+        case LimitTextError::None: break;
+        case LimitTextError::LoneCharacter: return kSortSecondaryOut;
+        case LimitTextError::NotANumber: return kSortInvalid;
+      }
       if (OutOf(lim, m, n, SecondaryDeviation)) result += kSortSecondaryOut;
     }
   } catch (const Unevaluable&) {

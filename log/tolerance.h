@@ -40,6 +40,20 @@ struct ToleranceInput {
   QChar decimalSeparator = QLatin1Char('.');
 };
 
+// A tolerance box's text as the check reads it (cut to its first 8
+// characters): a percent limit on the deviation, or a lone "<" (the reading
+// may not exceed the nominal) or ">" (it may not fall below it).
+enum class LimitKind { Percent, AtMost, AtLeast };
+struct ToleranceLimitText {
+  LimitKind kind = LimitKind::Percent;
+  double percent = 0;  // Percent only
+};
+enum class LimitTextError { None, LoneCharacter, NotANumber };
+// A "%" at the end reads as a blank; the number takes the system decimal
+// separator. LoneCharacter: one character other than "<" and ">" (a lone "%"
+// included); NotANumber: any other text that is not a number.
+LimitTextError ParseToleranceLimit(const QString& boxText, QChar decimalSeparator, ToleranceLimitText& out);
+
 // Returns a SortCode. Writes PrimaryDeviation / SecondaryDeviation (percent)
 // when a side gets far enough to compute one; otherwise they keep their
 // values. Limits are inclusive.

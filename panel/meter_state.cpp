@@ -257,6 +257,9 @@ void MeterState::restoreModel(std::uint8_t model) {
     selectModelButton(model, false);
     return;
   }
+  // The model in use read again (1.dat is re-read by several profile
+  // commands): the panel stays as it is, the level shown included.
+  if (model == state_.model) return;
   state_.model = model;
   if (model > kZT42) state_.view.modelButton = -1;  // no button for it: none is checked
   ApplyModel(state_, context());

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include <QDir>
+
 #include "data_folder.h"
 
 namespace zt {
@@ -23,6 +25,8 @@ Session::Session(SessionDeps deps, QObject* parent)
   recorder_ = std::make_unique<Recorder>(book_.get());
   recorder_->setLexicons(lex);
   recorder_->setSeparators(deps.separators);
+  journal_ = std::make_unique<Journal>(recorder_.get(), QDir(dataFolder_).filePath(QStringLiteral("journal")));
+  journal_->setLexicons(lex);
   wire();
 }
 
@@ -93,13 +97,27 @@ void Session::wire() {
     recorder_->languageChanged();
   });
 
+  // The journal hears of the link's losses and returns; the recorder's rows
+  // and events it takes from the recorder itself.
+  Journal* journal = journal_.get();
+  connect(link, &MeterLink::linkCameUp, journal, &Journal::linkUp);
+  connect(link, &MeterLink::linkWentDown, journal, &Journal::linkDown);
+  connect(link, &MeterLink::linkCleared, journal, &Journal::linkDown);
+
   connect(book, &ProfileBook::notice, this, &Session::notice);
   connect(recorder, &Recorder::notice, this, &Session::notice);
+  connect(journal, &Journal::notice, this, &Session::notice);
 }
 
 std::int32_t Session::start() {
   link_->start();
   return book_->LoadSettingsFile();
+}
+
+void Session::restoreJournal() {
+  // After 1.dat: a multi-part table is built from the profile file it names.
+  const QString line = journal_->restore();
+  if (!line.isEmpty()) emit journalRestored(line);
 }
 
 }  // namespace zt

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "format.h"
+#include "journal.h"
 #include "lang_man.h"
 #include "meter_link.h"
 #include "meter_state.h"
@@ -46,6 +47,7 @@ class Session : public QObject {
   SettingsStore& settings() { return *settings_; }
   ProfileBook& book() { return *book_; }
   Recorder& recorder() { return *recorder_; }
+  Journal& journal() { return *journal_; }
   const QString& dataFolder() const { return dataFolder_; }
 
   // The start-up steps that concern no window: the link's poll and Bluetooth
@@ -53,6 +55,12 @@ class Session : public QObject {
   // reaches the view through languageIndexLoaded). Returns LoadSettingsFile's
   // result: 1 when the last profile file was restored.
   std::int32_t start();
+
+  // The last step of a start, once the log is set up as every start leaves
+  // it: the log the last run left in the journal comes back
+  // (journalRestored), and every row from now on is journaled. A program
+  // that keeps no journal does not call it.
+  void restoreJournal();
 
   // The space bar's conditions on the meter side: no change in flight, not
   // editing a profile, a link up, the meter awake.
@@ -64,6 +72,9 @@ class Session : public QObject {
   void notice(zt::NoticeLevel level, const QString& text);
   // 1.dat named this language index: the view selects it in its picker.
   void languageIndexLoaded(std::int32_t index);
+  // The rows of the last run's log are back in the grid: one line for the
+  // operator (how many, from when, what was skipped), once, at start.
+  void journalRestored(const QString& line);
 
  private:
   void wire();
@@ -76,6 +87,7 @@ class Session : public QObject {
   std::unique_ptr<SettingsStore> settings_;
   std::unique_ptr<ProfileBook> book_;
   std::unique_ptr<Recorder> recorder_;
+  std::unique_ptr<Journal> journal_;
 };
 
 }  // namespace zt

@@ -56,6 +56,10 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
   const QCommandLineOption partFrames("part-frames", "Frames per part of a list (default 1).", "count", "1");
   const QCommandLineOption interval("interval", "Seconds between frames at start: 0.5, 1 (default) or 2.", "seconds",
                                     "1");
+  const QCommandLineOption hold(
+      "hold", "Start with the meter's hold function on (every frame is logged while the logger does not record).");
+  const QCommandLineOption replug(
+      "replug", "Pull the device out after IN seconds and plug it back after OUT seconds, again and again.", "IN,OUT");
   const QCommandLineOption sleepAfter("sleep-after", "Idle seconds until economy (sleep after twice that); 0 = never.",
                                       "seconds", "0");
   const QCommandLineOption fault(
@@ -71,7 +75,7 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
   const QCommandLineOption seed("seed", "Seed of the reading noise (default 1).", "number", "1");
   const QCommandLineOption name("name", "Friendly name to register instead of the one of the mode.", "name");
   const QCommandLineOption printPort("print-port", "Print the terminal's path on standard output once it is ready.");
-  for (const auto* o : {&mode, &model, &dut, &partFrames, &interval, &sleepAfter, &fault, &connectFail,
+  for (const auto* o : {&mode, &model, &dut, &partFrames, &interval, &hold, &sleepAfter, &fault, &replug, &connectFail,
                         &connectFailures, &connectDelay, &connCrLf, &plus5, &seed, &name, &printPort})
     p.addOption(*o);
 
@@ -138,6 +142,16 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
     return false;
   }
   o.sleepAfterS = (ms + 999) / 1000;
+  o.hold = p.isSet(hold);
+  if (p.isSet(replug)) {
+    const QStringList parts = p.value(replug).split(u',');
+    int in = 0, out = 0;
+    if (parts.size() != 2 || !ParseSeconds(parts[0], &in) || !ParseSeconds(parts[1], &out) || in <= 0 || out <= 0) {
+      *error = QStringLiteral("--replug needs two positive numbers of seconds, IN,OUT");
+      return false;
+    }
+    o.replug = {in, out};
+  }
   for (const QString& v : p.values(fault))
     for (const QString& item : v.split(u',', Qt::SkipEmptyParts))
       if (!ApplyFault(item, o.faults, error)) return false;

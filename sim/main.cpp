@@ -58,9 +58,14 @@ int main(int argc, char* argv[]) {
   ::sigaction(SIGHUP, &sa, nullptr);
 
   zt::sim::SimulatedMeter meter(cl.options);
-  QObject::connect(&meter, &zt::sim::SimulatedMeter::unplugged, &app, [] {
-    std::fprintf(stderr, "zt-meter-sim: unplugged\n");
-    QCoreApplication::quit();
+  const bool replugging = cl.options.replug.active();
+  QObject::connect(&meter, &zt::sim::SimulatedMeter::unplugged, &app, [&meter, replugging] {
+    std::fprintf(stderr, "zt-meter-sim: unplugged after %llu frames in all\n",
+                 static_cast<unsigned long long>(meter.framesWritten()));
+    if (!replugging) QCoreApplication::quit();
+  });
+  QObject::connect(&meter, &zt::sim::SimulatedMeter::started, &app, [](const QString& port) {
+    std::fprintf(stderr, "zt-meter-sim: plugged in on %s\n", qPrintable(port));
   });
   // Events on standard error, so scripts can follow the session.
   QObject::connect(&meter, &zt::sim::SimulatedMeter::linkChanged, &app,
@@ -80,5 +85,8 @@ int main(int argc, char* argv[]) {
                qPrintable(meter.portPath()), qPrintable(meter.registrationPath()));
   const int rc = app.exec();
   meter.stop();
+  // For scripts that compare what was sent with what was logged.
+  std::fprintf(stderr, "zt-meter-sim: frames sent while linked: %llu\n",
+               static_cast<unsigned long long>(meter.framesWritten()));
   return rc;
 }

@@ -45,6 +45,7 @@ double FreqHz(Model m, int code) {
 MeterModel::MeterModel(Options options, qint64 nowMs) : options_(std::move(options)), rng_(options_.seed) {
   if (!setDut(options_.dut)) setDut(QStringLiteral("R=1k"));
   settings_.intervalCode = static_cast<std::uint8_t>(std::clamp(options_.intervalCode, 1, 3));
+  settings_.hold = options_.hold;
   now_ = nowMs;
   lastActivityMs_ = nowMs;
   nextFrameMs_ = nowMs + IntervalMs(settings_.intervalCode);
@@ -205,6 +206,7 @@ void MeterModel::setLinked(bool up) {
   if (!up) {
     lostAtMs_ = -1;
     mergeStash_.clear();
+    mergeStashFrames_ = 0;
   }
   if (was != up && onLinkChanged) onLinkChanged(up);
 }
@@ -427,13 +429,14 @@ void MeterModel::frameTick(qint64 t) {
   const Faults& fx = options_.faults;
   if (fx.merge && n % 3 == 2) {
     mergeStash_ += bytes;
+    ++mergeStashFrames_;
     return;
   }
   if (fx.split && n % 3 == 1) {
     enqueue(bytes.left(7), t);
-    enqueue(bytes.mid(7), t + kSplitGapMs, kSplitGapMs);
+    enqueue(bytes.mid(7), t + kSplitGapMs, kSplitGapMs, 1);
   } else {
-    enqueue(bytes, t);
+    enqueue(bytes, t, kMinBurstGapMs, 1);
   }
   if (fx.garbage && n % 3 == 0) {
     std::uniform_int_distribution<int> len(1, 40), byte(0, 255);
@@ -450,13 +453,15 @@ void MeterModel::inject(QByteArray bytes, qint64 nowMs) {
   if (!bytes.isEmpty()) enqueue(std::move(bytes), nowMs);
 }
 
-void MeterModel::enqueue(QByteArray bytes, qint64 at, qint64 minGap) {
+void MeterModel::enqueue(QByteArray bytes, qint64 at, qint64 minGap, int frames) {
   if (options_.faults.silent) return;
   if (!mergeStash_.isEmpty()) {
     bytes.prepend(mergeStash_);
     mergeStash_.clear();
+    frames += mergeStashFrames_;
+    mergeStashFrames_ = 0;
   }
-  out_.push_back({at, std::move(bytes), minGap});
+  out_.push_back({at, std::move(bytes), minGap, frames});
 }
 
 qint64 MeterModel::effectiveAt(const Out& o) const { return std::max(o.at, lastWriteMs_ + o.minGap); }
@@ -465,6 +470,7 @@ std::optional<QByteArray> MeterModel::takeDue(qint64 nowMs) {
   advance(nowMs);
   if (out_.empty() || effectiveAt(out_.front()) > nowMs) return std::nullopt;
   QByteArray bytes = std::move(out_.front().bytes);
+  framesWritten_ += static_cast<std::uint64_t>(out_.front().frames);
   out_.pop_front();
   lastWriteMs_ = nowMs;
   return bytes;
@@ -505,6 +511,7 @@ void MeterModel::advance(qint64 nowMs) {
 void MeterModel::restartClock(qint64 nowMs) {
   out_.clear();
   mergeStash_.clear();
+  mergeStashFrames_ = 0;
   rx_.clear();
   lastWriteMs_ = nowMs - kMinBurstGapMs;
   lastActivityMs_ = nowMs;

@@ -37,6 +37,14 @@ struct Faults {
   int unplugAfterMs = 0;  // > 0: the device disappears after this time (driver)
 };
 
+// The device pulled out and plugged back again and again: plugged for
+// `inMs`, then gone for `outMs` (each time a new terminal).
+struct Replug {
+  int inMs = 0;  // 0: never
+  int outMs = 0;
+  bool active() const { return inMs > 0; }
+};
+
 struct Options {
   LinkMode mode = LinkMode::Dongle;
   Model model = Model::ZT40;
@@ -44,7 +52,9 @@ struct Options {
   int partFrames = 1;    // frames per part when the DUT is a list
   int intervalCode = 2;  // 3 = 0.5 s, 2 = 1 s, 1 = 2 s
   int sleepAfterS = 0;   // idle seconds to economy (and twice that to sleep); 0 = never
+  bool hold = false;     // the meter starts with its hold function on
   Faults faults;
+  Replug replug;
   ConnectFailure connectFailure = ConnectFailure::None;
   int connectFailures = -1;  // how many attempts fail before one succeeds; -1 = all
   int connectDelayMs = 300;  // between "OK+CONNL" and the result
@@ -102,6 +112,8 @@ class MeterModel {
   bool connecting() const { return dongle_ == Dongle::Connecting; }
   const Options& options() const { return options_; }
   const Part& currentPart() const { return parts_[partIndex_]; }
+  // Measurement frames written so far (taken by takeDue), over every plug-in.
+  std::uint64_t framesWritten() const { return framesWritten_; }
 
   // Queues an arbitrary burst (a truncated frame, a made-up text, ...) to be
   // written as it is, with the usual spacing. Ignored by a silent device.
@@ -125,6 +137,7 @@ class MeterModel {
     qint64 at;
     QByteArray bytes;
     qint64 minGap;
+    int frames = 0;  // measurement frames this burst completes
   };
 
   void parseRx(qint64 t, bool gapExpired);
@@ -134,7 +147,7 @@ class MeterModel {
   void applyCommand(const QByteArray& bytes, qint64 t);
   void applySettings(const Command& c);
   void frameTick(qint64 t);
-  void enqueue(QByteArray bytes, qint64 at, qint64 minGap = kMinBurstGapMs);
+  void enqueue(QByteArray bytes, qint64 at, qint64 minGap = kMinBurstGapMs, int frames = 0);
   qint64 effectiveAt(const Out& o) const;
   qint64 framePeriod(qint64 t) const;
   void noteActivity(qint64 t);
@@ -176,6 +189,8 @@ class MeterModel {
   qint64 now_ = 0;
   unsigned frameCount_ = 0;
   QByteArray mergeStash_;
+  int mergeStashFrames_ = 0;
+  std::uint64_t framesWritten_ = 0;
 };
 
 }  // namespace zt::sim

@@ -25,6 +25,17 @@ SimulatedMeter::SimulatedMeter(Options options, QObject* parent)
   unplugTimer_ = new QTimer(this);
   unplugTimer_->setSingleShot(true);
   connect(unplugTimer_, &QTimer::timeout, this, &SimulatedMeter::unplug);
+  // Pulled out and plugged back, again and again.
+  replugTimer_ = new QTimer(this);
+  replugTimer_->setSingleShot(true);
+  connect(replugTimer_, &QTimer::timeout, this, [this] {
+    if (isRunning()) {
+      unplug();
+      replugTimer_->start(options_.replug.outMs);
+    } else {
+      start();
+    }
+  });
   attachObservers();
 }
 
@@ -87,6 +98,7 @@ bool SimulatedMeter::start(QString* error) {
   notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &SimulatedMeter::onReadable);
   if (options_.faults.unplugAfterMs > 0) unplugTimer_->start(options_.faults.unplugAfterMs);
+  if (options_.replug.active()) replugTimer_->start(options_.replug.inMs);
   service();
   emit started(portPath_);
   return true;
@@ -95,6 +107,7 @@ bool SimulatedMeter::start(QString* error) {
 void SimulatedMeter::closeTerminal() {
   timer_->stop();
   unplugTimer_->stop();
+  replugTimer_->stop();
   delete notifier_;
   notifier_ = nullptr;
   if (master_ >= 0) ::close(master_);

@@ -45,6 +45,8 @@ class SimulatedMeter : public QObject {
   bool isLinked() const { return core_->linked(); }
   // Every 6-byte command that reached the meter since start(), in order.
   QList<QByteArray> receivedCommands() const { return commands_; }
+  // Measurement frames written to the terminal, over every plug-in.
+  std::uint64_t framesWritten() const { return core_->framesWritten(); }
 
   // Direct access for tests (change the DUT, press the power key, ...). Call
   // kick() after changing anything that affects timing.
@@ -74,6 +76,7 @@ class SimulatedMeter : public QObject {
   QElapsedTimer clock_;
   QTimer* timer_ = nullptr;
   QTimer* unplugTimer_ = nullptr;
+  QTimer* replugTimer_ = nullptr;
   QSocketNotifier* notifier_ = nullptr;
   int master_ = -1;
   int slave_ = -1;  // held open so the master never sees a hang-up while no one reads

@@ -1,5 +1,5 @@
-// One RLC Measurement frame through the window: from ProcessFrame to the last
-// label set, on the offscreen platform. Frames cycle through changing
+// One RLC Measurement frame through the meter's state and the window over it:
+// from processFrame to the last label set, on the offscreen platform. Frames cycle through changing
 // readings and settings so every label really changes.
 #include <benchmark/benchmark.h>
 
@@ -10,7 +10,8 @@
 #include <chrono>
 #include <vector>
 
-#include "main.h"
+#include "form.h"
+#include "session.h"
 
 using namespace zt;
 
@@ -46,17 +47,21 @@ std::vector<Frame> Frames() {
 void BM_RlcFrame(benchmark::State& state) {
   QTemporaryDir dir;
   qputenv("RLC_DATA_DIR", dir.path().toUtf8());
-  TForm1 form;
+  SessionDeps deps;
+  deps.dataFolder = dir.path();
+  Session session(deps);
+  TForm1 form(session);
   form.show();
   QApplication::processEvents();
-  form.SB4->setChecked(false);  // measuring: frames are displayed
+  MeterState& meter = session.meter();
+  meter.setMode(WorkMode::Measuring);  // frames are displayed
   const std::vector<Frame> frames = Frames();
   std::vector<double> us;
   us.reserve(1 << 20);
   std::size_t i = 0;
   for (auto _ : state) {
     const auto t0 = std::chrono::steady_clock::now();
-    form.ProcessFrame(frames[i++ % frames.size()]);
+    meter.processFrame(frames[i++ % frames.size()]);
     const auto t1 = std::chrono::steady_clock::now();
     const double s = std::chrono::duration<double>(t1 - t0).count();
     state.SetIterationTime(s);

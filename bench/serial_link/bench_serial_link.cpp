@@ -1,8 +1,10 @@
-// The serial link's cost in the window, on the offscreen platform:
+// The serial link's cost in the program, window included, on the offscreen
+// platform:
 //  - BM_BurstToFrame: CPU time of the UI thread from a frame's last byte
-//    arriving on a real pseudo-terminal to ProcessFrame returning (the read,
-//    the burst rule, the receive table and the frame path; the 10 ms of
-//    silence that ends a burst is waiting, not work, and is not counted).
+//    arriving on a real pseudo-terminal to the frame shown on the window (the
+//    read, the burst rule, the receive table, the meter's state and the
+//    rendering; the 10 ms of silence that ends a burst is waiting, not work,
+//    and is not counted).
 //  - BM_IdlePoll: CPU used by the whole process while the window sits with
 //    the connection poll T3 running and no device, over ZT_IDLE_SECONDS
 //    (60 by default); reported as percent of one core, next to the same
@@ -10,7 +12,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -19,9 +23,11 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include "data_folder.h"
 #include "fake_prompts.h"
-#include "main.h"
+#include "form.h"
 #include "pty_pair.h"
+#include "session.h"
 
 using namespace zt;
 
@@ -58,41 +64,65 @@ QByteArray RlcFrame(int i) {
   return QByteArray(reinterpret_cast<const char*>(f.data()), int(f.size()));
 }
 
+// The program over a data folder of its own, seeing only the virtual serial
+// ports; `pollMs` is the connection poll's period.
 struct Window {
   QTemporaryDir dir;
   test::FakePrompts prompts;
+  PortLookup lookup{[] { return QList<SerialPortEntry>{}; }, MatchRule::UsbIdentity};
+  std::unique_ptr<Session> session;
   std::unique_ptr<TForm1> form;
-  Window() {
+  explicit Window(int pollMs = LinkTimings{}.t3Ms) {
     qputenv("RLC_DATA_DIR", dir.path().toUtf8());
-    TForm1Deps deps;
-    deps.prompts = &prompts;
-    form = std::make_unique<TForm1>(deps);
+    SessionDeps deps;
+    deps.portLookup = &lookup;
+    deps.dataFolder = dir.path();
+    deps.linkTimings.t3Ms = pollMs;
+    session = std::make_unique<Session>(deps);
+    TForm1Deps view;
+    view.prompts = &prompts;
+    form = std::make_unique<TForm1>(*session, view);
     form->show();
     QApplication::processEvents();
   }
 };
 
 void BM_BurstToFrame(benchmark::State& state) {
-  Window w;
-  TForm1& form = *w.form;
-  form.T3->stop();  // the port is opened by hand below
-  form.SB4->setChecked(false);
+  Window w(100);
+  MeterLink& link = w.session->link();
+  w.session->meter().setMode(WorkMode::Measuring);  // frames are displayed
   PtyPair pty;
   if (!pty.ok()) {
     state.SkipWithError("no pseudo-terminal");
     return;
   }
-  form.comPort->setPortName(pty.slavePath());
-  if (!form.comPort->open()) {
-    state.SkipWithError("cannot open the pseudo-terminal");
+  // Registered once the window is shown (its start-up check is over): the
+  // poll opens it as the dongle.
+  QDir().mkpath(VirtualPortsFolder());
+  QFile reg(QDir(VirtualPortsFolder()).filePath(QString::fromLatin1(kDongleFriendlyName)));
+  if (!reg.open(QIODevice::WriteOnly) || reg.write(pty.slavePath().toLocal8Bit()) <= 0) {
+    state.SkipWithError("cannot register the pseudo-terminal");
     return;
   }
-  // Connected after the window's own handler, so it runs once ProcessFrame
-  // has returned.
+  reg.close();
+  QEventLoop wait;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, &wait, [&] {
+    if (link.portOpen()) wait.quit();
+  });
+  tick.start(10);
+  QTimer::singleShot(3000, &wait, &QEventLoop::quit);
+  wait.exec();
+  if (!link.portOpen()) {
+    state.SkipWithError("the poll did not open the pseudo-terminal");
+    return;
+  }
+  // Connected after the session's own connection, so it runs once the
+  // meter's state has taken the frame and the window has shown it.
   bool done = false;
   double cpuAtDone = 0;
   QEventLoop loop;
-  QObject::connect(form.comPort, &ComPort::burstReceived, [&](const QByteArray&) {
+  QObject::connect(&link, &MeterLink::frameReceived, [&](const Frame&) {
     cpuAtDone = ThreadCpuSeconds();
     done = true;
     loop.quit();
@@ -126,8 +156,9 @@ void BM_IdlePoll(benchmark::State& state) {
   const int seconds =
       qEnvironmentVariableIsSet("ZT_IDLE_SECONDS") ? qEnvironmentVariableIntValue("ZT_IDLE_SECONDS") : 60;
   Window w;
-  // Argument 0: the same window with the poll stopped, as the baseline.
-  if (state.range(0) == 0) w.form->T3->stop();
+  // Argument 0: the same window with the link shut down (no poll), as the baseline.
+  MeterLink& link = w.session->link();
+  if (state.range(0) == 0) link.shutdown();
   for (auto _ : state) {
     const double c0 = ProcessCpuSeconds();
     QEventLoop loop;
@@ -136,8 +167,8 @@ void BM_IdlePoll(benchmark::State& state) {
     const double used = ProcessCpuSeconds() - c0;
     state.SetIterationTime(used);
     state.counters["cpu_percent_of_core"] = 100.0 * used / seconds;
-    state.counters["polls"] = seconds * 1000 / w.form->T3->interval();
-    state.counters["t3_running"] = w.form->T3->isActive() ? 1 : 0;
+    state.counters["polls"] = seconds * 1000 / link.timings().t3Ms;
+    state.counters["t3_running"] = link.polling() ? 1 : 0;
   }
 }
 BENCHMARK(BM_IdlePoll)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);

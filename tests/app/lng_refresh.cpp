@@ -8,8 +8,11 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "ble_fake.h"
 #include "fake_prompts.h"
-#include "main.h"
+#include "form.h"
+#include "lang_client.h"
+#include "session.h"
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -19,17 +22,26 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: lng_refresh <out.lng> [<existing.lng> | <language name> <code>]\n");
     return 2;
   }
-  // A window of its own, away from the real settings file and languages.
+  // A window of its own, away from the real settings file, ports, radio and
+  // languages.
   QTemporaryDir scratch;
   qputenv("RLC_DATA_DIR", scratch.path().toUtf8());
+  zt::FakeBle radio;
+  zt::PortLookup noPorts([] { return QList<zt::SerialPortEntry>{}; }, zt::MatchRule::UsbIdentity);
+  zt::SessionDeps sessionDeps;
+  sessionDeps.ble = &radio;
+  sessionDeps.portLookup = &noPorts;
+  sessionDeps.dataFolder = scratch.path();
+  zt::Session session(sessionDeps);
   zt::test::FakePrompts prompts;
   zt::TForm1Deps deps;
   deps.prompts = &prompts;
-  deps.langDir = scratch.path();
-  zt::TForm1 form(deps);
+  zt::TForm1 form(session, deps);
 
   zt::LngFile out;
-  const QList<zt::LngEntry> design = form.LangManClient1->designEntries();
+  const auto* client = form.findChild<zt::LangManClient*>(QStringLiteral("LangManClient1"));
+  if (!client) return 1;
+  const QList<zt::LngEntry> design = client->designEntries();
   if (args.size() == 3) {
     QString error;
     std::optional<zt::LngFile> existing = zt::LangMan::readLanguageFile(args[2], &error);

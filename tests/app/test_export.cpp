@@ -1,7 +1,7 @@
-// The export button of the window: recording stops, the save dialogue, the
-// row count rule, the file read back, failures told, the button enabled
-// again in every case.
-#include <QAbstractTableModel>
+// The export button over the recorder: recording stops, the save dialogue
+// proposes a file, the recorder's rows are written off the UI thread and read
+// back, failures are told, the button comes back in every case. Which rows an
+// export copies is the recorder's rule (tests/log/test_recorder.cpp).
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -13,36 +13,14 @@
 #include <QtTest>
 
 #include "export_writer.h"
-#include "window_fixture.h"
+#include "window_profiles.h"
 
 using namespace zt;
+using zt::test::Control;
+using zt::test::ResistorReading;
 using zt::test::WindowFixture;
 
 namespace {
-
-// A log grid of any length that costs nothing to build: row 0 is the
-// heading row (the view's header), grid row p is model row p - 1.
-class GeneratedGrid : public QAbstractTableModel {
- public:
-  explicit GeneratedGrid(int gridRows) : gridRows_(gridRows) {}
-  int rowCount(const QModelIndex& = {}) const override { return gridRows_ - 1; }
-  int columnCount(const QModelIndex& = {}) const override { return 10; }
-  QVariant headerData(int s, Qt::Orientation o, int role) const override {
-    if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    return Lexicons::russian().D2[s + 1];
-  }
-  QVariant data(const QModelIndex& i, int role) const override {
-    if (role != Qt::DisplayRole) return {};
-    return Text(i.row() + 1, i.column());
-  }
-  static QString Text(int gridRow, int col) {
-    if (gridRow == 0) return Lexicons::russian().D2[col + 1];
-    return QStringLiteral("%1 Ω μ кГц %2,5").arg(gridRow).arg(col);
-  }
-
- private:
-  int gridRows_;
-};
 
 // The CSV file as Python's csv module reads it.
 bool ReadCsv(const QString& path, QJsonArray& rows) {
@@ -62,26 +40,23 @@ bool ReadXlsxCells(const QString& path, QJsonArray& cells) {
   return true;
 }
 
-struct ExportFixture : WindowFixture {
-  GeneratedGrid* grid = nullptr;
-  QStringList opened;
-  bool openSucceeds = true;
-
-  explicit ExportFixture(int gridRows = 26) {
-    grid = new GeneratedGrid(gridRows);
-    grid->setParent(form->SG);
-    form->SG->setModel(grid);
-    form->OpenExportedFile = [this](const QString& path) {
-      opened << path;
-      return openSucceeds;
-    };
-  }
+struct ExportWindow : WindowFixture {
+  QPushButton* button = Control<QPushButton>(window(), "Button4");
   QString exportFolder() const { return dataDir.filePath(QStringLiteral("Export")); }
+  // `rows` readings logged from position 1.
+  void log(int rows) {
+    recorder().setRecording(true);
+    for (int i = 1; i <= rows; ++i)
+      recorder().takeReading(ResistorReading(100 + i, QStringLiteral("%1 Ом").arg(100 + i)));
+  }
+  // The grid's text as the export writes it: row 0 is the headings.
+  QString text(int row, int col) {
+    return row == 0 ? recorder().model()->header(col) : recorder().model()->cell(row, col);
+  }
   // Clicks the button and waits until the export has ended.
   bool exportNow() {
-    form->Button4->setEnabled(true);
-    QTest::mouseClick(form->Button4, Qt::LeftButton);
-    return QTest::qWaitFor([&] { return form->Button4->isEnabled(); }, 60000);
+    QTest::mouseClick(button, Qt::LeftButton);
+    return QTest::qWaitFor([&] { return button->isEnabled(); }, 60000);
   }
 };
 
@@ -92,15 +67,16 @@ class TestExport : public QObject {
 
  private slots:
   void stopsRecordingAndProposesDefaults() {
-    ExportFixture fx;
-    TForm1& f = *fx.form;
-    f.SP1->setEnabled(true);
-    f.SP1->setChecked(true);
-    f.SP1->setText(QStringLiteral("Стоп"));
-    f.ProfileTitle = QStringLiteral(" Резисторы");
+    ExportWindow fx;
+    zt::test::OpenProfiles(fx, {QStringLiteral("R1")}, QStringLiteral("Резисторы.hex1"));
+    auto* sp1 = Control<QPushButton>(fx.window(), "SP1");
+    fx.log(1);
+    QVERIFY(sp1->isChecked());
     QVERIFY(fx.exportNow());  // the dialogue is cancelled
-    QVERIFY(!f.SP1->isChecked());
-    QCOMPARE(f.SP1->text(), QStringLiteral("Пуск"));
+    QVERIFY(!fx.recorder().recording());
+    QVERIFY(!sp1->isChecked());
+    QCOMPARE(sp1->text(), QStringLiteral("Пуск"));
+    QCOMPARE(fx.prompts.dialogCaptions.last(), fx.button->text());
     QCOMPARE(fx.prompts.saveDirs, QStringList{fx.exportFolder() + QStringLiteral("/Резисторы.xlsx")});
     QVERIFY(QFileInfo(fx.exportFolder()).isDir());
     QVERIFY(fx.prompts.saveFilters.first().contains(QLatin1String("*.xlsx")));
@@ -108,78 +84,63 @@ class TestExport : public QObject {
     QVERIFY(QDir(fx.exportFolder()).isEmpty());  // cancelled: nothing written
     QVERIFY(fx.prompts.messages.isEmpty());
 
-    f.ProfileTitle.clear();
-    QVERIFY(fx.exportNow());
+    ExportWindow untitled;
+    QVERIFY(untitled.exportNow());
     const QRegularExpression dated(QStringLiteral("/log \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.xlsx$"));
-    QVERIFY2(dated.match(fx.prompts.saveDirs.last()).hasMatch(), qPrintable(fx.prompts.saveDirs.last()));
+    QVERIFY2(dated.match(untitled.prompts.saveDirs.last()).hasMatch(), qPrintable(untitled.prompts.saveDirs.last()));
   }
 
-  // The row count rule and the file type, seen in the written file.
+  // The recorder's rows, headings first, as the file type asks, read back.
   void writesRows_data() {
-    QTest::addColumn<bool>("logReady");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("logPosition");
-    QTest::addColumn<int>("profileCount");
+    QTest::addColumn<int>("logged");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("filter");
-    QTest::addColumn<int>("expectedRows");
+    QTest::addColumn<QString>("written");
     const QString xlsx = Lexicons::russian().D4[msg::kExportFilterXlsx];
     const QString csv = Lexicons::russian().D4[msg::kExportFilterCsv];
-    QTest::addRow("single part, rows 1-5, workbook") << true << 0 << 6 << 0 << "a.xlsx" << xlsx << 6;
-    QTest::addRow("single part, CSV by name") << true << 0 << 4 << 0 << "a.csv" << xlsx << 4;
-    QTest::addRow("multi part, 4 profiles, CSV by type") << true << 1 << 17 << 4 << "a" << csv << 5;
-    QTest::addRow("log not ready") << false << 0 << 6 << 0 << "a.csv" << csv << 0;
+    QTest::addRow("workbook") << 5 << "a.xlsx" << xlsx << "a.xlsx";
+    QTest::addRow("CSV by name") << 3 << "a.csv" << xlsx << "a.csv";
+    QTest::addRow("CSV by type") << 4 << "a" << csv << "a.csv";
+    QTest::addRow("workbook by type") << 2 << "a" << xlsx << "a.xlsx";
   }
-
   void writesRows() {
-    QFETCH(bool, logReady);
-    QFETCH(int, mode);
-    QFETCH(int, logPosition);
-    QFETCH(int, profileCount);
+    QFETCH(int, logged);
     QFETCH(QString, answer);
     QFETCH(QString, filter);
-    QFETCH(int, expectedRows);
-    ExportFixture fx;
-    TForm1& f = *fx.form;
-    f.meterSettings.LogReady = logReady ? 1 : 0;
-    {
-      const QSignalBlocker b(f.CBox10);
-      f.CBox10->setCurrentIndex(mode);
-    }
-    f.LogPosition = logPosition;
-    f.ProfileCount = profileCount;
+    QFETCH(QString, written);
+    ExportWindow fx;
+    fx.log(logged);
     fx.prompts.saveAnswers << QDir(fx.exportFolder()).filePath(answer);
     fx.prompts.saveFilterAnswer = filter;
     QVERIFY(fx.exportNow());
     QVERIFY(fx.prompts.messages.isEmpty());
-    QCOMPARE(fx.opened.size(), 1);
-    const QString path = fx.opened.first();
-    QVERIFY(QFileInfo(path).isFile());
+    const QString path = QDir(fx.exportFolder()).filePath(written);
+    QCOMPARE(fx.opened, QStringList{path});
     QCOMPARE(QDir(fx.exportFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-
-    if (path.endsWith(QLatin1String(".csv"))) {
-      QJsonArray rows;
-      QVERIFY(ReadCsv(path, rows));
-      QCOMPARE(rows.size(), expectedRows);
-      for (int i = 0; i < rows.size(); ++i)
-        for (int c = 0; c < 10; ++c) QCOMPARE(rows.at(i).toArray().at(c).toString(), GeneratedGrid::Text(i, c));
+    const int rows = logged + 1;
+    if (written.endsWith(QLatin1String(".csv"))) {
+      QJsonArray read;
+      QVERIFY(ReadCsv(path, read));
+      QCOMPARE(read.size(), rows);
+      for (int i = 0; i < rows; ++i)
+        for (int c = 0; c < kLogColumns; ++c) QCOMPARE(read.at(i).toArray().at(c).toString(), fx.text(i, c));
     } else {
-      QVERIFY(path.endsWith(QLatin1String(".xlsx")));
       QJsonArray cells;
       QVERIFY(ReadXlsxCells(path, cells));
-      QCOMPARE(cells.size(), expectedRows * 10);
+      int filled = 0;
+      for (int i = 0; i < rows; ++i)
+        for (int c = 0; c < kLogColumns; ++c) filled += fx.text(i, c).isEmpty() ? 0 : 1;
+      QCOMPARE(cells.size(), filled);
       for (const QJsonValue& v : cells) {
         const QJsonArray a = v.toArray();
-        QCOMPARE(a.at(2).toString(), GeneratedGrid::Text(a.at(0).toInt() - 1, a.at(1).toInt() - 1));
+        QCOMPARE(a.at(2).toString(), fx.text(a.at(0).toInt() - 1, a.at(1).toInt() - 1));
       }
     }
   }
 
   void failureIsTold() {
-    ExportFixture fx;
-    TForm1& f = *fx.form;
-    f.meterSettings.LogReady = 1;
-    f.LogPosition = 6;
+    ExportWindow fx;
+    fx.log(5);
     QFile plain(fx.dataDir.filePath(QStringLiteral("plain.txt")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
@@ -191,40 +152,45 @@ class TestExport : public QObject {
     QCOMPARE(m.icon, Prompts::Icon::Critical);
     QCOMPARE(m.caption, QStringLiteral("Неудача!"));
     QVERIFY2(m.text.contains(QDir::toNativeSeparators(path)), qPrintable(m.text));
-    QCOMPARE(f.LogPosition, 6);
+    QCOMPARE(fx.recorder().logPosition(), 6);
     QVERIFY(fx.opened.isEmpty());
     QVERIFY(!QFileInfo::exists(path));
   }
 
   void noDefaultApplicationSaysWhere() {
-    ExportFixture fx;
-    fx.form->meterSettings.LogReady = 1;
-    fx.form->LogPosition = 3;
+    ExportWindow fx;
+    fx.log(2);
     fx.openSucceeds = false;
     const QString path = QDir(fx.exportFolder()).filePath(QStringLiteral("x.xlsx"));
     fx.prompts.saveAnswers << path;
     QVERIFY(fx.exportNow());
     QCOMPARE(fx.opened, QStringList{path});
     QCOMPARE(fx.prompts.messages.size(), 1);
+    QCOMPARE(fx.prompts.messages.first().caption, fx.button->text());
     QCOMPARE(fx.prompts.messages.first().icon, Prompts::Icon::Information);
     QVERIFY(fx.prompts.messages.first().text.contains(QDir::toNativeSeparators(path)));
   }
 
   // A long log shows a progress dialogue whose cancel leaves no file.
   void cancelFromProgress() {
-    ExportFixture fx(100001);
-    TForm1& f = *fx.form;
-    f.meterSettings.LogReady = 1;
-    f.LogPosition = 100001;
+    ExportWindow fx;
+    fx.recorder().setRecording(true);
+    fx.recorder().setStartPosition(Recorder::kMaxPosition);
+    fx.recorder().takeReading(ResistorReading(100, QStringLiteral("100 Ом")));
+    QCOMPARE(fx.recorder().logPosition(), Recorder::kMaxPosition + 1);
+    GridRowTexts texts;
+    for (int c = 0; c < kLogColumns; ++c) texts[c] = QStringLiteral("%1 Ω μ кГц").arg(c);
+    for (int r = 1; r < Recorder::kMaxPosition; ++r) fx.recorder().model()->setRowTexts(r, texts);
+    fx.prompts.messages.clear();  // the full log was told
     fx.prompts.saveAnswers << QDir(fx.exportFolder()).filePath(QStringLiteral("big.xlsx"));
-    QTest::mouseClick(f.Button4, Qt::LeftButton);
-    QVERIFY(!f.Button4->isEnabled());
-    auto* progress = f.findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
+    QTest::mouseClick(fx.button, Qt::LeftButton);
+    QVERIFY(!fx.button->isEnabled());
+    auto* progress = fx.window().findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
     QVERIFY(progress);
     auto* cancel = progress->findChild<QPushButton*>();
     QVERIFY(cancel);
     cancel->click();
-    QTRY_VERIFY_WITH_TIMEOUT(f.Button4->isEnabled(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(fx.button->isEnabled(), 60000);
     QVERIFY(fx.prompts.messages.isEmpty());
     QVERIFY(fx.opened.isEmpty());
     QVERIFY(QDir(fx.exportFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());

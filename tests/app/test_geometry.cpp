@@ -49,7 +49,7 @@ class TestGeometry : public QObject {
     QCOMPARE(QGuiApplication::screens().size(), 2);
     QScreen* s = QGuiApplication::screens().at(screen);
     WindowFixture fx;
-    TForm1& f = *fx.form;
+    TForm1& f = fx.window();
     f.winId();
     f.windowHandle()->setScreen(s);
     f.show();

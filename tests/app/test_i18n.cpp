@@ -12,14 +12,17 @@
 #include <QtTest>
 
 #include "application.h"
+#include "lang_client.h"
 #include "log_model.h"
-#include "profile_file.h"
+#include "meter_frames.h"
 #include "settings_file.h"
 #include "simulated_meter.h"
-#include "window_fixture.h"
+#include "window_profiles.h"
 
 using namespace zt;
+using zt::test::Control;
 using zt::test::WindowFixture;
+using zt::test::WindowOptions;
 
 namespace {
 
@@ -30,10 +33,15 @@ bool HasCyrillic(const QString& s) {
   return s.contains(re);
 }
 
-TForm1Deps WithLanguages(const QString& dir) {
-  TForm1Deps d;
-  d.langDir = dir;
-  return d;
+WindowOptions WithLanguages(const QString& dir) {
+  WindowOptions o;
+  o.langDir = dir;
+  return o;
+}
+
+template <typename T = QWidget>
+T* C(const WindowFixture& fx, const char* name) {
+  return Control<T>(*fx.form, name);
 }
 
 // Every text the operator can read on the window, by control: captions, list
@@ -55,9 +63,10 @@ QList<QPair<QString, QString>> VisibleTexts(TForm1& f) {
   return out;
 }
 
-QStringList Headings(TForm1& f) {
+QStringList Headings(const TForm1& f) {
+  const QAbstractItemModel* m = Control<QTableView>(f, "SG")->model();
   QStringList h;
-  for (int c = 0; c < f.SG->model()->columnCount(); ++c) h << f.SG->model()->headerData(c, Qt::Horizontal).toString();
+  for (int c = 0; c < m->columnCount(); ++c) h << m->headerData(c, Qt::Horizontal).toString();
   return h;
 }
 
@@ -93,9 +102,22 @@ QStringList GridRows(const LogModel& m) {
   return rows;
 }
 
-void Pick(TForm1& f, int index) {
-  f.LangCombo1->setCurrentIndex(index);
-  emit f.LangCombo1->activated(index);
+void Pick(const TForm1& f, int index) {
+  auto* picker = Control<QComboBox>(f, "LangCombo1");
+  picker->setCurrentIndex(index);
+  emit picker->activated(index);
+}
+
+void PickMode(const TForm1& f, int index) {
+  auto* mode = Control<QComboBox>(f, "CBox10");
+  mode->setCurrentIndex(index);
+  emit mode->activated(index);
+}
+
+const LangManClient& Client(const TForm1& f) {
+  auto* client = f.findChild<LangManClient*>(QStringLiteral("LangManClient1"));
+  if (!client) qFatal("no language client");
+  return *client;
 }
 
 // A third language that translates the connect button but no lexicon, so the
@@ -116,23 +138,8 @@ std::int32_t StoredLanguage(const QTemporaryDir& dataDir) {
   return ParseSettingsFile(dat.readAll()).languageIndex;
 }
 
-void PutFloat(Frame& fr, std::size_t at, float v) {
-  const auto b = EncodeFrameFloat(v);
-  std::copy(b.begin(), b.end(), fr.begin() + at);
-}
-
-// An RLC frame: 1 kHz, series, an inductive reading.
-Frame RlcFrame() {
-  Frame fr{};
-  PutFloat(fr, 0, 0.5f);
-  PutFloat(fr, 4, 30.0f);
-  const std::array<std::uint8_t, 4> settings{0x46, 0x13, 0x0A, 0x88};
-  std::copy(settings.begin(), settings.end(), fr.begin() + 8);
-  fr[15] = 0x09;
-  fr[17] = kFrameTerminator;
-  fr[16] = FrameSum(fr);
-  return fr;
-}
+// An RLC frame of a ZT41: 1 kHz, series, an inductive reading.
+Frame RlcFrame() { return zt::test::MakeRlcFrame(0.5f, 30.0f, {0x46, 0x13, 0x0A, 0x88}, 0x09); }
 
 }  // namespace
 
@@ -142,20 +149,20 @@ class TestI18n : public QObject {
  private slots:
   void englishIsComplete() {
     WindowFixture fx(WithLanguages(kLangDir));
-    TForm1& f = *fx.form;
-    QCOMPARE(f.LangMan->currentLanguageName(), QStringLiteral("English"));
+    TForm1& f = fx.window();
+    QCOMPARE(fx.session->lang().currentLanguageName(), QStringLiteral("English"));
     for (const auto& [control, text] : VisibleTexts(f))
       QVERIFY2(!HasCyrillic(text), qPrintable(control + QStringLiteral(": ") + text));
     for (const QString& name : Lexicons::names()) {
-      const Lexicon* lex = f.lex().byName(name);
+      const Lexicon* lex = fx.lex().byName(name);
       for (int i = 0; i < lex->items.size(); ++i)
         QVERIFY2(!HasCyrillic(lex->items[i]), qPrintable(QStringLiteral("%1[%2]: %3").arg(name).arg(i).arg((*lex)[i])));
     }
     // Captions that lexicon items replace at run time say the same, so the
     // button reads alike before and after a link; SP1's is also compared.
-    QCOMPARE(f.B2->text(), f.lex().Dlang_connect[0]);
-    QCOMPARE(f.SP1->text(), f.lex().D1[8]);
-    QCOMPARE(f.CBox5->itemText(0), QStringLiteral("off"));
+    QCOMPARE(C<QPushButton>(fx, "B2")->text(), fx.lex().Dlang_connect[0]);
+    QCOMPARE(C<QPushButton>(fx, "SP1")->text(), fx.lex().D1[8]);
+    QCOMPARE(C<QComboBox>(fx, "CBox5")->itemText(0), QStringLiteral("off"));
 
     // The file is up to date with the window: an entry for every caption and
     // item, nothing left over from controls that are gone.
@@ -166,7 +173,7 @@ class TestI18n : public QObject {
       QVERIFY2(!e.old, qPrintable(e.component));
       inFile.insert(QStringLiteral("%1/%2/%3").arg(e.component).arg(e.kind).arg(e.item));
     }
-    for (const LngEntry& e : f.LangManClient1->designEntries()) {
+    for (const LngEntry& e : Client(f).designEntries()) {
       const QString key = QStringLiteral("%1/%2/%3").arg(e.component).arg(e.kind).arg(e.item);
       QVERIFY2(inFile.contains(key), qPrintable(key + QStringLiteral(" missing from eng.lng: ") + e.text));
     }
@@ -174,42 +181,43 @@ class TestI18n : public QObject {
 
   void switchKeepsSelectionsAndRewritesTheGrid() {
     WindowFixture fx(WithLanguages(kLangDir));
-    TForm1& f = *fx.form;
-    const QList<QComboBox*> combos{f.CB1,   f.CBox51, f.CBox5, f.CBox31, f.CBox11, f.CBox2,
-                                   f.CBox6, f.CBox10, f.CBox1, f.CBox3,  f.CBox4};
+    TForm1& f = fx.window();
+    QList<QComboBox*> combos;
+    for (const char* n :
+         {"CB1", "CBox51", "CBox5", "CBox31", "CBox11", "CBox2", "CBox6", "CBox10", "CBox1", "CBox3", "CBox4"})
+      combos << C<QComboBox>(fx, n);
     // "Мульти" picked as the operator picks it: the grid shows the profile table.
     QVERIFY(SaveLanguageIndex(fx.dataDir.path(), 1).ok);  // 1.dat re-read keeps English
-    f.CBox10->setCurrentIndex(f.CBox10->count() - 1);
-    f.CBox10Click();
+    PickMode(f, 1);
     fx.prompts.messages.clear();  // there is no profile file to list
     QList<int> chosen;
     for (QComboBox* c : combos) {
       c->setCurrentIndex(c->count() - 1);
       chosen << c->currentIndex();
     }
-    f.CBox6->setEditText(QStringLiteral("Part 7"));  // a typed name, not an item
+    C<QComboBox>(fx, "CBox6")->setEditText(QStringLiteral("Part 7"));  // a typed name, not an item
     const QStringList english = Headings(f);
     QCOMPARE(english.mid(0, 3), (QStringList{"Position", "Name", "Prim. nominal"}));
 
     for (int target : {0, 1}) {
-      f.T3->stop();
       Pick(f, target);
-      QCOMPARE(f.LangMan->currentIndex(), target);
+      QCOMPARE(fx.session->lang().currentIndex(), target);
       QCOMPARE(StoredLanguage(fx.dataDir), target);
-      QVERIFY(f.T3->isActive());
       QList<int> now;
       for (QComboBox* c : combos) now << c->currentIndex();
       QCOMPARE(now, chosen);
-      QCOMPARE(f.CBox6->currentText(), QStringLiteral("Part 7"));
+      QCOMPARE(C<QComboBox>(fx, "CBox6")->currentText(), QStringLiteral("Part 7"));
       // The menus with units follow at once, not only with the next frame.
-      for (QListWidget* menu : {f.ListBox_freq_RLC, f.ListBox_Level_RLC})
+      for (const char* name : {"ListBox_freq_RLC", "ListBox_Level_RLC"}) {
+        auto* menu = C<QListWidget>(fx, name);
         for (int i = 0; i < menu->count(); ++i)
           QVERIFY2(HasCyrillic(menu->item(i)->text()) == (target == 0), qPrintable(menu->item(i)->text()));
-      QCOMPARE(Headings(f), ProfileTableHeadings(f.lex()));
+      }
+      QCOMPARE(Headings(f), ProfileTableHeadings(fx.lex()));
       QCOMPARE(Headings(f) == english, target == 1);
-      QCOMPARE(f.JvP1->text(), f.lex().D1[6]);
-      QCOMPARE(f.JvP11->text(), f.lex().D1[1]);
-      QVERIFY(f.JvP8->text().startsWith(f.lex().D1[0]));
+      QCOMPARE(C<QLabel>(fx, "JvP1")->text(), fx.lex().D1[6]);
+      QCOMPARE(C<QLabel>(fx, "JvP11")->text(), fx.lex().D1[1]);
+      QVERIFY(C<QLabel>(fx, "JvP8")->text().startsWith(fx.lex().D1[0]));
     }
     QVERIFY2(fx.prompts.messages.isEmpty(), qPrintable(fx.prompts.messages.value(0).text));
   }
@@ -237,9 +245,9 @@ class TestI18n : public QObject {
                     .toUtf8());
     marks.close();
     WindowFixture fx(WithLanguages(langs.path()));
-    TForm1& f = *fx.form;
-    LogModel& model = *f.SGModel;
-    QCOMPARE(f.LangCombo1->itemText(2), QStringLiteral("Marks"));
+    TForm1& f = fx.window();
+    const LogModel& model = *fx.recorder().model();
+    QCOMPARE(C<QComboBox>(fx, "LangCombo1")->itemText(2), QStringLiteral("Marks"));
     QVERIFY(SaveLanguageIndex(fx.dataDir.path(), 1).ok);  // 1.dat re-read keeps English
 
     // Two profiles: R 1% 10 kΩ, and one with both tolerances off.
@@ -254,37 +262,31 @@ class TestI18n : public QObject {
     r.ProfileName = QStringLiteral("second");
     QVERIFY(ProfileFile(path).store(count, 2, r).ok);
     fx.prompts.openAnswers << path;
-    f.SB2Click();
-    QCOMPARE(f.ProfileCount, 2);
+    QTest::mouseClick(C(fx, "SB2"), Qt::LeftButton);
+    QCOMPARE(fx.book().profileCount(), 2);
 
-    // Readings: a reject and a pass, sorted against R 100 Ω at 1 %.
+    // Readings: a reject and a pass, sorted against R 100 Ω at 1 % typed
+    // into the editor.
     auto log = [&](int at, double ohms) {
-      f.CBox2->setCurrentIndex(0);
-      f.CBox1->setCurrentIndex(0);
-      f.E2->setText(QStringLiteral("100"));
-      f.CBox5->setEditText(QStringLiteral("1%"));
-      f.ReadingR = ohms;
-      f.meterSettings.CircuitSeries = 1;
-      f.CheckTolerance();
-      f.meterSettings.LogReady = 1;
-      f.L_Prim_RLC->setText(QStringLiteral("R"));
-      f.L_prim_n->setText(QString::number(ohms));
-      (grid == u"log" ? f.SE1 : f.SE2)->setValue(at);
-      f.AppendLogRow();
+      C<QComboBox>(fx, "CBox2")->setCurrentIndex(0);
+      C<QComboBox>(fx, "CBox1")->setCurrentIndex(0);
+      C<QLineEdit>(fx, "E2")->setText(QStringLiteral("100"));
+      auto* tolerance = C<QComboBox>(fx, "CBox5")->lineEdit();
+      tolerance->clear();
+      QTest::keyClicks(tolerance, QStringLiteral("1"));
+      C<QSpinBox>(fx, grid == u"log" ? "SE1" : "SE2")->setValue(at);
+      fx.recorder().takeReading(zt::test::ResistorReading(ohms, QString::number(ohms)));
     };
-    f.SP1->setEnabled(true);
-    if (grid != u"log") {
-      f.CBox10->setCurrentIndex(1);
-      f.CBox10Click();
-    }
+    fx.meter().linkUp();  // recording allowed, as with a meter connected
+    if (grid != u"log") PickMode(f, 1);
     if (grid != u"profiles") {
-      f.SP1->click();  // recording
+      QTest::mouseClick(C(fx, "SP1"), Qt::LeftButton);  // recording
       log(1, 150.0);
       log(2, 100.5);
     }
     const QStringList before = GridRows(model);
     if (grid != u"profiles") {
-      QCOMPARE(before[0].right(3), QStringLiteral("rr."));
+      QVERIFY2(before[0].right(3) == QStringLiteral("rr."), qPrintable(before.join(u'\n')));
       QCOMPARE(before[1].right(3), QStringLiteral("g.."));
     } else {
       QVERIFY2(before[0].contains(QStringLiteral("10kΩ")), qPrintable(before[0]));
@@ -292,8 +294,8 @@ class TestI18n : public QObject {
 
     for (int target : picks) {
       Pick(f, target);
-      QCOMPARE(f.LangMan->currentIndex(), target);
-      const Lexicons& lex = f.lex();
+      QCOMPARE(fx.session->lang().currentIndex(), target);
+      const Lexicons& lex = fx.lex();
       if (grid == u"profiles") {
         // Built from the file, so in the new language.
         QCOMPARE(GridRows(model).size(), 2);
@@ -303,10 +305,10 @@ class TestI18n : public QObject {
       } else {
         QCOMPARE(GridRows(model), before);
         QCOMPARE(Headings(f), grid == u"log" ? LogHeadings(lex) : MeasurementHeadings(lex));
-        QCOMPARE(f.SP1->text(), lex.D1[2]);  // still recording
+        QCOMPARE(C<QPushButton>(fx, "SP1")->text(), lex.D1[2]);  // still recording
       }
       // A typed tolerance is no list item: it stays as typed.
-      if (grid != u"profiles") QCOMPARE(f.CBox5->currentText(), QStringLiteral("1%"));
+      if (grid != u"profiles") QCOMPARE(C<QComboBox>(fx, "CBox5")->currentText(), QStringLiteral("1%"));
       QVERIFY(fx.prompts.messages.isEmpty());
       QVERIFY(fx.prompts.questions.isEmpty());
       const QString png = qEnvironmentVariable("ZT_I18N_PNG_DIR");
@@ -339,21 +341,20 @@ class TestI18n : public QObject {
     QVERIFY(WriteDeutsch(langs.path()));
 
     WindowFixture fx(WithLanguages(langs.path()));
-    QCOMPARE(fx.form->LangCombo1->count(), 3);
-    QCOMPARE(fx.form->LangCombo1->itemText(1), QStringLiteral("English"));
-    QCOMPARE(fx.form->LangCombo1->itemText(2), QStringLiteral("Deutsch"));
-    for (int i : picks) Pick(*fx.form, i);
-    QCOMPARE(fx.form->LangMan->currentIndex(), picked);
-    if (picked == 2) QCOMPARE(fx.form->B2->text(), QStringLiteral("Verbinden"));
+    auto* picker = C<QComboBox>(fx, "LangCombo1");
+    QCOMPARE(picker->count(), 3);
+    QCOMPARE(picker->itemText(1), QStringLiteral("English"));
+    QCOMPARE(picker->itemText(2), QStringLiteral("Deutsch"));
+    for (int i : picks) Pick(fx.window(), i);
+    QCOMPARE(fx.session->lang().currentIndex(), picked);
+    if (picked == 2) QCOMPARE(C<QPushButton>(fx, "B2")->text(), QStringLiteral("Verbinden"));
 
-    fx.form.reset();
-    TForm1Deps deps = WithLanguages(langs.path());
-    deps.prompts = &fx.prompts;
-    fx.form = std::make_unique<TForm1>(deps);
+    fx.stop();
+    fx.start();
     QCOMPARE(StoredLanguage(fx.dataDir), picked);
-    QCOMPARE(fx.form->LangMan->currentLanguageName(), afterRestart);
-    QCOMPARE(fx.form->LangCombo1->currentIndex(), picked);
-    QCOMPARE(fx.form->B2->text(), fx.form->lex().Dlang_connect[0]);
+    QCOMPARE(fx.session->lang().currentLanguageName(), afterRestart);
+    QCOMPARE(C<QComboBox>(fx, "LangCombo1")->currentIndex(), picked);
+    QCOMPARE(C<QPushButton>(fx, "B2")->text(), fx.lex().Dlang_connect[0]);
   }
 
   // The connect button works from the link's state, not from its caption: in
@@ -364,9 +365,11 @@ class TestI18n : public QObject {
     QVERIFY(QFile::copy(kLangDir + QStringLiteral("/eng.lng"), langs.filePath(QStringLiteral("eng.lng"))));
     QVERIFY(WriteDeutsch(langs.path()));
     WindowFixture fx(WithLanguages(langs.path()));  // first: it names the data folder the meter registers in
-    TForm1& f = *fx.form;
+    TForm1& f = fx.window();
+    auto* b2 = C<QPushButton>(fx, "B2");
     sim::Options o;
     o.mode = sim::LinkMode::Dongle;
+    o.connectDelayMs = 30;
     sim::SimulatedMeter meter(o);
     QStringList texts;
     connect(&meter, &sim::SimulatedMeter::textReceived, this,
@@ -374,42 +377,38 @@ class TestI18n : public QObject {
     QString why;
     QVERIFY2(meter.start(&why), qPrintable(why));
     f.show();
-    QTRY_VERIFY_WITH_TIMEOUT(!f.m_modemProbe->isRunning(), 2000);
-    f.T3Timer();  // the poll's reopen of the checked port, now rather than mid-press
-    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
-    // Picked once the port has settled, whose closing and reopening writes the
-    // lexicon's word on the button.
+    QTRY_VERIFY_WITH_TIMEOUT(fx.link().portOpen() && !fx.link().probing(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(b2->isEnabled(), 3000);
     Pick(f, 2);
-    QCOMPARE(f.B2->text(), QStringLiteral("Verbinden"));
-    QVERIFY(f.B2->text() != f.lex().Dlang_connect[0]);
+    QCOMPARE(b2->text(), QStringLiteral("Verbinden"));
+    QVERIFY(b2->text() != fx.lex().Dlang_connect[0]);
 
-    QTest::mouseClick(f.B2, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(1), 3000);
+    QTest::mouseClick(b2, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(fx.link().linkUp(), 3000);
     QCOMPARE(texts.count(QStringLiteral("AT+CONNL")), 1);
-    QCOMPARE(f.B2->text(), f.lex().Dlang_connect[1]);
-    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
-    QTest::mouseClick(f.B2, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(0), 3000);
+    QCOMPARE(b2->text(), fx.lex().Dlang_connect[1]);
+    QTRY_VERIFY_WITH_TIMEOUT(b2->isEnabled(), 3000);
+    QTest::mouseClick(b2, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!fx.link().linkUp(), 3000);
     QCOMPARE(texts.count(QStringLiteral("AT+CONNL")), 1);
     QCOMPARE(texts.last(), QStringLiteral("AT"));
-    QCOMPARE(f.B2->text(), f.lex().Dlang_connect[0]);
-    QTRY_VERIFY_WITH_TIMEOUT(f.B2->isEnabled(), 3000);
+    QCOMPARE(b2->text(), fx.lex().Dlang_connect[0]);
+    QTRY_VERIFY_WITH_TIMEOUT(b2->isEnabled(), 3000);
   }
 
   void unitSignsAfterTheNextFrame() {
     WindowFixture fx(WithLanguages(kLangDir));
-    TForm1& f = *fx.form;
-    f.MeterModel = kZT41;
-    f.ApplyModel();
-    f.SB4->setChecked(false);
+    fx.meter().setModel(kZT41);
+    fx.meter().setMode(WorkMode::Measuring);
+    auto* source = C<QLabel>(fx, "L_Source_RLC");
     for (int lang : {1, 0, 1}) {
-      Pick(f, lang);
-      f.ProcessFrame(RlcFrame());
+      Pick(fx.window(), lang);
+      fx.meter().processFrame(RlcFrame());
       const bool english = lang == 1;
-      QVERIFY2(f.L_Source_RLC->text().contains(english ? QStringLiteral("Ω") : QStringLiteral("Ом")),
-               qPrintable(f.L_Source_RLC->text()));
-      QCOMPARE(HasCyrillic(f.L_Source_RLC->text()), !english);
-      QCOMPARE(HasCyrillic(f.L_freq_RLC->text()), !english);
+      QVERIFY2(source->text().contains(english ? QStringLiteral("Ω") : QStringLiteral("Ом")),
+               qPrintable(source->text()));
+      QCOMPARE(HasCyrillic(source->text()), !english);
+      QCOMPARE(HasCyrillic(C<QLabel>(fx, "L_freq_RLC")->text()), !english);
     }
   }
 
@@ -425,15 +424,15 @@ class TestI18n : public QObject {
     QFETCH(QString, situation);
     for (int lang : {1, 0}) {
       WindowFixture fx(WithLanguages(kLangDir));
-      TForm1& f = *fx.form;
+      TForm1& f = fx.window();
       Pick(f, lang);
       QStringList texts;  // what the operator reads
       if (situation == "log full") {
-        f.meterSettings.LogReady = 1;
-        f.SE1->setValue(f.SE1->maximum());
-        f.AppendLogRow();
+        fx.recorder().setRecording(true);
+        fx.recorder().setStartPosition(Recorder::kMaxPosition);
+        fx.recorder().takeReading(zt::test::ResistorReading(100, QStringLiteral("100")));
       } else if (situation == "no profile file") {
-        f.BB1Click();
+        QTest::mouseClick(C(fx, "BB1"), Qt::LeftButton);
       } else if (situation == "damaged profile file") {
         // The header counts three profiles; the file holds one, with an
         // overlong name.
@@ -444,18 +443,21 @@ class TestI18n : public QObject {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
-        f.RestoreProfileFile(path);
+        QVERIFY(SaveLanguageIndex(fx.dataDir.path(), lang).ok);  // 1.dat re-read keeps the language
+        fx.prompts.openAnswers << path;
+        QTest::mouseClick(C(fx, "SB2"), Qt::LeftButton);
       } else if (situation == "settings file unwritable") {
         QVERIFY(QFile::remove(SettingsFilePath(fx.dataDir.path())));
-        f.CheckBox_connect_auto->click();
+        C<QCheckBox>(fx, "CheckBox_connect_auto")->click();
       } else {
-        f.meterSettings.LogReady = 1;
-        f.LogPosition = 3;
+        fx.recorder().setRecording(true);
+        for (int i = 0; i < 2; ++i) fx.recorder().takeReading(zt::test::ResistorReading(100, QStringLiteral("100")));
         QFile plain(fx.dataDir.filePath(QStringLiteral("plain.txt")));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
         fx.prompts.saveAnswers << fx.dataDir.filePath(QStringLiteral("plain.txt/out.xlsx"));
-        f.Button4Click();
+        auto* button = C<QPushButton>(fx, "Button4");
+        QTest::mouseClick(button, Qt::LeftButton);
         if (situation == "export file types") texts << fx.prompts.saveFilters;
         auto* progress = f.findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
         QVERIFY(progress);
@@ -464,7 +466,7 @@ class TestI18n : public QObject {
           QCOMPARE(buttons.size(), 1);
           texts << buttons.first()->text();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(f.Button4->isEnabled(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 20000);
         if (situation != "export failed") fx.prompts.messages.clear();
       }
       for (const auto& m : fx.prompts.messages) texts << m.caption << m.text;
@@ -482,23 +484,28 @@ class TestI18n : public QObject {
     if (!dir.isEmpty()) QDir().mkpath(dir);
     for (int lang : {1, 0}) {
       WindowFixture fx(WithLanguages(kLangDir));  // first: it names the data folder the meter registers in
-      TForm1& f = *fx.form;
+      TForm1& f = fx.window();
       Pick(f, lang);  // the picker is there only while no meter is connected
       sim::Options o;
       o.mode = sim::LinkMode::Dongle;
       o.model = sim::Model::ZT41;
+      o.connectDelayMs = 30;
+      o.intervalCode = 3;
       sim::SimulatedMeter meter(o);
       QString why;
       QVERIFY2(meter.start(&why), qPrintable(why));
-      f.CheckBox_connect_auto->setChecked(true);
+      C<QCheckBox>(fx, "CheckBox_connect_auto")->setChecked(true);
       f.show();
       QVERIFY(QTest::qWaitForWindowExposed(&f));
-      QTRY_COMPARE_WITH_TIMEOUT(f.LinkUp, std::uint8_t(1), 8000);
-      QTRY_VERIFY_WITH_TIMEOUT(f.SP5->isVisible(), 3000);
-      QVERIFY(!f.LangCombo1->isVisible());
-      QTRY_VERIFY_WITH_TIMEOUT(!f.L_prim_n->text().trimmed().isEmpty(), 5000);
-      QTest::qWait(1200);  // a second frame: every panel text rebuilt
-      QCOMPARE(HasCyrillic(f.L_prim_n->text() + f.L_freq_RLC->text() + f.L_Level_RLC->text()), lang == 0);
+      QTRY_VERIFY_WITH_TIMEOUT(fx.link().linkUp(), 8000);
+      QTRY_VERIFY_WITH_TIMEOUT(C(fx, "SP5")->isVisible(), 3000);
+      QVERIFY(!C(fx, "LangCombo1")->isVisible());
+      auto* prim = C<QLabel>(fx, "L_prim_n");
+      QTRY_VERIFY_WITH_TIMEOUT(!prim->text().trimmed().isEmpty(), 5000);
+      const QString first = prim->text();
+      QTRY_VERIFY_WITH_TIMEOUT(fx.meter().noDataTimerActive() && prim->text() != first, 3000);  // a second frame
+      QCOMPARE(HasCyrillic(prim->text() + C<QLabel>(fx, "L_freq_RLC")->text() + C<QLabel>(fx, "L_Level_RLC")->text()),
+               lang == 0);
       for (QAbstractButton* b : f.findChildren<QAbstractButton*>()) {
         if (!b->isVisible() || b->text().isEmpty()) continue;
         QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= b->contentsRect().width(),
@@ -516,7 +523,7 @@ class TestI18n : public QObject {
   void titleFollowsTheLanguageOnce() {
     PrepareApplication(*qApp);
     WindowFixture fx(WithLanguages(kLangDir));
-    TForm1& f = *fx.form;
+    TForm1& f = fx.window();
     std::optional<LngFile> eng = LangMan::readLanguageFile(kLangDir + QStringLiteral("/eng.lng"));
     QVERIFY(eng);
     QString english;

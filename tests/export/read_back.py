@@ -2,10 +2,20 @@
 
 usage: read_back.py xlsx FILE
        read_back.py csv FILE SEPARATOR
+       read_back.py member FILE NAME     (the raw bytes of one part of the zip)
 """
 import csv
 import json
 import sys
+
+
+def sheet_cells(ws):
+    cells = []
+    for row in ws.iter_rows():
+        for cell in row:
+            if cell.value is not None:
+                cells.append([cell.row, cell.column, cell.value, cell.data_type])
+    return cells
 
 
 def read_xlsx(path):
@@ -13,15 +23,12 @@ def read_xlsx(path):
 
     wb = openpyxl.load_workbook(path)
     ws = wb.worksheets[0]
-    cells = []
-    for row in ws.iter_rows():
-        for cell in row:
-            if cell.value is not None:
-                cells.append([cell.row, cell.column, cell.value, cell.data_type])
     m = ws.page_margins
     return {
         "sheets": len(wb.worksheets),
-        "cells": cells,
+        "names": wb.sheetnames,
+        "cells": sheet_cells(ws),
+        "others": [sheet_cells(w) for w in wb.worksheets[1:]],
         "margins": {"left": m.left, "right": m.right, "top": m.top, "bottom": m.bottom},
     }
 
@@ -37,6 +44,12 @@ def read_csv(path, sep):
 
 def main():
     kind, path = sys.argv[1], sys.argv[2]
+    if kind == "member":
+        import zipfile
+
+        with zipfile.ZipFile(path) as z:
+            sys.stdout.buffer.write(z.read(sys.argv[3]))
+        return
     out = read_xlsx(path) if kind == "xlsx" else read_csv(path, sys.argv[3])
     sys.stdout.write(json.dumps(out))
 

@@ -64,6 +64,54 @@ ExportSnapshot Snap(const Grid& g, int n) {
   return ExportSnapshot::Capture(n, [&](int r, int c) { return g.cell(r, c); });
 }
 
+// The grid the files under fixtures/ were written from before the workbook
+// had a statistics sheet: quotes, Cyrillic and Greek texts, empty cells and
+// an empty row.
+QString Fixed(int r, int c) {
+  static const char* const kHeaders[ExportSnapshot::kColumns] = {
+      "Позиция", "Время",   "Основной", "Дополнительн.", "Схема",
+      "Частота", "Уровень", "Брак",     "Основ.% откл.", "Допол.% откл."};
+  if (r == 0) return QString::fromUtf8(kHeaders[c]);
+  if (r == 4) return QString();
+  switch (c) {
+    case 0: return QString::number(r);
+    case 1: return QStringLiteral("12.03.24 14:%1:05").arg(r % 60, 2, 10, QChar(u'0'));
+    case 2: return QStringLiteral("Rs %1,%2 кΩ").arg(r).arg(r % 1000, 3, 10, QChar(u'0'));
+    case 3: return r % 2 ? QStringLiteral("Ls 4,70 μH") : QStringLiteral("Q \"12\",3");
+    case 4: return r % 2 ? QStringLiteral("S") : QStringLiteral("P");
+    case 5: return r % 3 ? QStringLiteral("10кГц") : QStringLiteral("A");
+    case 6: return QStringLiteral("1,0Вскз");
+    case 7: return r % 2 ? QStringLiteral("+") : QStringLiteral("-");
+    case 8: return r % 3 ? QStringLiteral("-0,50") : QString();
+    default: return r % 3 ? QStringLiteral("12,00") : QString();
+  }
+}
+
+// Statistics of two groups, one of them without values.
+StatsTable Statistics() {
+  BatchSummary a;
+  a.count = 5;
+  a.sorted = 5;
+  a.passed = 4;
+  a.rejectedPrimary = 1;
+  a.values = 5;
+  a.kind = Quantity::Resistance;
+  a.yield = 80;
+  a.mean = 1003;
+  a.sd = 6.5;
+  a.min = 995;
+  a.max = 1011;
+  a.limits.kind = Quantity::Resistance;
+  a.limits.lower = 990;
+  a.limits.upper = 1010;
+  a.cp = 0.51;
+  a.cpk = 0.36;
+  BatchSummary b;
+  b.count = 2;
+  return MakeStatsTable({{QStringLiteral("1 R1"), a}, {QStringLiteral("2 \"R2\""), b}}, Lexicons::russian(),
+                        Separators{QStringLiteral(","), QStringLiteral(" ")});
+}
+
 bool ReadBack(const QStringList& args, QJsonObject& out) {
   QProcess p;
   p.start(kPython, QStringList{QStringLiteral(ZT_READ_BACK_SCRIPT)} + args);
@@ -73,6 +121,13 @@ bool ReadBack(const QStringList& args, QJsonObject& out) {
   }
   out = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
   return !out.isEmpty();
+}
+
+QByteArray ZipMember(const QString& path, const QString& member) {
+  QProcess p;
+  p.start(kPython, {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("member"), path, member});
+  if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return {};
+  return p.readAllStandardOutput();
 }
 
 QStringList Entries(const QString& dir) {
@@ -220,6 +275,76 @@ class TestExportWriter : public QObject {
       }
       QCOMPARE(Contents(path), streamed);
     }
+  }
+
+  // The statistics sheet: names down column A, groups across row 1,
+  // numbers as numbers.
+  void statisticsSheet() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.xlsx"));
+    ExportSnapshot snap = Snap(Grid{16, 1, 3}, 4);
+    const StatsTable t = Statistics();
+    snap.setStatistics(t);
+    const ExportResult r = WriteExport(snap, path, Options(ExportFormat::Xlsx, ","));
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QJsonObject back;
+    QVERIFY(ReadBack({QStringLiteral("xlsx"), path}, back));
+    QCOMPARE(back.value("sheets").toInt(), 2);
+    QCOMPARE(back.value("names").toArray().at(1).toString(), QStringLiteral("Statistics"));
+    int gridCells = 0;  // the grid's sheet as before
+    for (int i = 0; i < 4; ++i)
+      for (int c = 0; c < ExportSnapshot::kColumns; ++c) gridCells += Grid{16, 1, 3}.cell(i, c).isEmpty() ? 0 : 1;
+    QCOMPARE(back.value("cells").toArray().size(), gridCells);
+    QHash<QPair<int, int>, QJsonArray> cells;
+    for (const QJsonValue& v : back.value("others").toArray().at(0).toArray()) {
+      const QJsonArray a = v.toArray();
+      cells.insert({a.at(0).toInt(), a.at(1).toInt()}, a);
+    }
+    QVERIFY(!cells.contains({1, 1}));
+    QCOMPARE(cells.value({1, 2}).at(2).toString(), QStringLiteral("1 R1"));
+    QCOMPARE(cells.value({1, 3}).at(2).toString(), QStringLiteral("2 \"R2\""));
+    for (int row = 0; row < kStatsRows; ++row) {
+      QCOMPARE(cells.value({row + 2, 1}).at(2).toString(), t.rowNames.at(row));
+      for (int col = 0; col < 2; ++col) {
+        const StatsCell& want = t.cell(row, col);
+        const QJsonArray got = cells.value({row + 2, col + 2});
+        if (want.numeric()) {
+          QCOMPARE(got.at(3).toString(), QStringLiteral("n"));
+          QCOMPARE(got.at(2).toDouble(), want.number);
+        } else if (want.text.isEmpty()) {
+          QVERIFY2(got.isEmpty(), qPrintable(t.rowNames.at(row)));
+        } else {
+          QCOMPARE(got.at(2).toString(), want.text);
+        }
+      }
+    }
+    QCOMPARE(cells.value({2 + int(StatsRow::Mean), 2}).at(2).toDouble(), 1003.0);
+    QCOMPARE(cells.value({2 + int(StatsRow::Unit), 2}).at(2).toString(), QStringLiteral("Ом"));
+    QVERIFY(!cells.contains({2 + int(StatsRow::Mean), 3}));  // no values, no mean
+  }
+
+  // The log's sheet and the CSV file are byte for byte what they were
+  // before the statistics sheet came.
+  void firstSheetAndCsvUnchanged_data() {
+    QTest::addColumn<bool>("withStatistics");
+    QTest::newRow("snapshot with statistics") << true;
+    QTest::newRow("snapshot without") << false;
+  }
+
+  void firstSheetAndCsvUnchanged() {
+    QFETCH(bool, withStatistics);
+    QTemporaryDir dir;
+    ExportSnapshot snap = ExportSnapshot::Capture(7, Fixed);
+    if (withStatistics) snap.setStatistics(Statistics());
+    const QString xlsx = dir.filePath(QStringLiteral("log.xlsx"));
+    const QString csv = dir.filePath(QStringLiteral("log.csv"));
+    QVERIFY(WriteExport(snap, xlsx, Options(ExportFormat::Xlsx, ",")).ok());
+    QVERIFY(WriteExport(snap, csv, Options(ExportFormat::Csv, ",")).ok());
+    const QByteArray sheet = ZipMember(xlsx, QStringLiteral("xl/worksheets/sheet1.xml"));
+    QVERIFY(!sheet.isEmpty());
+    QCOMPARE(sheet, Contents(QStringLiteral(ZT_FIXTURES) + QStringLiteral("/log_sheet1.xml")));
+    QCOMPARE(Contents(csv), Contents(QStringLiteral(ZT_FIXTURES) + QStringLiteral("/log.csv")));
+    QCOMPARE(ZipMember(xlsx, QStringLiteral("xl/worksheets/sheet2.xml")).isEmpty(), !withStatistics);
   }
 
   void margins() {

@@ -197,7 +197,7 @@ class TestLangClient : public QObject {
       QCOMPARE(l.items.values(), design->items);
       items += int(l.items.size());
     }
-    QCOMPARE(items, 10 + 6 + 6 + 10 + 9 + 16 + 14 + int(msg::kCount));
+    QCOMPARE(items, 10 + 6 + 6 + 10 + 9 + 16 + 14 + int(msg::kCount) + int(chart::kItems));
 
     QTemporaryDir d;
     QFile f(d.filePath(QStringLiteral("sk.lng")));

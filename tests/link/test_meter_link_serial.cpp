@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "command.h"
+#include "file_modes.h"
 #include "meter_link_rig.h"
 #include "simulated_meter.h"
 
@@ -510,6 +511,25 @@ class MeterLinkSerialTest : public QObject {
     }
     QTRY_COMPARE(texts, (QStringList{"AT+CONNL", "AT"}));
     QTRY_VERIFY(!meter.isLinked());
+  }
+
+  // A dongle whose port this user may not open: told once with the group
+  // that owns it, not at every poll that tries it again.
+  void portWithoutAccessIsToldOnce() {
+    FileModesEnforced enforced;
+    if (!enforced.ok()) QSKIP("root that cannot give up overriding file modes: a mode 000 port opens anyway");
+    PtyDongle dongle;
+    QVERIFY(dongle.ok());
+    NoAccess locked(dongle.portPath());
+    LinkRig rig;
+    QSignalSpy told(&rig.link, &MeterLink::portAccessDenied);
+    QSignalSpy failedOpens(&rig.link, &MeterLink::portError);
+    rig.link.start();
+    QTRY_VERIFY_WITH_TIMEOUT(failedOpens.size() >= 4, 5000);
+    QCOMPARE(told.size(), 1);
+    QCOMPARE(told.first().at(0).toString(), dongle.portPath());
+    QCOMPARE(told.first().at(1).toString(), QFileInfo(dongle.portPath()).group());
+    QVERIFY(!rig.link.portOpen());
   }
 
   void autoConnectBox() {

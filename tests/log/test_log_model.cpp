@@ -136,8 +136,12 @@ void TestLogModel::writeReading() {
   m.setCell(3, 8, QStringLiteral("stale"));
   m.setCell(3, 9, QStringLiteral("stale"));
   QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
-  m.writeReading(3, Reading(QStringLiteral("3"), primaryOn, secondaryOn, sortResult));
+  const LogReading r = Reading(QStringLiteral("3"), primaryOn, secondaryOn, sortResult);
+  // What the journal keeps before the grid shows the row is what the row becomes.
+  const LogModel::StoredRow predicted = m.rowAfterReading(3, r);
+  m.writeReading(3, r);
   QVERIFY(!changed.isEmpty());
+  QCOMPARE(m.storedRow(3), predicted);
   QCOMPARE(m.cell(3, 0), QStringLiteral("3"));
   QCOMPARE(m.cell(3, 1), QStringLiteral("01.02.24 10:11:12"));
   QCOMPARE(m.cell(3, 2), QStringLiteral("R 10,050 МОм"));
@@ -149,6 +153,17 @@ void TestLogModel::writeReading() {
   // Neighbouring rows are untouched.
   QCOMPARE(Colours(m, 2), QStringLiteral("..."));
   QVERIFY(m.cell(4, 0).isEmpty());
+
+  // Put back into another grid, the row reads and paints the same.
+  LogModel again;
+  QAbstractItemModelTester tester(&again, QAbstractItemModelTester::FailureReportingMode::QtTest);
+  again.resetGrid(16);
+  LogModel::StoredRow outside = predicted;
+  outside.gridRow = 16;  // beyond the grid: left out
+  again.putRows({predicted, outside});
+  QCOMPARE(again.storedRow(3), predicted);
+  QCOMPARE(Colours(again, 3), colours);
+  QCOMPARE(again.gridRowCount(), 16);
 }
 
 void TestLogModel::oldRowsKeepTheirOwnVerdict() {

@@ -319,9 +319,11 @@ void TestProfileBook::readProfileFillsTheReference() {
   QVERIFY(ProfileFile(path).create(r).ok);
   QVERIFY(fx.book.open(path));
   QSignalSpy loaded(&fx.book, &ProfileBook::referenceLoaded);
+  QSignalSpy changed(&fx.book, &ProfileBook::referenceChanged);
   QSignalSpy settings(&fx.book, &ProfileBook::settingsRead);
   QVERIFY(fx.book.ReadProfile(1));
   QCOMPARE(loaded.size(), 1);
+  QCOMPARE(changed.size(), 1);
   const Reference ref = fx.book.reference();
   QCOMPARE(loaded.at(0).at(0).value<Reference>(), ref);
   QCOMPARE(ref.name, QStringLiteral("C22n"));
@@ -343,6 +345,22 @@ void TestProfileBook::readProfileFillsTheReference() {
   QCOMPARE(int(back.Settings.FreqCode), 7);
   // A profile that is not there.
   QVERIFY(!fx.book.ReadProfile(0));
+  // The limits readings are sorted against follow edits, and only edits of
+  // what sorts: the start position kept with a profile is none of it.
+  QCOMPARE(fx.book.primaryLimits().kind, Quantity::None);  // "0,5%" does not read with a decimal point
+  Reference edited = ref;
+  edited.startPosition = 41;
+  fx.book.setReference(edited);
+  QCOMPARE(changed.size(), 1);
+  edited.primary.toleranceText = QStringLiteral("1%");
+  fx.book.setReference(edited);
+  QCOMPARE(changed.size(), 2);
+  QCOMPARE(fx.book.primaryLimits().kind, Quantity::Capacitance);
+  QCOMPARE(fx.book.primaryLimits().lower, 22.5e-9 / 1.01);
+  edited.primary.toleranceOn = false;
+  fx.book.setReference(edited);
+  QCOMPARE(changed.size(), 3);
+  QCOMPARE(fx.book.primaryLimits().kind, Quantity::None);
 }
 
 // Picking profiles: by name, by the arrows, by typing, by a table row.

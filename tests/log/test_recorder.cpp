@@ -5,84 +5,11 @@
 #include <QDateTime>
 #include <QTest>
 
-#include "book_fixture.h"
 #include "lang_man.h"
-#include "recorder.h"
+#include "recorder_fixture.h"
 
 using namespace zt;
-using zt::test::BookFixture;
-
-namespace {
-
-const QDateTime kFrameTime(QDate(2024, 2, 1), QTime(10, 11, 12));
-const QDateTime kKeyTime(QDate(2024, 3, 4), QTime(5, 6, 7));
-
-// An awake RLC reading of a resistor, as the meter's state hands it on.
-MeterReading Reading(double ohms = 100.0, const QString& text = QStringLiteral("100.00 Ом")) {
-  MeterReading m;
-  m.time = kFrameTime;
-  m.settings.LogReady = 1;
-  m.settings.CircuitSeries = 1;
-  m.settings.FreqCode = 3;
-  m.testFreqHz = 1000;
-  m.values.ReadingR = ohms;
-  m.values.ReadingX = 1.0;
-  m.primaryLetter = QStringLiteral("R");
-  m.primaryText = text;
-  m.secondaryLetter = QStringLiteral("Q");
-  m.secondaryText = QStringLiteral("0.0100");
-  m.freqText = QStringLiteral("1кГц");
-  m.levelText = QStringLiteral("1.0Вскз");
-  return m;
-}
-
-struct RecorderFixture : BookFixture {
-  Recorder rec{&book};
-  bool gateOpen = true;
-
-  RecorderFixture() {
-    rec.setSeparators(Separators{QStringLiteral("."), QStringLiteral(",")});
-    rec.setTimeSeparator(QStringLiteral(":"));
-    rec.setClock([] { return kKeyTime; });
-    rec.setOnDemandGate([this] { return gateOpen; });
-    QObject::connect(&rec, &Recorder::notice, [this](NoticeLevel level, const QString& text) {
-      notices.append({level, text});
-    });
-  }
-  const LogModel& grid() const { return rec.model(); }
-  QStringList rowNames() const {
-    QStringList n;
-    for (int r = 1; r < grid().gridRowCount(); ++r) n << grid().cell(r, 1);
-    return n;
-  }
-  QStringList headings() const {
-    QStringList h;
-    for (int c = 0; c < kLogColumns; ++c) h << grid().header(c);
-    return h;
-  }
-  void setPrimary(const QString& tolerance, const QString& nominal) {
-    Reference ref = book.reference();
-    ref.primary.kind = kPrimaryR;
-    ref.primary.unitIndex = 0;
-    ref.primary.nominalText = nominal;
-    ref.primary.toleranceOn = !tolerance.isEmpty();
-    ref.primary.toleranceText = tolerance;
-    book.setReference(ref);
-  }
-};
-
-QString Verdicts(const LogModel& m, int row) {
-  QString s;
-  for (int c = 7; c <= 9; ++c) {
-    const auto v = m.cellVerdict(row, c);
-    s += v == LogModel::CellVerdict::Reject ? QLatin1Char('r')
-         : v == LogModel::CellVerdict::Pass ? QLatin1Char('g')
-                                            : QLatin1Char('.');
-  }
-  return s;
-}
-
-}  // namespace
+using namespace zt::test;
 
 class TestRecorder : public QObject {
   Q_OBJECT
@@ -105,6 +32,8 @@ class TestRecorder : public QObject {
   void languageSwitchKeepsTheLog();
   void exportRows_data();
   void exportRows();
+  void statisticsFollowTheLog();
+  void statisticsPerProfile();
 };
 
 void TestRecorder::rowColumns_data() {
@@ -625,6 +554,84 @@ void TestRecorder::exportRows() {
       QCOMPARE(snap.text(i, c), i == 0 ? fx.grid().header(c) : fx.grid().cell(i, c));
   if (rows > 1) QCOMPARE(snap.text(1, 0), QStringLiteral("1"));
   if (mode == 1 && logReady) QCOMPARE(fx.rec.logPosition(), 5);
+  // The statistics go with it, whatever the first sheet copies.
+  QVERIFY(snap.statistics());
+  QCOMPARE(snap.statistics()->columnNames, fx.rec.statisticsTable().columnNames);
+  QCOMPARE(snap.statistics()->cell(int(StatsRow::Count), 0).number, double(fx.rec.batch().rowCount()));
+}
+
+// The statistics describe the rows the log holds: a row written again
+// replaces the one before; emptying the log empties them.
+void TestRecorder::statisticsFollowTheLog() {
+  RecorderFixture fx;
+  fx.setPrimary(QStringLiteral("1%"), QStringLiteral("100"));
+  QSignalSpy reset(&fx.rec, &Recorder::rowsReset);
+  fx.rec.setRecording(true);
+  for (double ohms : {100.0, 100.5, 102.0}) fx.rec.takeReading(Reading(ohms));
+  BatchSummary s = fx.rec.batch().summary(0);
+  QCOMPARE(s.count, 3);
+  QCOMPARE(s.rejectedPrimary, 1);
+  QCOMPARE(s.mean, (100.0 + 100.5 + 102.0) / 3);
+  QCOMPARE(s.limits.lower, 99.0);
+  QCOMPARE(s.limits.upper, 101.0);
+
+  // Position 2 measured again: 100.5 gives way to 101.
+  fx.rec.setStartPosition(2);
+  fx.rec.takeReading(Reading(101.0));
+  s = fx.rec.batch().summary(0);
+  QCOMPARE(s.count, 3);
+  QCOMPARE(s.mean, 101.0);
+  QCOMPARE(s.min, 100.0);
+  QCOMPARE(fx.rec.batch().at(2)->primary, 101.0);
+
+  // A reference read or typed later is the band of the rows logged after it.
+  fx.setPrimary(QStringLiteral("5%"), QStringLiteral("100"));
+  fx.rec.takeReading(Reading(104.0));
+  QCOMPARE(fx.rec.batch().summary(0).limits.upper, 105.0);
+  QCOMPARE(fx.rec.statisticsTable().columnNames, QStringList{QStringLiteral("Журнал")});
+
+  QCOMPARE(reset.size(), 0);
+  fx.rec.clear();
+  QCOMPARE(reset.size(), 1);
+  QCOMPARE(fx.rec.batch().rowCount(), 0);
+  QCOMPARE(fx.rec.batch().summary(0).count, 0);
+  fx.rec.setMode(1);  // another mode starts afresh too
+  QCOMPARE(reset.size(), 2);
+}
+
+// In the multi-part table each profile's row is a group of its own; a
+// profile measured again replaces its part.
+void TestRecorder::statisticsPerProfile() {
+  RecorderFixture fx;
+  fx.openProfiles({QStringLiteral("R1"), QStringLiteral("R2"), QStringLiteral("R3")});
+  fx.rec.setMode(1);
+  fx.rec.setRecording(true);
+  auto measure = [&](int profile, double ohms) {
+    fx.book.step(profile);
+    Reference ref = fx.book.reference();
+    ref.primary.toleranceOn = true;
+    ref.primary.toleranceText = QStringLiteral("1%");
+    fx.book.setReference(ref);
+    fx.rec.takeReading(Reading(ohms));
+  };
+  measure(1, 100.5);
+  measure(2, 210);
+  measure(1, 99.5);
+  const BatchStats& b = fx.rec.batch();
+  QCOMPARE(b.groups(), (std::vector<int>{1, 2}));
+  QCOMPARE(b.summary(1).count, 1);
+  QCOMPARE(b.summary(1).mean, 99.5);
+  QCOMPARE(b.summary(2).rejectedPrimary, 1);
+  QCOMPARE(b.summary(2).limits.lower, 198.0);  // profile 2's own nominal, 200 Ω
+  const BatchSummary all = b.total();
+  QCOMPARE(all.count, 2);
+  QCOMPARE(all.passed, 1);
+  QCOMPARE(all.yield, 50.0);
+  const StatsTable t = fx.rec.statisticsTable();
+  QCOMPARE(t.columnNames, (QStringList{QStringLiteral("Все профили"), QStringLiteral("1 R1"), QStringLiteral("2 R2")}));
+  QCOMPARE(t.cell(int(StatsRow::Count), 0).number, 2.0);
+  QCOMPARE(t.cell(int(StatsRow::Mean), 0).text, QString());  // the profiles' values are not one part's
+  QCOMPARE(t.cell(int(StatsRow::Mean), 2).number, 210.0);
 }
 
 QTEST_GUILESS_MAIN(TestRecorder)

@@ -877,6 +877,24 @@ class MeterStateTest : public QObject {
 
   // ---------------------------------------------------------------- language
 
+  // 1.dat read again with the model in use (profile commands re-read it):
+  // the panel keeps what it shows, a level chosen while editing included.
+  void sameModelReadAgainChangesNothing() {
+    Rig r(false);
+    r.ms.chooseMenuItem(Menu::Level, 2);
+    QCOMPARE(r.view().level, QStringLiteral("0.5Вскз"));
+    r.ms.openModelChooser();
+    r.forget();
+    r.ms.restoreModel(kZT40);
+    QCOMPARE(r.view().level, QStringLiteral("0.5Вскз"));
+    QVERIFY(r.view().modelChooserOpen);
+    QCOMPARE(r.panelSignals, 0);
+    r.ms.restoreModel(7);
+    r.forget();
+    r.ms.restoreModel(7);
+    QCOMPARE(r.panelSignals, 0);
+  }
+
   // The menus are built from the model and the language in use, whatever
   // they held before.
   void menusFollowModelAndLanguage_data() {

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "ble_fake.h"
+#include "journal_format.h"
 #include "port_lookup.h"
 #include "session.h"
 #include "simulated_meter.h"
@@ -65,6 +66,7 @@ struct Rig {
   bool connectAuto() {
     if (!meter.start()) return false;
     session->start();
+    session->restoreJournal();
     session->link().setAutoConnect(true);
     return QTest::qWaitFor([this] { return session->link().linkUp(); }, 5000);
   }
@@ -138,6 +140,55 @@ class SessionTest : public QObject {
     QVERIFY(again.session->link().autoConnect());
     QCOMPARE(again.session->meter().model(), std::uint8_t(1));
     QCOMPARE(language.count(), 1);
+  }
+
+  // Rows logged through a link that is lost and comes back are journaled
+  // with the link's events; the next start puts them back and says so once.
+  void journalAcrossALinkLossAndARestart() {
+    QTemporaryDir data;
+    std::vector<LogModel::StoredRow> logged;
+    int next = 0;
+    {
+      sim::Options held = Dongle();
+      held.hold = true;  // hold logging: a row for every frame, no one presses "Пуск"
+      Rig rig(data.path(), held);
+      QSignalSpy restored(rig.session.get(), &Session::journalRestored);
+      QVERIFY(rig.connectAuto());
+      QCOMPARE(restored.count(), 0);  // nothing to restore on a first start
+      Recorder& rec = rig.session->recorder();
+      QTRY_VERIFY_WITH_TIMEOUT(rec.logPosition() >= 3, 8000);
+      rig.meter.unplug();
+      QTRY_VERIFY_WITH_TIMEOUT(!rig.session->link().linkUp(), 3000);
+      const int before = rec.logPosition();
+      QVERIFY(rig.meter.start());
+      QTRY_VERIFY_WITH_TIMEOUT(rec.logPosition() >= before + 2, 8000);
+      next = rec.startPosition();
+      for (int p = 1; p < next; ++p) logged.push_back(rec.model()->storedRow(p));
+    }
+    const JournalLog log = ParseJournal([&] {
+      QFile f(data.filePath(QStringLiteral("journal/current.journal")));
+      return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }());
+    QCOMPARE(log.damage.lines, 0);
+    QCOMPARE(log.storedRows(), logged);
+    QStringList links;
+    for (const JournalEvent& e : log.events)
+      if (e.kind == JournalEvent::Kind::Link) links << (e.on ? QStringLiteral("up") : QStringLiteral("down"));
+    // The first link-up came before the log began (the first row opens it).
+    QCOMPARE(links, (QStringList{"down", "up"}));
+
+    Rig again(data.path());
+    QSignalSpy restored(again.session.get(), &Session::journalRestored);
+    again.session->start();
+    again.session->recorder().ShowLogHeaders();  // the empty log of every start, then the journal
+    again.session->restoreJournal();
+    QCOMPARE(restored.count(), 1);
+    QCOMPARE(restored.at(0).at(0).toString(),
+             QStringLiteral("Восстановлено строк журнала: %1 (журнал начат %2)")  // 1.dat names no English
+                 .arg(logged.size())
+                 .arg(log.started.toString(QStringLiteral("dd.MM.yy hh:mm:ss"))));
+    for (const LogModel::StoredRow& r : logged) QCOMPARE(again.session->recorder().model()->storedRow(r.gridRow), r);
+    QCOMPARE(again.session->recorder().startPosition(), next);
   }
 
   // The space bar's meter-side conditions follow the controllers.

@@ -17,6 +17,8 @@ class CommandLineTest : public QObject {
     QCOMPARE(cl.options.intervalCode, 2);
     QCOMPARE(cl.options.friendlyName(), QStringLiteral("TI CC2540 USB CDC"));
     QVERIFY(!cl.printPort);
+    QVERIFY(!cl.options.hold);
+    QVERIFY(!cl.options.replug.active());
   }
 
   void everyOption() {
@@ -49,7 +51,10 @@ class CommandLineTest : public QObject {
                                "--checksum-plus5",
                                "--seed",
                                "9",
-                               "--print-port"},
+                               "--print-port",
+                               "--hold",
+                               "--replug",
+                               "4,0.5"},
                               cl, &error),
              qPrintable(error));
     const Options& o = cl.options;
@@ -68,6 +73,9 @@ class CommandLineTest : public QObject {
     QVERIFY(o.connCrLf && o.checksumPlus5);
     QCOMPARE(o.seed, 9u);
     QVERIFY(cl.printPort);
+    QVERIFY(o.hold);
+    QCOMPARE(o.replug.inMs, 4000);
+    QCOMPARE(o.replug.outMs, 500);
   }
 
   void nameOverride() {
@@ -90,6 +98,8 @@ class CommandLineTest : public QObject {
     QTest::newRow("unknown fault") << QStringList{"--fault", "fire"};
     QTest::newRow("unplug without time") << QStringList{"--fault", "unplug-after="};
     QTest::newRow("unknown failure") << QStringList{"--connect-fail", "X"};
+    QTest::newRow("replug with one time") << QStringList{"--replug", "4"};
+    QTest::newRow("replug never back") << QStringList{"--replug", "4,0"};
     QTest::newRow("name with a path") << QStringList{"--name", "../evil"};
     QTest::newRow("unknown option") << QStringList{"--frobnicate"};
     QTest::newRow("stray argument") << QStringList{"extra"};

@@ -311,6 +311,46 @@ class MeterTest : public QObject {
     QCOMPARE(simtest::DecodeValue(NextFrame(m, now), 0), 2.0);
   }
 
+  // Started with hold on, the meter holds from its first frame.
+  void holdFromTheStart() {
+    Options o = Bridge(Model::ZT40, "R=1;R=2");
+    o.hold = true;
+    MeterModel m(o, 0);
+    qint64 now = 0;
+    const auto frames = simtest::Frames(simtest::RunUntil(m, now, 3000));
+    QCOMPARE(frames.size(), 3);
+    for (const auto& f : frames) {
+      QVERIFY(simtest::SettingsOf(f).hold);
+      QVERIFY(simtest::SettingsOf(f).logReady);
+      QCOMPARE(simtest::DecodeValue(f, 0), 1.0);
+    }
+  }
+
+  // Frames written are counted once each, whether merged with the next one
+  // or split in two bursts; frames dropped with an unplug are not.
+  void framesWrittenAreCounted_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("plain") << "";
+    QTest::newRow("merged") << "merge";
+    QTest::newRow("split") << "split";
+  }
+  void framesWrittenAreCounted() {
+    QFETCH(QString, fault);
+    Options o = Bridge(Model::ZT40, "R=1k");
+    o.faults.merge = fault == u"merge";
+    o.faults.split = fault == u"split";
+    MeterModel m(o, 0);
+    qint64 now = 0;
+    const auto bursts = simtest::RunUntil(m, now, 6000);
+    qsizetype bytes = 0;
+    for (const auto& b : bursts) bytes += b.bytes.size();
+    QCOMPARE(qsizetype(m.framesWritten()) * 18, bytes);
+    QVERIFY(m.framesWritten() >= 5);
+    m.restartClock(now);  // plugged in again: the count goes on
+    simtest::RunUntil(m, now, now + 1000);
+    QCOMPARE(qsizetype(m.framesWritten()) * 18, bytes + 18);
+  }
+
   void statusFlagsOfTheReading_data() {
     QTest::addColumn<QString>("dut");
     QTest::addColumn<QByteArray>("command");

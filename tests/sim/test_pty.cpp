@@ -147,6 +147,26 @@ class PtyTest : public QObject {
     meter.stop();
   }
 
+  // Pulled out and plugged back again and again, each time a new terminal.
+  void replugCycles() {
+    Options o;
+    o.replug = {200, 100};
+    SimulatedMeter meter(o);
+    QSignalSpy unplugged(&meter, &SimulatedMeter::unplugged);
+    QSignalSpy started(&meter, &SimulatedMeter::started);
+    QVERIFY(meter.start());
+    const QString reg = meter.registrationPath();
+    QTRY_COMPARE_WITH_TIMEOUT(unplugged.count(), 1, 5000);
+    QVERIFY(!QFile::exists(reg));
+    QTRY_COMPARE_WITH_TIMEOUT(started.count(), 2, 5000);
+    QCOMPARE(ReadRegistration(reg), meter.portPath().toLocal8Bit());
+    QTRY_COMPARE_WITH_TIMEOUT(unplugged.count(), 2, 5000);
+    meter.stop();  // ends the cycling
+    QTest::qWait(400);
+    QCOMPARE(started.count(), 2);
+    QVERIFY(!meter.isRunning());
+  }
+
   void stopLeavesAnotherRegistrationAlone() {
     SimulatedMeter meter;
     QVERIFY(meter.start());

@@ -1,0 +1,70 @@
+#include "axis_scale.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "stats_table.h"
+
+namespace zt {
+
+AxisScale ScaleFor(double magnitude, Quantity kind, const Lexicons& lex) {
+  switch (kind) {
+    case Quantity::Resistance:
+    case Quantity::Impedance:
+    case Quantity::Inductance:
+    case Quantity::Capacitance: break;
+    default: return {};
+  }
+  const double x = std::fabs(magnitude);
+  if (!std::isfinite(x) || x == 0) return {};
+  if (x >= 1e6) return {1e6, lex.Dlang1[0]};
+  if (x >= 1e3) return {1e3, lex.Dlang1[1]};
+  if (x >= 1) return {};
+  if (x >= 1e-3) return {1e-3, lex.Dlang1[2]};
+  if (x >= 1e-6) return {1e-6, MicroSign(lex)};
+  if (x >= 1e-9) return {1e-9, lex.Dlang1[4]};
+  return {1e-12, lex.Dlang1[5]};
+}
+
+namespace {
+
+// The round number (1, 2 or 5 times a power of ten) nearest x, or the
+// smallest not below it.
+double Round(double x, bool nearest) {
+  const double e = std::floor(std::log10(x));
+  const double f = x / std::pow(10.0, e);
+  double r;
+  if (nearest)
+    r = f < 1.5 ? 1 : f < 3 ? 2 : f < 7 ? 5 : 10;
+  else
+    r = f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10;
+  return r * std::pow(10.0, e);
+}
+
+}  // namespace
+
+NiceRange NiceRangeOf(double lo, double hi, int ticks) {
+  if (!std::isfinite(lo) || !std::isfinite(hi)) return {};
+  if (hi < lo) std::swap(lo, hi);
+  if (hi == lo) {
+    const double pad = lo != 0 ? std::fabs(lo) * 0.01 : 1;
+    lo -= pad;
+    hi += pad;
+  }
+  ticks = std::max(ticks, 2);
+  const double step = Round(Round(hi - lo, false) / (ticks - 1), true);
+  NiceRange r;
+  r.lo = std::floor(lo / step) * step;
+  r.hi = std::ceil(hi / step) * step;
+  r.ticks = static_cast<int>(std::lround((r.hi - r.lo) / step)) + 1;
+  return r;
+}
+
+QString AxisTitle(const QString& letter, Quantity kind, const AxisScale& scale, const Lexicons& lex) {
+  const QString unit = scale.prefix + QuantityUnit(kind, lex);
+  if (unit.isEmpty()) return letter;
+  if (letter.isEmpty()) return unit;
+  return letter + QStringLiteral(", ") + unit;
+}
+
+}  // namespace zt

@@ -1,0 +1,507 @@
+#include "journal_format.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QStringList>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace zt {
+
+namespace {
+
+constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
+  std::array<std::uint32_t, 256> t{};
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    std::uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    t[i] = c;
+  }
+  return t;
+}
+constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
+
+// ---- writing JSON: only what the records need, written straight into the line.
+
+// UTF-16 to UTF-8 with JSON's escapes, in one pass and without a temporary
+// (the journal builds a row on the UI thread).
+void PutString(QByteArray& out, QStringView text) {
+  out += '"';
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    char32_t c = text[i].unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+      c = QChar::surrogateToUcs4(char16_t(c), text[i + 1].unicode());
+      ++i;
+    } else if (QChar::isSurrogate(c)) {
+      c = 0xFFFD;  // half a pair: never written by us, never taken back
+    }
+    if (c < 0x80) {
+      switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+          if (c < 0x20) {
+            static const char kHex[] = "0123456789abcdef";
+            const char esc[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+            out.append(esc, 6);
+          } else {
+            out += char(c);
+          }
+      }
+    } else if (c < 0x800) {
+      const char b[] = {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
+      out.append(b, 2);
+    } else if (c < 0x10000) {
+      const char b[] = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+      out.append(b, 3);
+    } else {
+      const char b[] = {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)), char(0x80 | ((c >> 6) & 0x3F)),
+                        char(0x80 | (c & 0x3F))};
+      out.append(b, 4);
+    }
+  }
+  out += '"';
+}
+
+// A local time's offset from UTC. Asking the system for it costs tens of
+// microseconds each time (it reads the time zone anew), so the offset is kept
+// for the local hour it was found for: zones change their offset on the hour.
+int OffsetFromUtc(const QDateTime& t, QDate d, QTime h) {
+  if (t.timeSpec() != Qt::LocalTime) return t.offsetFromUtc();
+  thread_local qint64 hourKept = std::numeric_limits<qint64>::min();
+  thread_local int offsetKept = 0;
+  const qint64 hour = d.toJulianDay() * 24 + h.hour();
+  if (hour != hourKept) {
+    offsetKept = t.offsetFromUtc();
+    hourKept = hour;
+  }
+  return offsetKept;
+}
+
+// Local time with its offset from UTC ("2024-02-01T10:11:12.345+03:00"), so
+// the moment is unambiguous in any zone. Written by hand: the general date
+// formatting costs several times more on the UI thread.
+void PutIsoTime(QByteArray& out, const QDateTime& t) {
+  out += '"';
+  if (t.isValid()) {
+    const QDate d = t.date();
+    const QTime h = t.time();
+    const int offset = OffsetFromUtc(t, d, h);
+    const int mins = std::abs(offset) / 60;
+    char buf[48];
+    const int len =
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", d.year(), d.month(), d.day(),
+                      h.hour(), h.minute(), h.second(), h.msec(), offset < 0 ? '-' : '+', mins / 60, mins % 60);
+    if (len > 0 && len < int(sizeof buf)) out.append(buf, len);
+  }
+  out += '"';
+}
+
+void PutKey(QByteArray& out, const char* key) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+}
+
+void PutTime(QByteArray& out, const char* key, const QDateTime& t) {
+  PutKey(out, key);
+  PutIsoTime(out, t);
+}
+
+void PutInt(QByteArray& out, const char* key, qint64 v) {
+  PutKey(out, key);
+  out += QByteArray::number(v);
+}
+
+void PutBool(QByteArray& out, const char* key, bool v) {
+  PutKey(out, key);
+  out += v ? "true" : "false";
+}
+
+QByteArray Begin(const char* rec) {
+  QByteArray json;
+  json.reserve(512);
+  json += "{\"rec\":\"";
+  json += rec;
+  json += '"';
+  return json;
+}
+
+QByteArray Seal(QByteArray json) {
+  json += '}';
+  char crc[9];
+  std::snprintf(crc, sizeof crc, "%08x", Crc32(json));
+  QByteArray line;
+  line.reserve(json.size() + 10);
+  line.append(crc, 8).append(' ').append(json).append('\n');
+  return line;
+}
+
+const char* MarkName(LogModel::RowMark m) {
+  switch (m) {
+    case LogModel::RowMark::Reject: return "reject";
+    case LogModel::RowMark::Pass: return "pass";
+    case LogModel::RowMark::None: break;
+  }
+  return "none";
+}
+
+const char* EndName(LogEnd why) {
+  switch (why) {
+    case LogEnd::ModeChanged: return "mode";
+    case LogEnd::TableRebuilt: return "table";
+    case LogEnd::Cleared: break;
+  }
+  return "cleared";
+}
+
+// ---- reading
+
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
+// The JSON object of a whole line whose checksum matches, or an empty object.
+bool OpenLine(QByteArrayView line, QJsonObject* out) {
+  if (line.size() < 11 || line.size() > kJournalMaxLine || line[8] != ' ') return false;
+  std::uint32_t want = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (!IsHex(line[i])) return false;
+    want = (want << 4) | static_cast<std::uint32_t>(HexValue(line[i]));
+  }
+  const QByteArrayView json = line.sliced(9);
+  if (Crc32(json) != want) return false;
+  QJsonParseError error{};
+  const QJsonDocument doc = QJsonDocument::fromJson(json.toByteArray(), &error);
+  if (error.error != QJsonParseError::NoError || !doc.isObject()) return false;
+  *out = doc.object();
+  return true;
+}
+
+bool IntOf(const QJsonValue& v, qint64 lo, qint64 hi, qint64* out) {
+  if (!v.isDouble()) return false;
+  const double d = v.toDouble();
+  if (!std::isfinite(d) || d != std::floor(d) || d < double(lo) || d > double(hi)) return false;
+  *out = static_cast<qint64>(d);
+  return true;
+}
+
+QDateTime TimeOf(const QJsonValue& v) {
+  if (!v.isString()) return {};
+  const QString s = v.toString();
+  if (s.size() > 64) return {};
+  return QDateTime::fromString(s, Qt::ISODateWithMs);
+}
+
+bool MarkOf(const QJsonValue& v, LogModel::RowMark* out) {
+  const QString s = v.toString();
+  if (s == u"none")
+    *out = LogModel::RowMark::None;
+  else if (s == u"reject")
+    *out = LogModel::RowMark::Reject;
+  else if (s == u"pass")
+    *out = LogModel::RowMark::Pass;
+  else
+    return false;
+  return true;
+}
+
+bool EndOf(const QJsonValue& v, LogEnd* out) {
+  const QString s = v.toString();
+  if (s == u"cleared")
+    *out = LogEnd::Cleared;
+  else if (s == u"mode")
+    *out = LogEnd::ModeChanged;
+  else if (s == u"table")
+    *out = LogEnd::TableRebuilt;
+  else
+    return false;
+  return true;
+}
+
+bool RowOf(const QJsonObject& o, JournalRow* out) {
+  qint64 pos = 0, sort = 0, profile = 0;
+  if (!IntOf(o.value(QLatin1String("pos")), 1, kJournalMaxPosition, &pos)) return false;
+  if (!IntOf(o.value(QLatin1String("sort")), -128, 127, &sort)) return false;
+  if (o.contains(QLatin1String("profile")) &&
+      !IntOf(o.value(QLatin1String("profile")), 1, kJournalMaxPosition, &profile))
+    return false;
+  const QJsonValue cells = o.value(QLatin1String("cells"));
+  if (!cells.isArray()) return false;
+  const QJsonArray a = cells.toArray();
+  if (a.size() != kLogColumns) return false;
+  LogModel::StoredRow row;
+  for (int c = 0; c < kLogColumns; ++c) {
+    if (!a.at(c).isString()) return false;
+    row.texts[c] = a.at(c).toString();
+    // Our writer never writes a half of a surrogate pair.
+    if (row.texts[c].size() > kJournalMaxCell || !row.texts[c].isValidUtf16()) return false;
+  }
+  if (!MarkOf(o.value(QLatin1String("mark")), &row.mark)) return false;
+  row.gridRow = static_cast<int>(pos);
+  row.verdict = static_cast<std::int32_t>(sort);
+  out->row = row;
+  out->time = TimeOf(o.value(QLatin1String("time")));
+  out->profileNumber = static_cast<int>(profile);
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t Crc32(QByteArrayView bytes, std::uint32_t crc) {
+  crc = ~crc;
+  for (const char ch : bytes) crc = kCrcTable[(crc ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+// ---------------------------------------------------------------- encoding
+
+QByteArray JournalHeaderLine(const QDateTime& started, bool multiPart) {
+  QByteArray j = Begin("journal");
+  PutInt(j, "version", kJournalVersion);
+  PutTime(j, "started", started);
+  PutKey(j, "mode");
+  j += multiPart ? "\"multi\"" : "\"single\"";
+  return Seal(std::move(j));
+}
+
+QByteArray JournalRowLine(const LogModel::StoredRow& row, const QDateTime& time, int profileNumber) {
+  QByteArray j = Begin("row");
+  PutInt(j, "pos", row.gridRow);
+  PutTime(j, "time", time);
+  PutKey(j, "cells");
+  j += '[';
+  for (int c = 0; c < kLogColumns; ++c) {
+    if (c) j += ',';
+    PutString(j, row.texts[c]);
+  }
+  j += ']';
+  PutKey(j, "mark");
+  j += '"';
+  j += MarkName(row.mark);
+  j += '"';
+  PutInt(j, "sort", row.verdict);
+  if (profileNumber > 0) PutInt(j, "profile", profileNumber);
+  return Seal(std::move(j));
+}
+
+QByteArray JournalRowLine(const LogRow& row) {
+  LogModel::StoredRow s;
+  s.gridRow = row.position;
+  s.texts = row.texts;
+  s.mark = row.mark;
+  s.verdict = row.markVerdict;
+  return JournalRowLine(s, row.time, row.profileNumber);
+}
+
+QByteArray JournalRecordingLine(const QDateTime& time, bool on) {
+  QByteArray j = Begin("recording");
+  PutTime(j, "time", time);
+  PutBool(j, "on", on);
+  return Seal(std::move(j));
+}
+
+QByteArray JournalLinkLine(const QDateTime& time, bool up) {
+  QByteArray j = Begin("link");
+  PutTime(j, "time", time);
+  PutBool(j, "up", up);
+  return Seal(std::move(j));
+}
+
+QByteArray JournalPositionLine(const QDateTime& time, int position) {
+  QByteArray j = Begin("position");
+  PutTime(j, "time", time);
+  PutInt(j, "pos", position);
+  return Seal(std::move(j));
+}
+
+QByteArray JournalEndLine(const QDateTime& time, LogEnd why) {
+  QByteArray j = Begin("end");
+  PutTime(j, "time", time);
+  PutKey(j, "why");
+  j += '"';
+  j += EndName(why);
+  j += '"';
+  return Seal(std::move(j));
+}
+
+QByteArray JournalRestoredLine(const QDateTime& time, int rows, const QDateTime& from, int skipped,
+                               std::uint32_t gridDigest) {
+  QByteArray j = Begin("restored");
+  PutTime(j, "time", time);
+  PutInt(j, "rows", rows);
+  PutTime(j, "from", from);
+  PutInt(j, "skipped", skipped);
+  char digest[9];
+  std::snprintf(digest, sizeof digest, "%08x", gridDigest);
+  PutKey(j, "grid");
+  j += '"';
+  j.append(digest, 8);
+  j += '"';
+  return Seal(std::move(j));
+}
+
+void RowsDigest::add(const LogModel::StoredRow& row) {
+  QByteArray b = QByteArray::number(row.gridRow);
+  for (const QString& t : row.texts) b.append('\x1f').append(t.toUtf8());
+  b.append('\x1f').append(MarkName(row.mark)).append('\x1f').append(QByteArray::number(row.verdict)).append('\x1e');
+  crc_ = Crc32(b, crc_);
+}
+
+// ---------------------------------------------------------------- parsing
+
+void JournalDamage::add(qsizetype line) {
+  ++lines;
+  if (!ranges.empty() && ranges.back().second + 1 == line) {
+    ranges.back().second = line;
+  } else if (ranges.size() < std::size_t(kKeptRanges)) {
+    ranges.emplace_back(line, line);
+  }
+}
+
+QString JournalDamage::text() const {
+  QStringList parts;
+  qsizetype listed = 0;
+  for (const auto& [a, b] : ranges) {
+    parts << (a == b ? QString::number(a) : QStringLiteral("%1-%2").arg(a).arg(b));
+    listed += b - a + 1;
+  }
+  if (listed < lines) parts << QStringLiteral("...");
+  return parts.join(QStringLiteral(", "));
+}
+
+std::vector<LogModel::StoredRow> JournalLog::storedRows() const {
+  std::vector<LogModel::StoredRow> out;
+  out.reserve(rows.size());
+  for (const auto& [pos, r] : rows) out.push_back(r.row);
+  return out;
+}
+
+JournalLog ParseJournal(QByteArrayView bytes) {
+  JournalLog log;
+  bool modeKnown = false;
+  qsizetype lineNo = 0;
+  qsizetype at = 0;
+  const qsizetype n = bytes.size();
+  while (at < n) {
+    const qsizetype nl = bytes.indexOf('\n', at);
+    const bool whole = nl >= 0;
+    const qsizetype end = whole ? nl : n;
+    QByteArrayView line = bytes.sliced(at, end - at);
+    at = whole ? nl + 1 : n;
+    ++lineNo;
+    if (!line.isEmpty() && line.back() == '\r') line.chop(1);
+    if (line.isEmpty()) continue;
+    ++log.lines;
+
+    QJsonObject o;
+    if (!OpenLine(line, &o)) {
+      log.damage.add(lineNo);
+      if (!whole) log.damage.tornTail = true;
+      continue;
+    }
+    const QString rec = o.value(QLatin1String("rec")).toString();
+    if (rec == u"journal") {
+      if (log.header || log.rowRecords > 0) continue;  // only the first header, before any row, counts
+      qint64 version = 0;
+      const QString mode = o.value(QLatin1String("mode")).toString();
+      if (!IntOf(o.value(QLatin1String("version")), 1, 1000000, &version) || (mode != u"single" && mode != u"multi")) {
+        log.damage.add(lineNo);
+        continue;
+      }
+      log.header = true;
+      log.version = static_cast<int>(version);
+      log.multiPart = mode == u"multi";
+      modeKnown = true;
+      const QDateTime started = TimeOf(o.value(QLatin1String("started")));
+      if (started.isValid()) log.started = started;
+      continue;
+    }
+    if (rec == u"row") {
+      JournalRow r;
+      if (!RowOf(o, &r)) {
+        log.damage.add(lineNo);
+        continue;
+      }
+      const bool multiRow = r.profileNumber > 0;
+      if (!modeKnown) {
+        log.multiPart = multiRow;
+        modeKnown = true;
+      }
+      // A row of the other mode, or a multi-part row not in its profile's place.
+      if (multiRow != log.multiPart || (multiRow && r.profileNumber != r.row.gridRow)) {
+        log.damage.add(lineNo);
+        continue;
+      }
+      if (log.ended) {
+        // Rows after an end belong to a log begun afterwards.
+        log.rows.clear();
+        log.ended = false;
+      }
+      if (!log.started.isValid()) log.started = r.time;
+      r.line = lineNo;
+      log.lastPosition = r.row.gridRow;
+      ++log.rowRecords;
+      log.rows[r.row.gridRow] = std::move(r);
+      continue;
+    }
+    JournalEvent e;
+    e.line = lineNo;
+    e.time = TimeOf(o.value(QLatin1String("time")));
+    bool ok = true;
+    if (rec == u"recording") {
+      e.kind = JournalEvent::Kind::Recording;
+      ok = o.value(QLatin1String("on")).isBool();
+      e.on = o.value(QLatin1String("on")).toBool();
+    } else if (rec == u"link") {
+      e.kind = JournalEvent::Kind::Link;
+      ok = o.value(QLatin1String("up")).isBool();
+      e.on = o.value(QLatin1String("up")).toBool();
+    } else if (rec == u"position") {
+      e.kind = JournalEvent::Kind::Position;
+      qint64 p = 0;
+      ok = IntOf(o.value(QLatin1String("pos")), 1, kJournalMaxPosition, &p);
+      e.value = static_cast<int>(p);
+    } else if (rec == u"end") {
+      e.kind = JournalEvent::Kind::End;
+      ok = EndOf(o.value(QLatin1String("why")), &e.why);
+    } else if (rec == u"restored") {
+      e.kind = JournalEvent::Kind::Restored;
+      qint64 rows = 0, skipped = 0;
+      const QString grid = o.value(QLatin1String("grid")).toString();
+      bool hex = false;
+      e.digest = grid.toUInt(&hex, 16);
+      ok = hex && grid.size() == 8 && IntOf(o.value(QLatin1String("rows")), 0, kJournalMaxPosition, &rows) &&
+           IntOf(o.value(QLatin1String("skipped")), 0, std::numeric_limits<int>::max(), &skipped);
+      e.value = static_cast<int>(rows);
+      e.skipped = static_cast<int>(skipped);
+    } else {
+      continue;  // a record of a later version: not ours to judge
+    }
+    if (!ok) {
+      log.damage.add(lineNo);
+      continue;
+    }
+    if (!log.started.isValid()) log.started = e.time;
+    if (e.kind == JournalEvent::Kind::End) {
+      log.ended = true;
+      log.endedWhy = e.why;
+    }
+    if (log.events.size() < std::size_t(JournalLog::kKeptEvents)) log.events.push_back(e);
+  }
+  return log;
+}
+
+}  // namespace zt
