@@ -19,6 +19,7 @@
 #include "view_panel.h"
 #include "view_chart.h"
 #include "view_profile.h"
+#include "view_publish.h"
 
 namespace zt {
 
@@ -41,6 +42,7 @@ TForm1::TForm1(Session& session, const TForm1Deps& deps, QWidget* parent)
   if (!open) open = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   export_ = new ExportView(v, std::move(open));
   chart_ = new ChartView(v);
+  publish_ = new PublishView(v, deps.publishing);
   // What the controllers have to tell the operator.
   connect(&session_, &Session::notice, this, [v](NoticeLevel level, const QString& text) { v.tell(level, text); });
   connect(&session_, &Session::journalRestored, ui_->Memo1, &QPlainTextEdit::appendPlainText);

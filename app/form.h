@@ -21,6 +21,8 @@ class ProfileView;
 class LogView;
 class ExportView;
 class ChartView;
+class PublishView;
+class MeterPublishing;
 
 // What only the view needs. Tests pass fakes; the program passes nothing.
 struct TForm1Deps {
@@ -28,6 +30,9 @@ struct TForm1Deps {
   // Hands an exported file to the system's default application; false when
   // there is none. Unset: the desktop's opener.
   std::function<bool(const QString& path)> openExported;
+  // Publishes the session's readings and rows (outlives the window); null:
+  // no publishing, and no button for it.
+  MeterPublishing* publishing = nullptr;
 };
 
 // Top left corner of a window frame of size `frame` centred in `area` (a
@@ -67,6 +72,7 @@ class TForm1 : public QWidget {
   LogView* log_ = nullptr;
   ExportView* export_ = nullptr;
   ChartView* chart_ = nullptr;
+  PublishView* publish_ = nullptr;
   bool shownOnce_ = false;
 };
 

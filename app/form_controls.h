@@ -134,12 +134,13 @@ struct FormControls {
   // recording band
   QFrame* Panel2 = nullptr;
   QFrame* Panel13 = nullptr;
-  QSpinBox* SE1 = nullptr;         // start position
-  QComboBox* CB1 = nullptr;        // recording interval
-  QPushButton* SP1 = nullptr;      // toggle "Пуск"
-  QPushButton* Button4 = nullptr;  // export
-  QPushButton* B5 = nullptr;       // "Очистка"
-  QPushButton* BChart = nullptr;   // "График": the chart window
+  QSpinBox* SE1 = nullptr;          // start position
+  QComboBox* CB1 = nullptr;         // recording interval
+  QPushButton* SP1 = nullptr;       // toggle "Пуск"
+  QPushButton* Button4 = nullptr;   // export
+  QPushButton* B5 = nullptr;        // "Очистка"
+  QPushButton* BChart = nullptr;    // "График": the chart window
+  QPushButton* BPublish = nullptr;  // "MQTT": the publishing dialogue
   // grid
   QFrame* Panel10 = nullptr;
   QTableView* SG = nullptr;

@@ -7,6 +7,7 @@
 #include "command_line.h"
 #include "language_folder.h"
 #include "form.h"
+#include "meter_publishing.h"
 #include "session.h"
 #include "single_instance.h"
 #include "zt_version.h"
@@ -70,7 +71,11 @@ int main(int argc, char** argv) {
   zt::SessionDeps deps;
   deps.langDir = zt::LanguageDirectory(lang, QCoreApplication::applicationDirPath());
   zt::Session session(deps);
-  zt::TForm1 form(session);
+  // Off until publish.ini or the dialogue switches it on.
+  zt::MeterPublishing publishing(&session, QStringLiteral("zt-logger"));
+  zt::TForm1Deps view;
+  view.publishing = &publishing;
+  zt::TForm1 form(session, view);
   form.show();
   return app.exec();
 }

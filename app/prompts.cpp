@@ -36,6 +36,10 @@ QString QtPrompts::openOrNewFileName(QWidget* parent, const QString& caption, co
   return files.isEmpty() ? QString() : files.first();
 }
 
+QString QtPrompts::openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) {
+  return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
 QString QtPrompts::saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                                 QString* selectedFilter) {
   return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);

@@ -20,6 +20,8 @@ class Prompts {
   // when cancelled.
   virtual QString openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) = 0;
+  // An existing file to read. The chosen path, or an empty text.
+  virtual QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) = 0;
   // A save dialogue that asks before replacing the chosen file.
   virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                                QString* selectedFilter) = 0;
@@ -36,6 +38,7 @@ class QtPrompts : public Prompts {
   bool question(QWidget* parent, const QString& caption, const QString& text) override;
   QString openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override;
+  QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;
   QString saveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                        QString* selectedFilter) override;
   QString newFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;

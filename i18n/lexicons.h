@@ -85,6 +85,23 @@ enum : int {
   kJournalNothingRestored,  // %1 damaged records, %2 their line numbers
   kJournalWriteError,       // %1 file, %2 the system's reason
   kJournalInUse,            // %1 the journal's folder
+  kPublishTitle,            // the publishing dialogue: its title
+  kPublishEnabled,          // its fields
+  kPublishHost,             //
+  kPublishPort,             //
+  kPublishPrefix,           //
+  kPublishUser,             //
+  kPublishPassword,         //
+  kPublishTls,              //
+  kPublishCaFile,           //
+  kPublishBrowse,           //
+  kPublishCaFilter,         // file types of the CA file dialogue
+  kPublishFieldRefused,     // %1 the field's name
+  kPublishReached,          // %1 the broker (host:port)
+  kPublishNotReached,       // %1 the broker (host:port), %2 the reason
+  kPublishOff,              //
+  kPublishSaveError,        // %1 file, %2 the system's reason
+  kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
   kCount
 };
 }  // namespace msg

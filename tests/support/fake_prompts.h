@@ -23,7 +23,7 @@ class FakePrompts : public Prompts {
   QStringList saveAnswers;      // for both kinds of save dialogue
   QString saveFilterAnswer;
   QStringList dialogCaptions;
-  // Each dialogue shown, in order: "open-or-new", "save" (asks before
+  // Each dialogue shown, in order: "open-or-new", "open" (existing files), "save" (asks before
   // replacing) or "new" (never asks).
   QStringList dialogKinds;
   QStringList saveDirs;     // the proposed path of each save dialogue
@@ -39,6 +39,11 @@ class FakePrompts : public Prompts {
   QString openOrNewFileName(QWidget*, const QString& caption, const QString&, const QString&) override {
     dialogCaptions.append(caption);
     dialogKinds.append(QStringLiteral("open-or-new"));
+    return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+  }
+  QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override {
+    dialogCaptions.append(caption);
+    dialogKinds.append(QStringLiteral("open"));
     return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
   }
   QString saveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter,

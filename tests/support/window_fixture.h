@@ -10,6 +10,7 @@
 #include "ble_fake.h"
 #include "fake_prompts.h"
 #include "form.h"
+#include "meter_publishing.h"
 #include "port_lookup.h"
 #include "session.h"
 
@@ -32,6 +33,8 @@ struct WindowOptions {
   LinkTimings timings = ShortLinkTimings();
   bool realRadio = false;    // the platform's Bluetooth LE stack instead of the fake
   bool systemPorts = false;  // the system's serial ports besides the virtual ones
+  bool publishing = false;   // a publisher (off until configured) and its button
+  PublisherTimings publishTimings = {};
 };
 
 struct WindowFixture {
@@ -43,6 +46,7 @@ struct WindowFixture {
   WindowOptions options;
   std::unique_ptr<PortLookup> lookup;
   std::unique_ptr<Session> session;
+  std::unique_ptr<MeterPublishing> publishing;
   std::unique_ptr<TForm1> form;
 
   explicit WindowFixture(WindowOptions o = {}) : options(std::move(o)) {
@@ -63,7 +67,10 @@ struct WindowFixture {
     deps.dataFolder = dataDir.path();
     deps.langDir = options.langDir;
     session = std::make_unique<Session>(deps);
+    if (options.publishing)
+      publishing = std::make_unique<MeterPublishing>(session.get(), QStringLiteral("zt-test"), options.publishTimings);
     TForm1Deps view;
+    view.publishing = publishing.get();
     view.prompts = &prompts;
     view.openExported = [this](const QString& path) {
       opened << path;
@@ -73,6 +80,7 @@ struct WindowFixture {
   }
   void stop() {
     form.reset();
+    publishing.reset();
     session.reset();
     lookup.reset();
   }

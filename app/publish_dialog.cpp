@@ -1,0 +1,153 @@
+#include "publish_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "lexicons.h"
+#include "prompts.h"
+
+namespace zt {
+
+namespace {
+
+template <typename W>
+W* Named(W* w, const char* name) {
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+
+}  // namespace
+
+PublishDialog::PublishDialog(const BrokerConfig& c, const Lexicons& lex, Prompts* prompts, QWidget* parent)
+    : QDialog(parent), lex_(lex), prompts_(prompts) {
+  setObjectName(QStringLiteral("PublishDialog"));
+  setWindowTitle(lex.D4[msg::kPublishTitle]);
+  const Lexicon& d4 = lex.D4;
+
+  enabled_ = Named(new QCheckBox(d4[msg::kPublishEnabled], this), "PublishEnabled");
+  enabled_->setChecked(c.enabled);
+  host_ = Named(new QLineEdit(c.host, this), "PublishHost");
+  host_->setMinimumWidth(240);
+  port_ = Named(new QSpinBox(this), "PublishPort");
+  port_->setRange(1, 65535);
+  port_->setValue(c.port);
+  prefix_ = Named(new QLineEdit(c.prefix, this), "PublishPrefix");
+  user_ = Named(new QLineEdit(c.user, this), "PublishUser");
+  password_ = Named(new QLineEdit(c.password, this), "PublishPassword");
+  password_->setEchoMode(QLineEdit::Password);
+  tls_ = Named(new QCheckBox(d4[msg::kPublishTls], this), "PublishTls");
+  tls_->setChecked(c.tls);
+  ca_ = Named(new QLineEdit(c.caFile, this), "PublishCaFile");
+  browse_ = Named(new QPushButton(d4[msg::kPublishBrowse], this), "PublishBrowse");
+
+  auto* form = new QFormLayout;
+  form->addRow(d4[msg::kPublishHost], host_);
+  form->addRow(d4[msg::kPublishPort], port_);
+  form->addRow(d4[msg::kPublishPrefix], prefix_);
+  form->addRow(d4[msg::kPublishUser], user_);
+  form->addRow(d4[msg::kPublishPassword], password_);
+  form->addRow(QString(), tls_);
+  auto* caRow = new QHBoxLayout;
+  caRow->addWidget(ca_, 1);
+  caRow->addWidget(browse_);
+  form->addRow(d4[msg::kPublishCaFile], caRow);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->setObjectName(QStringLiteral("PublishButtons"));
+  // Qt's own translations are not loaded; the program's word for Cancel is.
+  buttons->button(QDialogButtonBox::Cancel)->setText(d4[msg::kExportCancel]);
+  connect(buttons, &QDialogButtonBox::accepted, this, &PublishDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &PublishDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(enabled_);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+
+  connect(enabled_, &QCheckBox::toggled, this, &PublishDialog::enableFields);
+  connect(tls_, &QCheckBox::toggled, this, &PublishDialog::tlsToggled);
+  connect(browse_, &QPushButton::clicked, this, &PublishDialog::browseCa);
+  enableFields();
+}
+
+BrokerConfig PublishDialog::config() const {
+  BrokerConfig c;
+  c.enabled = enabled_->isChecked();
+  c.host = host_->text().trimmed();
+  c.port = port_->value();
+  c.prefix = prefix_->text().trimmed();
+  c.user = user_->text();
+  c.password = password_->text();
+  c.tls = tls_->isChecked();
+  c.caFile = c.tls ? ca_->text().trimmed() : QString();
+  return c;
+}
+
+void PublishDialog::tlsToggled(bool on) {
+  // A port left at the other scheme's usual number follows the switch.
+  if (on && port_->value() == BrokerConfig::kPlainPort) port_->setValue(BrokerConfig::kTlsPort);
+  if (!on && port_->value() == BrokerConfig::kTlsPort) port_->setValue(BrokerConfig::kPlainPort);
+  enableFields();
+}
+
+void PublishDialog::enableFields() {
+  const bool on = enabled_->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{host_, port_, prefix_, user_, password_, tls_})
+    w->setEnabled(on);
+  ca_->setEnabled(on && tls_->isChecked());
+  browse_->setEnabled(on && tls_->isChecked());
+}
+
+void PublishDialog::browseCa() {
+  const QString start = ca_->text().isEmpty() ? QString() : QFileInfo(ca_->text()).absolutePath();
+  const QString path =
+      prompts_->openFileName(this, lex_.D4[msg::kPublishCaFile], start, lex_.D4[msg::kPublishCaFilter]);
+  if (!path.isEmpty()) ca_->setText(path);
+}
+
+void PublishDialog::accept() {
+  const BrokerConfig c = config();
+  // Switched off, the fields are kept as they are for the next time; only a
+  // configuration that is to be used has to be usable.
+  if (c.enabled) {
+    const Lexicon& d4 = lex_.D4;
+    QWidget* field = nullptr;
+    QString name;
+    switch (CheckBrokerConfig(c)) {
+      case BrokerConfigError::None: break;
+      case BrokerConfigError::Port: field = port_, name = d4[msg::kPublishPort]; break;
+      case BrokerConfigError::Prefix: field = prefix_, name = d4[msg::kPublishPrefix]; break;
+      case BrokerConfigError::Credentials: {
+        // A password needs a user; otherwise the one that is too long or
+        // holds control characters.
+        BrokerConfig userOnly = c;
+        userOnly.password.clear();
+        const bool userAtFault = c.user.isEmpty() || CheckBrokerConfig(userOnly) != BrokerConfigError::None;
+        field = userAtFault ? user_ : password_;
+        name = userAtFault ? d4[msg::kPublishUser] : d4[msg::kPublishPassword];
+        break;
+      }
+      default: field = host_, name = d4[msg::kPublishHost]; break;
+    }
+    if (!field && c.tls && !c.caFile.isEmpty() && !QFileInfo(c.caFile).isFile()) {
+      field = ca_;
+      name = d4[msg::kPublishCaFile];
+    }
+    if (field) {
+      prompts_->message(this, windowTitle(), d4[msg::kPublishFieldRefused].arg(name), Prompts::Icon::Warning);
+      field->setFocus();
+      return;
+    }
+  }
+  QDialog::accept();
+}
+
+}  // namespace zt

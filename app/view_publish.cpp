@@ -1,0 +1,95 @@
+#include "view_publish.h"
+
+#include "meter_publishing.h"
+#include "publish_dialog.h"
+
+namespace zt {
+
+namespace {
+
+QString BrokerName(const BrokerConfig& c) { return QStringLiteral("%1:%2").arg(c.host).arg(c.port); }
+
+}  // namespace
+
+PublishView::PublishView(const ViewContext& v, MeterPublishing* publishing)
+    : QObject(v.window), v_(v), publishing_(publishing) {
+  if (!publishing_) {
+    v_.ui->BPublish->hide();
+    return;
+  }
+  connect(v_.ui->BPublish, &QPushButton::clicked, this, [this] { BPublishClick(); });
+  connect(publishing_, &MeterPublishing::stateChanged, this,
+          [this](PublishState state, const QString& detail) { stateChanged(state, detail); });
+  loadSettings();
+}
+
+void PublishView::loadSettings() {
+  const QString folder = v_.session->dataFolder();
+  if (folder.isEmpty()) return;
+  const PublishIniLoad load = ReadPublishIni(folder);
+  if (load.status == PublishIniLoad::Missing) return;
+  const Lexicon& d4 = v_.lex().D4;
+  if (load.status == PublishIniLoad::Failed) {
+    say(d4[msg::kPublishFileProblems].arg(PublishIniPath(folder), d4[msg::kUnknownError]));
+    return;
+  }
+  // What was ignored is named (never a value: the password may be among them).
+  if (!load.problems.isEmpty())
+    say(d4[msg::kPublishFileProblems].arg(PublishIniPath(folder), load.problems.join(QLatin1Char('\n'))));
+  publishing_->configure(load.config);
+}
+
+void PublishView::BPublishClick() {
+  if (dialog_) {
+    dialog_->raise();
+    dialog_->activateWindow();
+    return;
+  }
+  dialog_ = new PublishDialog(publishing_->config(), v_.lex(), v_.prompts, v_.window);
+  dialog_->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog_, &QDialog::accepted, this, [this] {
+    if (dialog_) apply(dialog_->config());
+  });
+  // Window-modal and without a loop of its own: the panel and the log go on
+  // while the operator types.
+  dialog_->open();
+}
+
+void PublishView::apply(const BrokerConfig& config) {
+  const QString folder = v_.session->dataFolder();
+  if (!folder.isEmpty()) {
+    QString error;
+    if (!WritePublishIni(folder, config, &error))
+      v_.tell(NoticeLevel::Critical, v_.lex().D4[msg::kPublishSaveError].arg(PublishIniPath(folder), error));
+  }
+  // Used in this run even when it could not be kept for the next.
+  lastLine_.clear();
+  publishing_->configure(config);
+}
+
+void PublishView::stateChanged(PublishState state, const QString& detail) {
+  const Lexicon& d4 = v_.lex().D4;
+  const BrokerConfig& c = publishing_->config();
+  switch (state) {
+    case PublishState::Connecting: return;  // the outcome follows
+    case PublishState::Connected: say(d4[msg::kPublishReached].arg(BrokerName(c))); break;
+    case PublishState::Disconnected: {
+      // Attempts repeat with back-off; the memo says it once until something changes.
+      const QString why = detail.isEmpty() ? d4[msg::kUnknownError] : detail;
+      say(d4[msg::kPublishNotReached].arg(BrokerName(c), why));
+      break;
+    }
+    case PublishState::Off:
+      if (shown_ != PublishState::Off) say(d4[msg::kPublishOff]);
+      break;
+  }
+  shown_ = state;
+}
+
+void PublishView::say(const QString& line) {
+  if (line == lastLine_) return;
+  lastLine_ = line;
+  v_.ui->Memo1->appendPlainText(line);
+}
+
+}  // namespace zt
