@@ -100,8 +100,7 @@ void PublishDialog::tlsToggled(bool on) {
 
 void PublishDialog::enableFields() {
   const bool on = enabled_->isChecked();
-  for (QWidget* w : std::initializer_list<QWidget*>{host_, port_, prefix_, user_, password_, tls_})
-    w->setEnabled(on);
+  for (QWidget* w : std::initializer_list<QWidget*>{host_, port_, prefix_, user_, password_, tls_}) w->setEnabled(on);
   ca_->setEnabled(on && tls_->isChecked());
   browse_->setEnabled(on && tls_->isChecked());
 }

@@ -101,7 +101,9 @@ class TestPublishButton : public QObject {
     QVERIFY(d);
     QVERIFY(d->isVisible());
     QVERIFY(!Control<QCheckBox>(*d, "PublishEnabled")->isChecked());  // off until switched on
-    Fill(d, {.port = broker.port(), .prefix = QStringLiteral("lab/b1"), .user = QStringLiteral("bench"),
+    Fill(d, {.port = broker.port(),
+             .prefix = QStringLiteral("lab/b1"),
+             .user = QStringLiteral("bench"),
              .password = QStringLiteral("s3cret-pw")});
     Confirm(d);
 
@@ -147,8 +149,10 @@ class TestPublishButton : public QObject {
     QCOMPARE(off.config.user, QStringLiteral("bench"));
 
     // The password never reaches a text meant for a person.
-    QVERIFY(!fx.window().findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText().contains(
-        QStringLiteral("s3cret")));
+    QVERIFY(!fx.window()
+                 .findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))
+                 ->toPlainText()
+                 .contains(QStringLiteral("s3cret")));
     for (const auto& m : fx.prompts.messages) QVERIFY(!m.text.contains(QStringLiteral("s3cret")));
   }
 
@@ -180,12 +184,11 @@ class TestPublishButton : public QObject {
     QTest::addColumn<QString>("field");  // named in the message; empty: accepted
     QTest::newRow("no host") << Fields{.host = QString()} << QStringLiteral("Брокер");
     QTest::newRow("host with a space") << Fields{.host = QStringLiteral("bench 3")} << QStringLiteral("Брокер");
-    QTest::newRow("wildcard in the prefix") << Fields{.prefix = QStringLiteral("lab/#")}
-                                            << QStringLiteral("Префикс тем");
-    QTest::newRow("empty prefix level") << Fields{.prefix = QStringLiteral("lab//b1")}
-                                        << QStringLiteral("Префикс тем");
-    QTest::newRow("password without a user") << Fields{.password = QStringLiteral("pw")}
-                                             << QStringLiteral("Пользователь");
+    QTest::newRow("wildcard in the prefix")
+        << Fields{.prefix = QStringLiteral("lab/#")} << QStringLiteral("Префикс тем");
+    QTest::newRow("empty prefix level") << Fields{.prefix = QStringLiteral("lab//b1")} << QStringLiteral("Префикс тем");
+    QTest::newRow("password without a user")
+        << Fields{.password = QStringLiteral("pw")} << QStringLiteral("Пользователь");
     QTest::newRow("off, nothing filled in") << Fields{.enabled = false, .host = QString()} << QString();
     QTest::newRow("usable") << Fields{.prefix = QStringLiteral("lab/b1")} << QString();
   }
