@@ -258,6 +258,10 @@ void BatchStats::erase(int position) {
   slot = BatchSample{};
 }
 
+void BatchStats::reserve(int position) {
+  if (position > 0) byPosition_.reserve(static_cast<size_t>(position) + 1);
+}
+
 void BatchStats::setLimits(int group, const ToleranceLimits& limits) { groups_[group].limits = limits; }
 
 ToleranceLimits BatchStats::limits(int group) const {

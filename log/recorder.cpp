@@ -337,6 +337,10 @@ Recorder::Restored Recorder::restoreLog(Mode mode, const std::vector<LogModel::S
   }
   if (!multi && highest + 1 > model_.gridRowCount()) model_.setGridRowCount(highest + 1);
   model_.putRows(fit);
+  // The statistics start afresh with the next row, which comes after the
+  // restored ones: their room is made here, while the operator waits for the
+  // start anyway, not in the middle of recording.
+  batch_.reserve(std::min(last, std::max(highest, lastPosition) + 1));
   if (lastPosition >= 1 && lastPosition <= last) {
     logPosition_ = lastPosition + 1;
     if (!multi) {
