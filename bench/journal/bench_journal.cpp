@@ -95,6 +95,9 @@ struct Rig {
 void Spread(benchmark::State& state, std::vector<double> us) {
   if (us.empty()) return;
   state.counters["first_us"] = us.front();
+  double sum = 0;
+  for (double u : us) sum += u;
+  state.counters["mean_us"] = sum / double(us.size());
   std::sort(us.begin(), us.end());
   state.counters["median_us"] = us[us.size() / 2];
   state.counters["p90_us"] = us[us.size() * 9 / 10];
