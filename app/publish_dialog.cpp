@@ -113,38 +113,38 @@ void PublishDialog::browseCa() {
 }
 
 void PublishDialog::accept() {
-  const BrokerConfig c = config();
-  // Switched off, the fields are kept as they are for the next time; only a
-  // configuration that is to be used has to be usable.
-  if (c.enabled) {
-    const Lexicon& d4 = lex_.D4;
-    QWidget* field = nullptr;
-    QString name;
-    switch (CheckBrokerConfig(c)) {
-      case BrokerConfigError::None: break;
-      case BrokerConfigError::Port: field = port_, name = d4[msg::kPublishPort]; break;
-      case BrokerConfigError::Prefix: field = prefix_, name = d4[msg::kPublishPrefix]; break;
-      case BrokerConfigError::Credentials: {
-        // A password needs a user; otherwise the one that is too long or
-        // holds control characters.
-        BrokerConfig userOnly = c;
-        userOnly.password.clear();
-        const bool userAtFault = c.user.isEmpty() || CheckBrokerConfig(userOnly) != BrokerConfigError::None;
-        field = userAtFault ? user_ : password_;
-        name = userAtFault ? d4[msg::kPublishUser] : d4[msg::kPublishPassword];
-        break;
-      }
-      default: field = host_, name = d4[msg::kPublishHost]; break;
+  BrokerConfig c = config();
+  // Switched off, the broker may stay empty; whatever is filled in must
+  // still be usable, so that the file never holds what the next start would
+  // have to ignore.
+  if (!c.enabled && c.host.isEmpty()) c.host = QStringLiteral("localhost");
+  const Lexicon& d4 = lex_.D4;
+  QWidget* field = nullptr;
+  QString name;
+  switch (CheckBrokerConfig(c)) {
+    case BrokerConfigError::None: break;
+    case BrokerConfigError::Port: field = port_, name = d4[msg::kPublishPort]; break;
+    case BrokerConfigError::Prefix: field = prefix_, name = d4[msg::kPublishPrefix]; break;
+    case BrokerConfigError::Credentials: {
+      // A password needs a user; otherwise the one that is too long or
+      // holds control characters.
+      BrokerConfig userOnly = c;
+      userOnly.password.clear();
+      const bool userAtFault = c.user.isEmpty() || CheckBrokerConfig(userOnly) != BrokerConfigError::None;
+      field = userAtFault ? user_ : password_;
+      name = userAtFault ? d4[msg::kPublishUser] : d4[msg::kPublishPassword];
+      break;
     }
-    if (!field && c.tls && !c.caFile.isEmpty() && !QFileInfo(c.caFile).isFile()) {
-      field = ca_;
-      name = d4[msg::kPublishCaFile];
-    }
-    if (field) {
-      prompts_->message(this, windowTitle(), d4[msg::kPublishFieldRefused].arg(name), Prompts::Icon::Warning);
-      field->setFocus();
-      return;
-    }
+    default: field = host_, name = d4[msg::kPublishHost]; break;
+  }
+  if (!field && c.enabled && c.tls && !c.caFile.isEmpty() && !QFileInfo(c.caFile).isFile()) {
+    field = ca_;
+    name = d4[msg::kPublishCaFile];
+  }
+  if (field) {
+    prompts_->message(this, windowTitle(), d4[msg::kPublishFieldRefused].arg(name), Prompts::Icon::Warning);
+    field->setFocus();
+    return;
   }
   QDialog::accept();
 }

@@ -190,6 +190,8 @@ class TestPublishButton : public QObject {
     QTest::newRow("password without a user")
         << Fields{.password = QStringLiteral("pw")} << QStringLiteral("Пользователь");
     QTest::newRow("off, nothing filled in") << Fields{.enabled = false, .host = QString()} << QString();
+    QTest::newRow("off, wildcard in the prefix")
+        << Fields{.enabled = false, .prefix = QStringLiteral("lab/+")} << QStringLiteral("Префикс тем");
     QTest::newRow("usable") << Fields{.prefix = QStringLiteral("lab/b1")} << QString();
   }
   void unusableFieldKeepsTheDialogOpen() {
