@@ -356,13 +356,15 @@ bool ChartWindow::saveImage(const QString& path) {
 
 void ChartWindow::restoreState() {
   followButton_->setEnabled(false);
-  split_->setSizes({440, 280});
-  bottom_->setSizes({560, 440});
+  split_->setSizes({740, 320});
+  charts_->setSizes({420, 280});
   if (stateFile_.isEmpty()) return;
   QSettings s(stateFile_, QSettings::IniFormat);
   if (s.contains(QStringLiteral("geometry"))) restoreGeometry(s.value(QStringLiteral("geometry")).toByteArray());
-  if (s.contains(QStringLiteral("split"))) split_->restoreState(s.value(QStringLiteral("split")).toByteArray());
-  if (s.contains(QStringLiteral("bottom"))) bottom_->restoreState(s.value(QStringLiteral("bottom")).toByteArray());
+  // States kept under "split" and "bottom" belong to splitters arranged the
+  // other way round, and restoring one turns a splitter: new keys.
+  if (s.contains(QStringLiteral("columns"))) split_->restoreState(s.value(QStringLiteral("columns")).toByteArray());
+  if (s.contains(QStringLiteral("charts"))) charts_->restoreState(s.value(QStringLiteral("charts")).toByteArray());
   byTime_ = s.value(QStringLiteral("byTime"), false).toBool();
   secondaryShown_ = s.value(QStringLiteral("secondary"), false).toBool();
   const QSignalBlocker a(byTimeBox_), b(secondaryBox_);
@@ -375,8 +377,8 @@ void ChartWindow::saveState() const {
   if (stateFile_.isEmpty()) return;
   QSettings s(stateFile_, QSettings::IniFormat);
   s.setValue(QStringLiteral("geometry"), saveGeometry());
-  s.setValue(QStringLiteral("split"), split_->saveState());
-  s.setValue(QStringLiteral("bottom"), bottom_->saveState());
+  s.setValue(QStringLiteral("columns"), split_->saveState());
+  s.setValue(QStringLiteral("charts"), charts_->saveState());
   s.setValue(QStringLiteral("byTime"), byTime_);
   s.setValue(QStringLiteral("secondary"), secondaryShown_);
 }

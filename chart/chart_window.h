@@ -138,8 +138,8 @@ class ChartWindow : public QWidget {
   QCheckBox* secondaryBox_ = nullptr;
   QPushButton* followButton_ = nullptr;
   QPushButton* saveButton_ = nullptr;
-  QSplitter* split_ = nullptr;
-  QSplitter* bottom_ = nullptr;
+  QSplitter* split_ = nullptr;   // the charts beside the statistics
+  QSplitter* charts_ = nullptr;  // the trend over the histogram
   TrendView* trendView_ = nullptr;
   QChartView* histView_ = nullptr;
   QLabel* tableTitle_ = nullptr;

@@ -171,18 +171,20 @@ void ChartWindow::buildControls() {
   tableLayout->addWidget(tableTitle_);
   tableLayout->addWidget(table_);
 
-  bottom_ = new QSplitter(Qt::Horizontal, this);
-  bottom_->setObjectName(QStringLiteral("ChartBottom"));
-  bottom_->addWidget(histView_);
-  bottom_->addWidget(tableBox);
-  bottom_->setStretchFactor(0, 3);
-  bottom_->setStretchFactor(1, 2);
-  split_ = new QSplitter(Qt::Vertical, this);
+  // The statistics take the window's full height beside the charts: every
+  // figure down to Cpk shows without scrolling.
+  charts_ = new QSplitter(Qt::Vertical, this);
+  charts_->setObjectName(QStringLiteral("ChartCharts"));
+  charts_->addWidget(trendView_);
+  charts_->addWidget(histView_);
+  charts_->setStretchFactor(0, 3);
+  charts_->setStretchFactor(1, 2);
+  split_ = new QSplitter(Qt::Horizontal, this);
   split_->setObjectName(QStringLiteral("ChartSplit"));
-  split_->addWidget(trendView_);
-  split_->addWidget(bottom_);
-  split_->setStretchFactor(0, 3);
-  split_->setStretchFactor(1, 2);
+  split_->addWidget(charts_);
+  split_->addWidget(tableBox);
+  split_->setStretchFactor(0, 1);
+  split_->setStretchFactor(1, 0);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
