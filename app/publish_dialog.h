@@ -8,7 +8,6 @@
 #include "broker_config.h"
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;

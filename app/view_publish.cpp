@@ -40,19 +40,13 @@ void PublishView::loadSettings() {
 }
 
 void PublishView::BPublishClick() {
-  if (dialog_) {
-    dialog_->raise();
-    dialog_->activateWindow();
-    return;
-  }
-  dialog_ = new PublishDialog(publishing_->config(), v_.lex(), v_.prompts, v_.window);
-  dialog_->setAttribute(Qt::WA_DeleteOnClose);
-  connect(dialog_, &QDialog::accepted, this, [this] {
-    if (dialog_) apply(dialog_->config());
-  });
-  // Window-modal and without a loop of its own: the panel and the log go on
-  // while the operator types.
-  dialog_->open();
+  auto* dialog = new PublishDialog(publishing_->config(), v_.lex(), v_.prompts, v_.window);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] { apply(dialog->config()); });
+  // Window-modal (the button cannot be pressed again while it is open) and
+  // without a loop of its own: the panel and the log go on while the
+  // operator types.
+  dialog->open();
 }
 
 void PublishView::apply(const BrokerConfig& config) {

@@ -6,10 +6,8 @@
 // reason) and when publishing is switched off. Without a publisher the
 // button is hidden.
 #include <QObject>
-#include <QPointer>
 
 #include "broker_config.h"
-#include "publish_dialog.h"
 #include "publisher.h"
 #include "view_context.h"
 
@@ -21,9 +19,6 @@ class PublishView : public QObject {
  public:
   PublishView(const ViewContext& v, MeterPublishing* publishing);
 
-  // The open dialogue, if any.
-  PublishDialog* dialog() const { return dialog_; }
-
  private:
   void loadSettings();
   void BPublishClick();
@@ -33,7 +28,6 @@ class PublishView : public QObject {
 
   ViewContext v_;
   MeterPublishing* publishing_;
-  QPointer<PublishDialog> dialog_;
   PublishState shown_ = PublishState::Off;  // the last state the memo told
   QString lastLine_;
 };

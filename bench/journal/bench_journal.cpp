@@ -104,6 +104,13 @@ void Spread(benchmark::State& state, std::vector<double> us) {
   state.counters["max_us"] = us.back();
 }
 
+// The time one row's call takes, in µs.
+double RowMicros(zt::Recorder& rec, const zt::MeterReading& reading) {
+  const auto t0 = std::chrono::steady_clock::now();
+  rec.takeReading(reading);
+  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+}
+
 // One row through the recorder with the journal: sorting, the journal's
 // line written and handed to the system, the grid written.
 void BM_RowJournaled(benchmark::State& state) {
@@ -119,9 +126,7 @@ void BM_RowJournaled(benchmark::State& state) {
     rig.rec.setStartPosition(at);
     if (paced) rig.journal.sync();
     state.ResumeTiming();
-    const auto t0 = std::chrono::steady_clock::now();
-    rig.rec.takeReading(reading);
-    us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+    us.push_back(RowMicros(rig.rec, reading));
   }
   Spread(state, us);
   if (rig.rec.logPosition() != at + 1) state.SkipWithError("the row was not written");
@@ -155,9 +160,7 @@ void BM_RowWithoutJournal(benchmark::State& state) {
     rec.setStartPosition(100);
     if (paced) std::this_thread::sleep_for(std::chrono::milliseconds(25));
     state.ResumeTiming();
-    const auto t0 = std::chrono::steady_clock::now();
-    rec.takeReading(reading);
-    us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+    us.push_back(RowMicros(rec, reading));
   }
   Spread(state, us);
 }
