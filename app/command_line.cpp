@@ -1,27 +1,46 @@
 #include "command_line.h"
 
+#include <QCommandLineParser>
+
 #include "zt_version.h"
 
 namespace zt {
 
+namespace {
+
+// Our programs' window takes no option beyond these two.
+struct StartParser {
+  QCommandLineParser parser;
+  QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this text and exit")};
+  QCommandLineOption version{QStringLiteral("version"), QStringLiteral("show the version and exit")};
+
+  StartParser() { parser.addOptions({help, version}); }
+  // False on an unknown option, a value given to one, or any other argument.
+  bool parse(const QStringList& args) {
+    return parser.parse(QStringList{QStringLiteral("zt")} + args) && parser.positionalArguments().isEmpty();
+  }
+};
+
+}  // namespace
+
 StartRequest ParseStartArguments(const QStringList& args) {
   StartRequest r;
-  bool help = false;
-  bool version = false;
-  for (const QString& a : args) {
-    if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-      help = true;
-    } else if (a == QLatin1String("--version")) {
-      version = true;
-    } else {
-      r.action = StartAction::UsageError;
-      r.offending = a;
-      return r;
+  StartParser p;
+  if (!p.parse(args)) {
+    r.action = StartAction::UsageError;
+    // Named as typed: the first argument that is refused on its own.
+    for (const QString& a : args) {
+      if (a != QLatin1String("--") && !StartParser().parse({a})) {
+        r.offending = a;
+        break;
+      }
     }
+    if (r.offending.isEmpty()) r.offending = args.last();  // an option after "--"
+    return r;
   }
-  if (help)
+  if (p.parser.isSet(p.help))
     r.action = StartAction::ShowHelp;
-  else if (version)
+  else if (p.parser.isSet(p.version))
     r.action = StartAction::ShowVersion;
   return r;
 }
