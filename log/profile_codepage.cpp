@@ -1,61 +1,52 @@
 #include "profile_codepage.h"
 
-#ifdef Q_OS_WIN
-
-namespace zt {
-QByteArray ToProfileCodePage(const QString& text) { return text.toLocal8Bit(); }
-QString FromProfileCodePage(QByteArrayView bytes) { return QString::fromLocal8Bit(bytes); }
-}  // namespace zt
-
-#else
-
-#include <iconv.h>
-
 #include <QHash>
+#include <QStringDecoder>
+
 #include <array>
 
 namespace zt {
 
 namespace {
 
-// The 256 characters of Windows-1251, asked of iconv once.
-struct Cp1251Table {
+// The code page's 256 characters, asked of Qt's converter once. The table
+// stays because the file wants what the converter does not give: a byte the
+// code page leaves undefined reads as U+FFFD (the converter passes it on as
+// a C1 control, which the code page has none of), and a character it lacks
+// is written as '?' (the converter writes 0x1A).
+struct CodePageTable {
   std::array<char16_t, 256> toUnicode{};
   QHash<char16_t, unsigned char> fromUnicode;
 
-  Cp1251Table() {
-    for (int i = 0; i < 128; ++i) toUnicode[i] = static_cast<char16_t>(i);
-    iconv_t cd = iconv_open("UTF-16LE", "CP1251");
-    for (int i = 128; i < 256; ++i) {
-      char16_t out = 0xFFFD;
-      if (cd != reinterpret_cast<iconv_t>(-1)) {
-        char in = static_cast<char>(i);
-        char* inp = &in;
-        size_t inLeft = 1;
-        unsigned char buf[4] = {0, 0, 0, 0};
-        char* outp = reinterpret_cast<char*>(buf);
-        size_t outLeft = sizeof buf;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) && outLeft == 2)
-          out = static_cast<char16_t>(buf[0] | (buf[1] << 8));
+  CodePageTable() {
+#ifdef Q_OS_WIN
+    // The ANSI code page of Windows, as the files written there have it.
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+#else
+    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
+#endif
+    for (int i = 0; i < 256; ++i) {
+      char16_t ch = i < 128 ? static_cast<char16_t>(i) : 0xFFFD;
+      if (i >= 128 && decoder.isValid()) {
+        const char byte = static_cast<char>(i);
+        const QString one = decoder.decode(QByteArrayView(&byte, 1));
+        if (one.size() == 1 && !(one[0].unicode() >= 0x80 && one[0].unicode() <= 0x9F)) ch = one[0].unicode();
       }
-      toUnicode[i] = out;
+      toUnicode[i] = ch;
+      if (ch != 0xFFFD) fromUnicode.insert(ch, static_cast<unsigned char>(i));
     }
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
-    for (int i = 0; i < 256; ++i)
-      if (toUnicode[i] != 0xFFFD) fromUnicode.insert(toUnicode[i], static_cast<unsigned char>(i));
   }
 };
 
-const Cp1251Table& Table() {
-  static const Cp1251Table t;
+const CodePageTable& Table() {
+  static const CodePageTable t;
   return t;
 }
 
 }  // namespace
 
 QByteArray ToProfileCodePage(const QString& text) {
-  const Cp1251Table& t = Table();
+  const CodePageTable& t = Table();
   QByteArray out;
   out.reserve(text.size());
   for (qsizetype i = 0; i < text.size(); ++i) {
@@ -68,7 +59,7 @@ QByteArray ToProfileCodePage(const QString& text) {
 }
 
 QString FromProfileCodePage(QByteArrayView bytes) {
-  const Cp1251Table& t = Table();
+  const CodePageTable& t = Table();
   QString out;
   out.reserve(bytes.size());
   for (char b : bytes) out += QChar(t.toUnicode[static_cast<unsigned char>(b)]);
@@ -76,5 +67,3 @@ QString FromProfileCodePage(QByteArrayView bytes) {
 }
 
 }  // namespace zt
-
-#endif

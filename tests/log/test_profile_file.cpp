@@ -88,6 +88,7 @@ class TestProfileFile : public QObject {
   void createGivesTheDesignedBytes();
   void longTextsAreCut();
   void cyrillicNamesMatchWindows1251();
+  void codePageIsComplete();
   void storeAtFreeSlotAppends();
   void storeWithoutFileLeavesCount();
   void deleteKeepsLength();
@@ -161,6 +162,30 @@ void TestProfileFile::cyrillicNamesMatchWindows1251() {
   // A character the code page lacks becomes '?', as on Windows.
   QCOMPARE(ToProfileCodePage(QStringLiteral("Ω1")), QByteArray("?1"));
   QCOMPARE(FromProfileCodePage(QByteArray("\xcf\xf0\xe8\xe2\xe5\xf2")), QStringLiteral("Привет"));
+}
+
+// Every byte of Windows-1251 but the one it leaves undefined reads as its
+// own character and is written back as the same byte: a Qt without the code
+// page would read the upper half as U+FFFD.
+void TestProfileFile::codePageIsComplete() {
+#ifdef Q_OS_WIN
+  QSKIP("the ANSI code page of this system");
+#endif
+  for (int i = 0x80; i < 0x100; ++i) {
+    const QByteArray byte(1, static_cast<char>(i));
+    const QString ch = FromProfileCodePage(byte);
+    QCOMPARE(ch.size(), 1);
+    if (i == 0x98) {
+      QCOMPARE(ch[0], QChar(0xFFFD));
+      QCOMPARE(ToProfileCodePage(ch), QByteArray("?"));
+      continue;
+    }
+    QVERIFY2(ch[0] != QChar(0xFFFD) && ch[0].unicode() > 0x9F, qPrintable(QString::number(i, 16)));
+    QCOMPARE(ToProfileCodePage(ch), byte);
+  }
+  QCOMPARE(FromProfileCodePage(QByteArray("\x88\xb9\xa8")), QStringLiteral("€№Ё"));
+  // A character beyond the Basic Multilingual Plane is one '?', not two.
+  QCOMPARE(ToProfileCodePage(QString::fromUtf8("\xf0\x9f\x98\x80x")), QByteArray("?x"));
 }
 
 void TestProfileFile::storeAtFreeSlotAppends() {
