@@ -7,8 +7,6 @@ namespace zt {
 
 namespace {
 
-bool FrameAsleep(const Frame& f) { return (f[frame_offset::kStatus] & 0x80) != 0; }
-
 QString Pfx(const TextEnv& env, int i) { return env.lex.Dlang1[i]; }
 QString Unit(const TextEnv& env, int i) { return env.lex.Dlang3[i]; }
 
@@ -70,6 +68,73 @@ std::optional<double> TestLevelMillivolts(std::uint8_t model, std::uint8_t level
   return std::nullopt;
 }
 
+RlcPhysics ComputeRlcPhysics(double r, double x, std::uint8_t model, const MeterSettings& s, double hz) {
+  RlcPhysics p;
+  RlcValues& v = p.values;
+  v.ReadingR = std::abs(r);
+  v.PhaseDeg = std::atan(x / v.ReadingR) / std::numbers::pi * 180.0;
+  v.ReadingX = std::abs(x);
+  const double sum = v.ReadingR * v.ReadingR + v.ReadingX * v.ReadingX;
+  v.ParallelR = sum / v.ReadingR;
+  v.ParallelX = sum / v.ReadingX;
+  v.ImpedanceAbs = std::sqrt(sum);
+  v.DutVoltage = v.ImpedanceAbs / (v.ImpedanceAbs + SourceResistanceOhms(model, s.SourceCode));
+  if (auto mv = TestLevelMillivolts(model, s.LevelCode)) v.DutVoltage *= *mv;
+  p.currentMa = v.DutVoltage / v.ImpedanceAbs;
+  p.omega = 2 * std::numbers::pi * hz;
+  const double reactance = s.CircuitSeries == rlc_code::kCircuitSeries ? v.ReadingX : v.ParallelX;
+  p.inductanceH = reactance / p.omega;
+  p.capacitanceF = 1 / (p.omega * reactance);
+  p.dissipation = v.ReadingR / v.ReadingX;
+  p.quality = v.ReadingX / v.ReadingR;
+  return p;
+}
+
+namespace {
+
+// The texts of the quantities (Rt .. Jt) of an awake frame.
+void FormatRlcQuantities(const RlcPhysics& p, const MeterSettings& s, TestFrequency freq, bool below40,
+                         const TextEnv& env, RlcReading& r) {
+  const RlcValues& v = p.values;
+  const QString ohm = OhmSign(env.lex);
+  const QString& ds = env.sep.decimal;
+  const double hz = freq.hz;
+
+  if (v.DutVoltage < 100)
+    r.Vt = FormatFixed(v.DutVoltage, 4, 1, true, env.sep) + Pfx(env, 2);
+  else
+    r.Vt = FormatFixed(v.DutVoltage / 1000, 1, 3, true, env.sep);
+  r.Vt += Unit(env, 1);
+  r.Jt = FormatFixed(p.currentMa, 4, 1, true, env.sep) + Pfx(env, 2) + QLatin1Char('A') + Unit(env, 6);
+
+  if (s.CircuitSeries == rlc_code::kCircuitSeries) {
+    if (freq.none && v.ReadingR > 1e6)
+      r.Rt = QStringLiteral(">1") + ds + QStringLiteral("000 M") + ohm;
+    else
+      r.Rt = FormatOhms(v.ReadingR, hz, env);
+    r.Lt = InductanceText(p.inductanceH, hz, env);
+    if (below40)
+      r.Ct = QStringLiteral("<40") + ds + QStringLiteral("00 ") + Pfx(env, 2) + Unit(env, 5);
+    else if (freq.none && p.capacitanceF < 4.5e-7)
+      r.Ct = QStringLiteral("<0") + ds + QStringLiteral("50 ") + MicroSign(env.lex) + Unit(env, 5);
+    else
+      r.Ct = LargeOrPrefixedCapacitance(p.capacitanceF, hz, env);
+  } else {
+    r.Rt = FormatOhms(v.ParallelR, hz, env);
+    r.Lt = InductanceText(p.inductanceH, hz, env);
+    r.Ct = LargeOrPrefixedCapacitance(p.capacitanceF, hz, env);
+  }
+
+  if (!freq.none) {
+    r.Zt = FormatOhms(v.ImpedanceAbs, hz, env);
+    r.Dt = RatioText(p.dissipation, env);
+    r.Qt = RatioText(p.quality, env);
+    r.At = FormatFixed(v.PhaseDeg, 4, 4, true, env.sep) + QChar(0x00B0);
+  }
+}
+
+}  // namespace
+
 RlcReading ComputeRlcReading(const Frame& frame, const MeterSettings& previous, std::uint8_t model,
                              const TextEnv& env) {
   RlcReading r;
@@ -78,87 +143,41 @@ RlcReading ComputeRlcReading(const Frame& frame, const MeterSettings& previous, 
   MeterSettings& s = r.settings;
   r.below40 = (frame[frame_offset::kSettings4] & 0x20) != 0;
   r.freq = FrequencyOfIndex(s.FreqCode, s.FreqCode, model);
-  r.asleep = FrameAsleep(frame);
+  const FrameNumbers n = DecodeFrameNumbers(frame);
+  r.asleep = n.asleep;
   const QString blank = QStringLiteral(" ");
   const QString ohm = OhmSign(env.lex);
-  const QString micro = MicroSign(env.lex);
-  const QString& ds = env.sep.decimal;
-  const double hz = r.freq.hz;
 
   if (r.asleep) {
     s.NegativeSign = 0;
     r.Rt = r.Lt = r.Ct = r.Zt = r.Dt = r.Qt = r.At = r.Vt = blank;
   } else {
-    RlcValues v;
-    const double R = DecodeFrameFloat(frame, frame_offset::kValueA);
-    const double X = DecodeFrameFloat(frame, frame_offset::kValueB);
-    v.ReadingR = std::abs(R);
-    v.PhaseDeg = std::atan(X / v.ReadingR) / std::numbers::pi * 180.0;
-    v.ReadingX = std::abs(X);
-    const double sum = v.ReadingR * v.ReadingR + v.ReadingX * v.ReadingX;
-    v.ParallelR = sum / v.ReadingR;
-    v.ParallelX = sum / v.ReadingX;
-    v.ImpedanceAbs = std::sqrt(sum);
-    v.DutVoltage = v.ImpedanceAbs / (v.ImpedanceAbs + SourceResistanceOhms(model, s.SourceCode));
-    if (auto mv = TestLevelMillivolts(model, s.LevelCode)) v.DutVoltage *= *mv;
-
-    if (v.DutVoltage < 100)
-      r.Vt = FormatFixed(v.DutVoltage, 4, 1, true, env.sep) + Pfx(env, 2);
-    else
-      r.Vt = FormatFixed(v.DutVoltage / 1000, 1, 3, true, env.sep);
-    r.Vt += Unit(env, 1);
-    r.Jt =
-        FormatFixed(v.DutVoltage / v.ImpedanceAbs, 4, 1, true, env.sep) + Pfx(env, 2) + QLatin1Char('A') + Unit(env, 6);
-
-    const double omega = 2 * std::numbers::pi * hz;
-    if (s.CircuitSeries == 1) {
-      if (r.freq.none && v.ReadingR > 1e6)
-        r.Rt = QStringLiteral(">1") + ds + QStringLiteral("000 M") + ohm;
-      else
-        r.Rt = FormatOhms(v.ReadingR, hz, env);
-      r.Lt = InductanceText(v.ReadingX / omega, hz, env);
-      const double C = 1 / (omega * v.ReadingX);
-      if (r.below40)
-        r.Ct = QStringLiteral("<40") + ds + QStringLiteral("00 ") + Pfx(env, 2) + Unit(env, 5);
-      else if (r.freq.none && C < 4.5e-7)
-        r.Ct = QStringLiteral("<0") + ds + QStringLiteral("50 ") + micro + Unit(env, 5);
-      else
-        r.Ct = LargeOrPrefixedCapacitance(C, hz, env);
-    } else {
-      r.Rt = FormatOhms(v.ParallelR, hz, env);
-      r.Lt = InductanceText(v.ParallelX / omega, hz, env);
-      r.Ct = LargeOrPrefixedCapacitance(1 / (omega * v.ParallelX), hz, env);
-    }
-
-    if (!r.freq.none) {
-      r.Zt = FormatOhms(v.ImpedanceAbs, hz, env);
-      r.Dt = RatioText(v.ReadingR / v.ReadingX, env);
-      r.Qt = RatioText(v.ReadingX / v.ReadingR, env);
-      r.At = FormatFixed(v.PhaseDeg, 4, 4, true, env.sep) + QChar(0x00B0);
-    }
-    r.values = v;
+    const RlcPhysics p = ComputeRlcPhysics(n.a, n.b, model, s, r.freq.hz);
+    FormatRlcQuantities(p, s, r.freq, r.below40, env, r);
+    r.values = p.values;
   }
 
   // Source resistance caption.
-  if (s.SourceCode == 0 || s.SourceCode == 1) {
+  if (s.SourceCode == rlc_code::kSource100Ohm || s.SourceCode == rlc_code::kSource1600Ohm) {
     QString src = s.SourceAuto == 1 ? QStringLiteral("A") : QString();
-    src += s.SourceCode == 0 ? QStringLiteral("100") + ohm : QStringLiteral("1.6") + Pfx(env, 1) + ohm;
+    src += s.SourceCode == rlc_code::kSource100Ohm ? QStringLiteral("100") + ohm
+                                                   : QStringLiteral("1.6") + Pfx(env, 1) + ohm;
     r.source = src;
   }
 
   // Primary reading with its circuit letter.
   QString circ;
-  if (s.PrimaryCode == 4) {
+  if (s.PrimaryCode == rlc_code::kPrimaryZ) {
     r.serPer1 = QString();
     r.primary = r.Zt;
   } else {
-    circ = s.CircuitSeries == 1 ? QStringLiteral("S") : QStringLiteral("P");
+    circ = s.CircuitSeries == rlc_code::kCircuitSeries ? QStringLiteral("S") : QStringLiteral("P");
     r.serPer1 = circ;
     const QString sign = s.NegativeSign == 1 ? QStringLiteral("-") : blank;
     switch (s.PrimaryCode) {
-      case 1: r.primary = r.Rt; break;
-      case 2: r.primary = sign + r.Ct; break;
-      case 3: r.primary = sign + r.Lt; break;
+      case rlc_code::kPrimaryR: r.primary = r.Rt; break;
+      case rlc_code::kPrimaryC: r.primary = sign + r.Ct; break;
+      case rlc_code::kPrimaryL: r.primary = sign + r.Lt; break;
       default: break;
     }
   }
@@ -166,14 +185,14 @@ RlcReading ComputeRlcReading(const Frame& frame, const MeterSettings& previous, 
   // Secondary reading.
   r.serPer = blank;
   switch (s.SecondaryCode) {
-    case 0: r.secondary = blank; break;
-    case 1:
+    case rlc_code::kSecondaryNone: r.secondary = blank; break;
+    case rlc_code::kSecondaryR:
       r.serPer = circ;
       r.secondary = r.Rt;
       break;
-    case 2: r.secondary = r.Qt; break;
-    case 3: r.secondary = r.Dt; break;
-    case 4: r.secondary = r.At; break;
+    case rlc_code::kSecondaryQ: r.secondary = r.Qt; break;
+    case rlc_code::kSecondaryD: r.secondary = r.Dt; break;
+    case rlc_code::kSecondaryAngle: r.secondary = r.At; break;
     default: break;
   }
 
@@ -198,15 +217,16 @@ QString RdCurrentText(double microamps, const TextEnv& env) {
 RdReading ComputeRdReading(const Frame& frame, const TextEnv& env) {
   RdReading r;
   const QString blank = QStringLiteral(" ");
-  if (FrameAsleep(frame)) {
+  const FrameNumbers n = DecodeFrameNumbers(frame);
+  if (n.asleep) {
     r.asleep = true;
     r.letter = r.subscript = r.current = blank;
     return r;
   }
-  const double a = std::abs(DecodeFrameFloat(frame, frame_offset::kValueA));
-  const double b = std::abs(DecodeFrameFloat(frame, frame_offset::kValueB));
-  const double c = std::abs(DecodeFrameFloat(frame, frame_offset::kValueC));
-  const std::uint8_t fnByte = frame[frame_offset::kFunction];
+  const double a = std::abs(n.a);
+  const double b = std::abs(n.b);
+  const double c = std::abs(n.c);
+  const std::uint8_t fnByte = n.function;
   const int fn = fnByte & 0x0F;
   const bool second = (fnByte & 0x10) != 0;
   const int range = fnByte >> 5;
@@ -252,14 +272,15 @@ RdReading ComputeRdReading(const Frame& frame, const TextEnv& env) {
 
 UReading ComputeUReading(const Frame& frame, const TextEnv& env) {
   UReading u;
-  if (FrameAsleep(frame)) {
+  const FrameNumbers n = DecodeFrameNumbers(frame);
+  if (n.asleep) {
     u.main = QStringLiteral("V");
     return u;
   }
-  double first = DecodeFrameFloat(frame, frame_offset::kValueA);
-  double second = DecodeFrameFloat(frame, frame_offset::kValueB);
-  const double main = DecodeFrameFloat(frame, frame_offset::kValueC);
-  const std::uint8_t fnByte = frame[frame_offset::kFunction];
+  double first = n.a;
+  double second = n.b;
+  const double main = n.c;
+  const std::uint8_t fnByte = n.function;
   const bool current = (fnByte & 0x01) != 0;
   const bool milli = (fnByte & 0x20) != 0;
   const bool extremes = (fnByte & 0x40) != 0;

@@ -35,6 +35,27 @@ double SourceResistanceOhms(std::uint8_t model, std::uint8_t sourceCode);
 // code has no level (the voltage then stays the bare divider ratio).
 std::optional<double> TestLevelMillivolts(std::uint8_t model, std::uint8_t levelCode);
 
+// What the settings' codes mean on the RLC display (the items of the
+// tolerance are another numbering: tolerance.h).
+namespace rlc_code {
+// MeterSettings::PrimaryCode
+inline constexpr std::uint8_t kPrimaryR = 1;
+inline constexpr std::uint8_t kPrimaryC = 2;
+inline constexpr std::uint8_t kPrimaryL = 3;
+inline constexpr std::uint8_t kPrimaryZ = 4;
+// MeterSettings::SecondaryCode
+inline constexpr std::uint8_t kSecondaryNone = 0;
+inline constexpr std::uint8_t kSecondaryR = 1;
+inline constexpr std::uint8_t kSecondaryQ = 2;
+inline constexpr std::uint8_t kSecondaryD = 3;
+inline constexpr std::uint8_t kSecondaryAngle = 4;
+// MeterSettings::SourceCode
+inline constexpr std::uint8_t kSource100Ohm = 0;
+inline constexpr std::uint8_t kSource1600Ohm = 1;
+// MeterSettings::CircuitSeries; anything else is the parallel circuit
+inline constexpr std::uint8_t kCircuitSeries = 1;
+}  // namespace rlc_code
+
 // Values computed from one awake RLC frame.
 struct RlcValues {
   double ReadingR = 0;
@@ -46,6 +67,22 @@ struct RlcValues {
   double DutVoltage = 0;  // millivolts rms across the part
   bool operator==(const RlcValues&) const = default;
 };
+
+// The physics of one awake RLC frame, before any text: the values above and
+// what the panel derives from them for the circuit in use.
+struct RlcPhysics {
+  RlcValues values;
+  double omega = 0;         // 2 pi f
+  double inductanceH = 0;   // of the series or parallel circuit, as set
+  double capacitanceF = 0;  // likewise
+  double currentMa = 0;     // through the part
+  double dissipation = 0;   // D = R / X (series)
+  double quality = 0;       // Q = X / R (series)
+};
+
+// From the frame's R and X (signed, as decoded), the model and the settings
+// the frame carries, at the test frequency `hz`.
+RlcPhysics ComputeRlcPhysics(double r, double x, std::uint8_t model, const MeterSettings& settings, double hz);
 
 // Everything one RLC frame puts on the panel. An empty optional means "leave
 // that label as the previous frame wrote it".

@@ -310,10 +310,10 @@ void ShowUReading(PanelState& s, const Frame& frame, const TextEnv& env) {
 QuantityValue PrimaryQuantity(const RlcReading& r) {
   if (!r.values) return {};
   const RlcValues& v = *r.values;
-  const bool series = r.settings.CircuitSeries == 1;
+  const bool series = r.settings.CircuitSeries == rlc_code::kCircuitSeries;
   switch (r.settings.PrimaryCode) {
-    case 1: return ResistanceOf(r);
-    case 2: {
+    case rlc_code::kPrimaryR: return ResistanceOf(r);
+    case rlc_code::kPrimaryC: {
       QuantityValue q{Quantity::Capacitance, 0, QStringLiteral("F")};
       const double c = 1 / (Omega(r) * (series ? v.ReadingX : v.ParallelX));
       if (series && r.below40) {
@@ -328,7 +328,7 @@ QuantityValue PrimaryQuantity(const RlcReading& r) {
       q.value *= Sign(r);
       return q;
     }
-    case 3: {
+    case rlc_code::kPrimaryL: {
       QuantityValue q{Quantity::Inductance, (series ? v.ReadingX : v.ParallelX) / Omega(r), QStringLiteral("H")};
       if (q.value > 500) {
         q.value = 500;
@@ -337,7 +337,7 @@ QuantityValue PrimaryQuantity(const RlcReading& r) {
       q.value *= Sign(r);
       return q;
     }
-    case 4:
+    case rlc_code::kPrimaryZ:
       if (r.freq.none) return NoFrequency(Quantity::Impedance, QStringLiteral("Ω"));
       return Ohms(Quantity::Impedance, v.ImpedanceAbs);
     default: return {};  // the panel keeps the previous text: no number for this frame
@@ -348,14 +348,14 @@ QuantityValue SecondaryQuantity(const RlcReading& r) {
   if (!r.values) return {};
   const RlcValues& v = *r.values;
   switch (r.settings.SecondaryCode) {
-    case 1: return ResistanceOf(r);
-    case 2:
+    case rlc_code::kSecondaryR: return ResistanceOf(r);
+    case rlc_code::kSecondaryQ:
       if (r.freq.none) return NoFrequency(Quantity::QualityFactor, QString());
       return {Quantity::QualityFactor, v.ReadingX / v.ReadingR, QString()};
-    case 3:
+    case rlc_code::kSecondaryD:
       if (r.freq.none) return NoFrequency(Quantity::DissipationFactor, QString());
       return {Quantity::DissipationFactor, v.ReadingR / v.ReadingX, QString()};
-    case 4:
+    case rlc_code::kSecondaryAngle:
       if (r.freq.none) return NoFrequency(Quantity::PhaseAngle, QStringLiteral("°"));
       return {Quantity::PhaseAngle, v.PhaseDeg, QStringLiteral("°")};
     default: return {};

@@ -32,6 +32,16 @@ double DecodeFrameFloat(const Frame& frame, std::size_t k) {
   return (top & 0x80) ? -value : value;
 }
 
+FrameNumbers DecodeFrameNumbers(const Frame& frame) {
+  FrameNumbers n;
+  n.a = DecodeFrameFloat(frame, frame_offset::kValueA);
+  n.b = DecodeFrameFloat(frame, frame_offset::kValueB);
+  n.c = DecodeFrameFloat(frame, frame_offset::kValueC);
+  n.function = frame[frame_offset::kFunction];
+  n.asleep = (frame[frame_offset::kStatus] & 0x80) != 0;
+  return n;
+}
+
 std::array<std::uint8_t, 4> EncodeFrameFloat(float value) {
   const bool negative = std::signbit(value);
   std::uint32_t field = 0;  // exponent field (8 bits)

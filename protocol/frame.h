@@ -37,6 +37,19 @@ bool FrameFromBytes(std::span<const std::uint8_t> bytes, Frame& out);
 // never an infinity or NaN: the exponent field's two ends are finite values.
 double DecodeFrameFloat(const Frame& frame, std::size_t k);
 
+// What a frame carries for the front panel, decoded in one place: the three
+// values at their offsets (in RLC mode R and X; the third holds the settings
+// bytes there), the function byte (the resistance and voltage modes' range
+// and flags) and the sleep bit of the status byte.
+struct FrameNumbers {
+  double a = 0;  // offset 0
+  double b = 0;  // offset 4
+  double c = 0;  // offset 8
+  std::uint8_t function = 0;
+  bool asleep = false;
+};
+FrameNumbers DecodeFrameNumbers(const Frame& frame);
+
 // The encoder used by tests and the simulated meter: the inverse of
 // DecodeFrameFloat for every finite non-zero float.
 std::array<std::uint8_t, 4> EncodeFrameFloat(float value);

@@ -144,6 +144,28 @@ class FrameTest : public QObject {
     QVERIFY(std::isfinite(v) && v != 0.0);
   }
 
+  // The panel's numbers sit where the layout puts them: each value at its
+  // offset, the function byte, the sleep bit alone of the status byte.
+  void numbers() {
+    Frame f{};
+    const float values[3] = {1.5f, -250.0f, 3e-6f};
+    for (std::size_t i = 0; i < 3; ++i) {
+      const auto bytes = EncodeFrameFloat(values[i]);
+      std::copy(bytes.begin(), bytes.end(), f.begin() + std::ptrdiff_t(4 * i));
+    }
+    f[frame_offset::kFunction] = 0xA3;
+    f[frame_offset::kStatus] = 0x7F;
+    FrameNumbers n = DecodeFrameNumbers(f);
+    QCOMPARE(n.a, double(values[0]));
+    QCOMPARE(n.b, double(values[1]));
+    QCOMPARE(n.c, double(values[2]));
+    QCOMPARE(n.function, std::uint8_t(0xA3));
+    QVERIFY(!n.asleep);
+    f[frame_offset::kStatus] = 0x80;
+    n = DecodeFrameNumbers(f);
+    QVERIFY(n.asleep);
+  }
+
   void fromBytes() {
     std::array<std::uint8_t, 20> buf{};
     for (std::size_t i = 0; i < buf.size(); ++i) buf[i] = std::uint8_t(i + 1);
