@@ -1,8 +1,12 @@
 #pragma once
-// One running copy per program path. The lock is one the operating system
-// drops when the process ends in any way (also when killed), so a crashed
-// copy never locks out the next start.
+// One running copy per program path. The lock is a QLockFile, as the
+// journal's: it names the process that holds it, so the lock of a copy that
+// was killed or crashed is found stale and taken over at the next start.
 #include <QString>
+
+#include <memory>
+
+class QLockFile;
 
 namespace zt {
 
@@ -11,7 +15,7 @@ QString InstanceName(const QString& programPath);
 
 class SingleInstanceGuard {
  public:
-  SingleInstanceGuard() = default;
+  SingleInstanceGuard();
   ~SingleInstanceGuard();
   SingleInstanceGuard(const SingleInstanceGuard&) = delete;
   SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
@@ -21,12 +25,7 @@ class SingleInstanceGuard {
   bool acquire(const QString& instanceName);
 
  private:
-#ifdef _WIN32
-  void* m_handle = nullptr;
-#else
-  int m_fd = -1;
-#endif
-  int m_releaseCount = 0;
+  std::unique_ptr<QLockFile> lock_;
 };
 
 }  // namespace zt
