@@ -93,8 +93,7 @@ class Publisher : public QObject {
   void stateChanged(zt::PublishState state, const QString& detail);
 
  public:
-  class Worker;
-  struct Control;
+  struct Control;  // shared with the worker thread (publisher_worker.h)
 
  private:
   void retireWorker(bool flush, int flushMs);
