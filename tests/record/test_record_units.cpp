@@ -35,6 +35,8 @@ class RecordUnitsTest : public QObject {
     QTest::newRow("port, wait without limit, quiet, language")
         << QStringList{"--port", "/dev/ttyUSB3", "--wait", "0", "-q", "--lang", "ru"} << int(A::Run)
         << "port=/dev/ttyUSB3 wait=0 quiet=1 lang=ru";
+    QTest::newRow("short switches together, the value after them")
+        << QStringList{"-qo", "x.csv"} << int(A::Run) << "quiet=1 out=x.csv format=csv";
     QTest::newRow("last value wins") << QStringList{"--count", "5", "--count", "7"} << int(A::Run) << "count=7";
     QTest::newRow("list ports") << QStringList{"--list-ports"} << int(A::ListPorts) << "";
     QTest::newRow("help wins over version and listing")
@@ -86,6 +88,8 @@ class RecordUnitsTest : public QObject {
     QTest::newRow("unknown option beside help") << QStringList{"--help", "-x"} << "'-x'";
     QTest::newRow("stray argument") << QStringList{"out.csv"} << "unexpected argument 'out.csv'";
     QTest::newRow("value missing") << QStringList{"--count"} << "--count needs a value";
+    QTest::newRow("value missing after short switches") << QStringList{"-qo"} << "--out needs a value";
+    QTest::newRow("unknown letter among short switches") << QStringList{"-qz"} << "unknown option '-qz'";
     QTest::newRow("value on a switch") << QStringList{"--quiet=yes"} << "--quiet takes no value";
     QTest::newRow("count zero") << QStringList{"--count", "0"} << "--count";
     QTest::newRow("count not a number") << QStringList{"--count", "ten"} << "'ten'";
