@@ -2,6 +2,7 @@
 
 #include "ble_qt.h"
 #include "com_port.h"
+#include "dongle_texts.h"
 #include "modem_probe.h"
 #include "rx_burst.h"
 
@@ -43,7 +44,9 @@ MeterLink::MeterLink(MeterLinkDeps deps, QObject* parent) : QObject(parent), tim
   connect(comPort_, &ComPort::exception, this, &MeterLink::ComPortException);
   connect(comPort_, &ComPort::deviceGone, this, &MeterLink::ComPortDeviceGone);
   connect(comPort_, &ComPort::accessDenied, this, &MeterLink::portAccessDenied);
+  texts_ = new DongleTexts(comPort_, this);
   probe_ = new ModemProbe(comPort_, this);
+  probe_->setTexts(texts_);
   connect(probe_, &ModemProbe::finished, this,
           [this](bool answered, const QByteArray&) { StartupProbeDone(answered); });
 
@@ -209,7 +212,7 @@ void MeterLink::ComPortBeforeClose() {
   closing_ = true;
   portOpened_ = false;
   try {
-    if (comPort_->isOpen()) comPort_->writeText(QStringLiteral("AT"));
+    if (comPort_->isOpen()) texts_->sendNow(QStringLiteral("AT"));
     emit linkCleared();
     setConnectEnabled(false);
     connectWait_.stop();
@@ -237,6 +240,7 @@ void MeterLink::ComPortDeviceGone() {
   // The port's device is gone (unplugged). Whatever name it comes back
   // under, the next poll opens it afresh.
   portOpened_ = false;
+  texts_->clear();
   const bool serialLink = transport_ == LinkTransport::Serial && (state_ == LinkState::Up || press_ != Press::None);
   if (serialLink) {
     OnLinkDown();
@@ -249,7 +253,9 @@ void MeterLink::ComPortDeviceGone() {
 }
 
 void MeterLink::SendConnectRequest() {
-  comPort_->writeText(QStringLiteral("AT+CONNL"));
+  // After the answer to the text before (the "AT" of a close and reopen
+  // just now, say): a dongle still busy with that one would not take it.
+  texts_->send(QStringLiteral("AT+CONNL"), DongleTexts::After::Answer);
   useBle_ = false;
   setState(LinkState::Connecting, LinkTransport::Serial);
   connectWait_.start();
@@ -282,7 +288,7 @@ void MeterLink::connectOrDisconnect() {
     if (!bleLinkUp_) {
       // The dongle drops its radio link and answers "OK+LOST" (OnLinkDown);
       // with the port closed the write does nothing and the wait ends it.
-      comPort_->writeText(QStringLiteral("AT"));
+      texts_->send(QStringLiteral("AT"));
       connectWait_.start();
     } else {
       if (useBle_) ble_->SetEnabled(false);
@@ -331,7 +337,7 @@ void MeterLink::setAutoConnect(bool on) {
 void MeterLink::languageChanged() {
   if (shutDown_) return;
   // The dongle drops its radio link; the poll looks for the meter again.
-  if (comPort_->isOpen()) comPort_->writeText(QStringLiteral("AT"));
+  if (comPort_->isOpen()) texts_->send(QStringLiteral("AT"));
   t3_.start();
 }
 

@@ -31,6 +31,7 @@
 namespace zt {
 
 class ComPort;
+class DongleTexts;
 class ModemProbe;
 
 // Where the connection stands.
@@ -227,6 +228,7 @@ class MeterLink : public QObject, public MeterChannel {
   std::unique_ptr<PortLookup> ownPortLookup_;
   Ble* ble_ = nullptr;
   ComPort* comPort_ = nullptr;
+  DongleTexts* texts_ = nullptr;  // every text to the dongle, each on its own
   ModemProbe* probe_ = nullptr;
   QTimer t2_, t3_, t4_, tx_, connectWait_;
 
