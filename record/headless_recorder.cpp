@@ -397,6 +397,8 @@ void HeadlessRecorder::readingShown(const MeterReading& reading) {
   startRecording();
 }
 
+bool HeadlessRecorder::wantsSettings() const { return session_->hasLinkSettings(); }
+
 void HeadlessRecorder::sendSettings() {
   resending_ = true;
   session_->sendLinkSettings();

@@ -116,7 +116,7 @@ class HeadlessRecorder : public QObject {
   void brokerState(PublishState state, const QString& detail);
   void finish(int code);
 
-  bool wantsSettings() const { return session_->hasLinkSettings(); }
+  bool wantsSettings() const;
   QString portText() const;
   QString outputText() const;
   void note(const QString& text);  // information: silenced by --quiet
