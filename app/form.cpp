@@ -46,6 +46,7 @@ TForm1::TForm1(Session& session, const TForm1Deps& deps, QWidget* parent)
   // What the controllers have to tell the operator.
   connect(&session_, &Session::notice, this, [v](NoticeLevel level, const QString& text) { v.tell(level, text); });
   connect(&session_, &Session::journalRestored, ui_->Memo1, &QPlainTextEdit::appendPlainText);
+  connect(&session_, &Session::statusLine, ui_->Memo1, &QPlainTextEdit::appendPlainText);
   FormCreate();
 }
 

@@ -102,6 +102,8 @@ enum : int {
   kPublishOff,              //
   kPublishSaveError,        // %1 file, %2 the system's reason
   kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
+  // The link (link/, session/).
+  kProfileSettingsResent,  // %1 profile number: its settings sent to the meter as a link came up
   kCount
 };
 }  // namespace msg

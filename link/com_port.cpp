@@ -15,6 +15,7 @@
 namespace zt {
 
 ComPort::ComPort(QObject* parent) : QObject(parent) {
+  clock_.start();
   gapTimer_.setSingleShot(true);
   gapTimer_.setTimerType(Qt::PreciseTimer);
   firstByteTimer_.setSingleShot(true);
@@ -100,7 +101,11 @@ qint64 ComPort::write(const QByteArray& bytes) {
   const qint64 n = port_.write(bytes);
   // Hand the bytes to the driver now: a close right after a write (the "AT"
   // of the before-close handling) must not lose them.
-  if (n > 0) port_.flush();
+  if (n > 0) {
+    port_.flush();
+    const qint64 start = std::max(nowMs(), lastWriteEndMs_);
+    lastWriteEndMs_ = start + (n * kBitsPerByte * 1000 + kComPortBaudRate - 1) / kComPortBaudRate;
+  }
   return n;
 }
 
@@ -145,6 +150,7 @@ void ComPort::onReadyRead() {
   if (chunk.isEmpty()) return;
   pending_.append(chunk);
   sinceLastByte_.start();
+  lastReceivedMs_ = nowMs();
   if (held_ && !readDone_) return;
   firstByteTimer_.stop();
   deliverFullBursts();

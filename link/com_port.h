@@ -40,6 +40,8 @@ namespace zt {
 inline constexpr int kBurstGapMs = 10;
 inline constexpr int kReopenCheckMs = 10;
 inline constexpr qint32 kComPortBaudRate = 9600;
+// Start, eight data bits and a stop bit on the wire for every byte.
+inline constexpr int kBitsPerByte = 10;
 
 class ComPort : public QObject, public Transport {
   Q_OBJECT
@@ -65,6 +67,14 @@ class ComPort : public QObject, public Transport {
   qint64 writeText(const QString& text);
   // Empties the receive and transmit buffers and any half-collected burst.
   void purge();
+
+  // The line's recent past, on a monotonic millisecond clock (nowMs()), kept
+  // across closing and reopening: when the last write will have left the
+  // wire (its bytes at 9600 baud after it was handed over) and when the last
+  // byte came in. Far in the past before anything happened.
+  qint64 nowMs() const { return clock_.elapsed(); }
+  qint64 lastWriteEndMs() const { return lastWriteEndMs_; }
+  qint64 lastReceivedMs() const { return lastReceivedMs_; }
 
   // While held, received bytes are collected but no burst is delivered; a
   // one-shot readBurst() takes them instead. Releasing delivers what is left.
@@ -108,6 +118,9 @@ class ComPort : public QObject, public Transport {
   QTimer gapTimer_;
   QTimer firstByteTimer_;
   QElapsedTimer sinceLastByte_;
+  QElapsedTimer clock_;
+  qint64 lastWriteEndMs_ = -1000000;
+  qint64 lastReceivedMs_ = -1000000;
   QByteArray pending_;
   bool held_ = false;
   QString name_;

@@ -2,6 +2,7 @@
 
 #include "ble_qt.h"
 #include "com_port.h"
+#include "dongle_texts.h"
 #include "modem_probe.h"
 #include "rx_burst.h"
 
@@ -43,7 +44,9 @@ MeterLink::MeterLink(MeterLinkDeps deps, QObject* parent) : QObject(parent), tim
   connect(comPort_, &ComPort::exception, this, &MeterLink::ComPortException);
   connect(comPort_, &ComPort::deviceGone, this, &MeterLink::ComPortDeviceGone);
   connect(comPort_, &ComPort::accessDenied, this, &MeterLink::portAccessDenied);
+  texts_ = new DongleTexts(comPort_, this);
   probe_ = new ModemProbe(comPort_, this);
+  probe_->setTexts(texts_);
   connect(probe_, &ModemProbe::finished, this,
           [this](bool answered, const QByteArray&) { StartupProbeDone(answered); });
 
@@ -76,8 +79,6 @@ MeterLink::~MeterLink() {
   if (ble_ && ble_->parent() != this) ble_->disconnect(this);
 }
 
-ConnectCaption MeterLink::connectCaption() const { return caption_; }
-
 bool MeterLink::portOpen() const { return comPort_->isOpen(); }
 
 QString MeterLink::portName() const { return comPort_->portName(); }
@@ -89,7 +90,6 @@ bool MeterLink::probing() const { return probe_->isRunning(); }
 void MeterLink::start() {
   if (shutDown_) return;
   useBle_ = true;
-  bleLinkUp_ = false;
   ble_->SetEnabled(true);
   t3_.start();
 }
@@ -115,8 +115,9 @@ void MeterLink::StartupProbeDone(bool answered) {
   QMetaObject::invokeMethod(
       this,
       [this] {
-        if (std::exchange(pollDeferred_, false)) T3Timer();
-        if (std::exchange(pressDeferred_, false)) connectOrDisconnect();
+        const unsigned held = std::exchange(afterProbe_, 0u);
+        if (held & kPollAfterProbe) T3Timer();
+        if (held & kPressAfterProbe) connectOrDisconnect();
       },
       Qt::QueuedConnection);
 }
@@ -128,13 +129,7 @@ void MeterLink::shutdown() {
   t3_.stop();
   t4_.stop();
   connectWait_.stop();
-  if (useBle_) {
-    try {
-      ble_->SetEnabled(false);
-    } catch (...) {
-      // Switching the radio off at close may fail; the close goes on.
-    }
-  }
+  if (useBle_) ble_->SetEnabled(false);
   probe_->disconnect(this);
   // Closing says "AT" to a dongle that is still there, so it drops the radio link.
   comPort_->close();
@@ -147,16 +142,17 @@ bool MeterLink::DiscoverSerialPort() {
     portQuery_.deviceName = QString::fromLatin1(name);
     portQuery_.portName.clear();
     portLookup_->gets(portQuery_);
-    portFound_ = portQuery_.found == 1;
-    if (!portFound_) continue;
-    if (!portOpened_) {
+    if (portQuery_.found != 1) continue;
+    if (portPhase_ != PortPhase::Discovered) {
       comPort_->close();
       comPort_->setPortName(portQuery_.portName);
       comPort_->open();
       // A port that did not open is not counted as opened: the next poll
       // tries again under the name the lookup gives then.
-      portOpened_ = comPort_->isOpen();
-      if (portOpened_) emit portOpened();
+      if (comPort_->isOpen()) {
+        portPhase_ = PortPhase::Discovered;
+        emit portOpened();
+      }
     }
     return true;
   }
@@ -169,7 +165,7 @@ void MeterLink::ComPortRxChar(const QByteArray& burst) {
       emit linkCleared();
       setConnectEnabled(false);
       emit linkEvent(LinkEvent::Connecting);
-      setState(LinkState::Connecting, LinkTransport::Serial);
+      change({LinkState::Connecting, LinkTransport::Serial, now_.press, now_.scan});
       // The dongle has taken the request: its radio attempt gets a full wait.
       connectWait_.start();
       break;
@@ -188,45 +184,29 @@ void MeterLink::DongleAnswered(bool noConnection) {
   // The attempt is over without a link: the button reads "connect" again and
   // comes back with T2; the poll (with "Авто") asks anew at its next tick.
   emit linkCleared();
-  t2_.start();
-  connectWait_.stop();
-  press_ = Press::None;
-  settle();
-  publishCaption();
-  if (!t3_.isActive() && !shutDown_) t3_.start();
+  attemptOver(true, Poll::Resume);
   emit linkEvent(noConnection ? LinkEvent::NoConnection : LinkEvent::ConnectFailed);
 }
 
 void MeterLink::ComPortAfterOpen() {
   // With automatic connection the poll owns the button, and a press waiting
   // for its outcome keeps it; otherwise it is usable now.
-  if (!autoConnect_ && press_ == Press::None) setConnectEnabled(true);
-  if (state_ == LinkState::NoDevice) setState(LinkState::Idle, LinkTransport::Serial);
+  if (!autoConnect_ && now_.press == Press::None) setConnectEnabled(true);
+  if (now_.state == LinkState::NoDevice) change({LinkState::Idle, LinkTransport::Serial, now_.press, now_.scan});
 }
 
 void MeterLink::ComPortBeforeClose() {
   // The port is still open: the dongle is told to drop its radio link.
-  closing_ = true;
-  portOpened_ = false;
-  try {
-    if (comPort_->isOpen()) comPort_->writeText(QStringLiteral("AT"));
-    emit linkCleared();
-    setConnectEnabled(false);
-    connectWait_.stop();
-    press_ = Press::None;
-    // The wake-up of a link that is going away has nothing to wake.
-    t4_.stop();
-    if (!shutDown_) {
-      t2_.start();
-      t3_.start();
-    }
-    settle();
-    publishCaption();
-    emit linkEvent(LinkEvent::Disconnected);
-    emit portClosing();
-  } catch (...) {
-  }
-  closing_ = false;
+  portPhase_ = PortPhase::Closing;
+  if (comPort_->isOpen()) texts_->sendNow(QStringLiteral("AT"));
+  emit linkCleared();
+  setConnectEnabled(false);
+  // The wake-up of a link that is going away has nothing to wake.
+  t4_.stop();
+  attemptOver(true, Poll::Restart);
+  emit linkEvent(LinkEvent::Disconnected);
+  emit portClosing();
+  portPhase_ = PortPhase::Undiscovered;
 }
 
 void MeterLink::ComPortException(QSerialPort::SerialPortError kind, const QString& message) {
@@ -236,33 +216,33 @@ void MeterLink::ComPortException(QSerialPort::SerialPortError kind, const QStrin
 void MeterLink::ComPortDeviceGone() {
   // The port's device is gone (unplugged). Whatever name it comes back
   // under, the next poll opens it afresh.
-  portOpened_ = false;
-  const bool serialLink = transport_ == LinkTransport::Serial && (state_ == LinkState::Up || press_ != Press::None);
+  portPhase_ = PortPhase::Undiscovered;
+  texts_->clear();
+  const bool serialLink =
+      now_.transport == LinkTransport::Serial && (now_.state == LinkState::Up || now_.press != Press::None);
   if (serialLink) {
     OnLinkDown();
     return;
   }
-  if (transport_ == LinkTransport::Serial) {
+  if (now_.transport == LinkTransport::Serial) {
     connectWait_.stop();
-    settle();
+    change(idleCondition());
   }
 }
 
 void MeterLink::SendConnectRequest() {
-  comPort_->writeText(QStringLiteral("AT+CONNL"));
+  // After the answer to the text before (the "AT" of a close and reopen
+  // just now, say): a dongle still busy with that one would not take it.
+  texts_->send(QStringLiteral("AT+CONNL"), DongleTexts::After::Answer);
   useBle_ = false;
-  setState(LinkState::Connecting, LinkTransport::Serial);
+  change({LinkState::Connecting, LinkTransport::Serial, now_.press, now_.scan});
   connectWait_.start();
 }
 
 void MeterLink::deliverFrame(const QByteArray& bytes) {
   Frame frame{};
   if (!FrameFromBytes(BytesOf(bytes), frame)) return;
-  try {
-    emit frameReceived(frame);
-  } catch (...) {
-    // A frame that upsets a receiver must not take the link down.
-  }
+  emit frameReceived(frame);
 }
 
 // ---- Link manager ----
@@ -270,19 +250,18 @@ void MeterLink::deliverFrame(const QByteArray& bytes) {
 void MeterLink::connectOrDisconnect() {
   if (shutDown_) return;
   if (probe_->isRunning()) {
-    pressDeferred_ = true;
+    afterProbe_ |= kPressAfterProbe;
     return;
   }
-  if (press_ != Press::None) return;  // the press before still waits for its outcome
+  if (now_.press != Press::None) return;  // the press before still waits for its outcome
   setConnectEnabled(false);
 
-  if (state_ == LinkState::Up) {
-    press_ = Press::Disconnect;
-    publishCaption();
-    if (!bleLinkUp_) {
+  if (now_.state == LinkState::Up) {
+    setPress(Press::Disconnect);
+    if (!bleLinkUp()) {
       // The dongle drops its radio link and answers "OK+LOST" (OnLinkDown);
       // with the port closed the write does nothing and the wait ends it.
-      comPort_->writeText(QStringLiteral("AT"));
+      texts_->send(QStringLiteral("AT"));
       connectWait_.start();
     } else {
       if (useBle_) ble_->SetEnabled(false);
@@ -291,29 +270,27 @@ void MeterLink::connectOrDisconnect() {
     return;
   }
 
-  press_ = Press::Connect;
-  publishCaption();
+  setPress(Press::Connect);
   if (DiscoverSerialPort()) {
     // Opening may have closed the port first, and its before-close ends any
     // press: this one goes on, and the button stays blank and disabled.
-    press_ = Press::Connect;
+    setPress(Press::Connect);
     setConnectEnabled(false);
     SendConnectRequest();
-    publishCaption();
     return;
   }
   if (useBle_) {
     ble_->SetEnabled(true);
-    if (!scanning_) {
+    if (!scanning()) {
       const BleRequest r = RequestBleDiscovery();
       if (r != BleRequest::Started) DiscoveryRequestFailed(r, false);
     }
-    if (useBle_ && scanning_) {
-      setState(LinkState::Connecting, LinkTransport::Ble);
+    if (useBle_ && scanning()) {
+      change({LinkState::Connecting, LinkTransport::Ble, now_.press, now_.scan});
       return;
     }
   }
-  if (press_ == Press::Connect) {
+  if (now_.press == Press::Connect) {
     // Nothing to connect through (no serial device, Bluetooth LE given up):
     // give the button back rather than leave it blank and disabled.
     giveButtonBack();
@@ -324,21 +301,21 @@ void MeterLink::setAutoConnect(bool on) {
   if (autoConnect_ == on) return;
   autoConnect_ = on;
   // A blank button waiting for the outcome of a press is not handed back.
-  setConnectEnabled(!on && press_ == Press::None);
+  setConnectEnabled(!on && now_.press == Press::None);
   emit autoConnectChanged(on);
 }
 
 void MeterLink::languageChanged() {
   if (shutDown_) return;
   // The dongle drops its radio link; the poll looks for the meter again.
-  if (comPort_->isOpen()) comPort_->writeText(QStringLiteral("AT"));
+  if (comPort_->isOpen()) texts_->send(QStringLiteral("AT"));
   t3_.start();
 }
 
 void MeterLink::T3Timer() {
   if (shutDown_) return;
   if (probe_->isRunning()) {
-    pollDeferred_ = true;
+    afterProbe_ |= kPollAfterProbe;
     return;
   }
   if (!DiscoverSerialPort()) {
@@ -347,15 +324,15 @@ void MeterLink::T3Timer() {
     if (!comPort_->isOpen()) comPort_->open();
     if (autoConnect_) {
       setConnectEnabled(false);
-      if (state_ != LinkState::Up && press_ == Press::None) SendConnectRequest();
+      if (now_.state != LinkState::Up && now_.press == Press::None) SendConnectRequest();
     }
   }
   if (useBle_) {
     ble_->SetEnabled(true);
-    if (!scanning_ && autoConnect_) {
+    if (!scanning() && autoConnect_) {
       const BleRequest r = RequestBleDiscovery();
       if (r == BleRequest::Started) {
-        if (state_ != LinkState::Up) setState(LinkState::Connecting, LinkTransport::Ble);
+        if (now_.state != LinkState::Up) change({LinkState::Connecting, LinkTransport::Ble, now_.press, now_.scan});
       } else {
         DiscoveryRequestFailed(r, true);
       }
@@ -364,37 +341,28 @@ void MeterLink::T3Timer() {
 }
 
 void MeterLink::OnLinkUp(LinkTransport via) {
-  press_ = Press::None;
   connectWait_.stop();
   t2_.start();
   t3_.stop();
-  setState(LinkState::Up, via);
-  publishCaption();
+  change({LinkState::Up, via, Press::None, now_.scan});
   emit linkEvent(LinkEvent::Connected);
   emit linkCameUp();
   t4_.start();
 }
 
 void MeterLink::OnLinkDown() {
-  press_ = Press::None;
-  connectWait_.stop();
   // A link that went down has no meter to wake: a pending wake-up from a
   // quick link loss must not fire.
   t4_.stop();
   emit linkCleared();
-  if (!shutDown_) {
-    t2_.start();
-    t3_.start();
-  }
-  settle();
-  publishCaption();
+  attemptOver(true, Poll::Restart);
   emit linkEvent(LinkEvent::Disconnected);
   emit linkWentDown();
 }
 
 void MeterLink::T2Timer() {
   t2_.stop();
-  if (!autoConnect_ && press_ == Press::None) setConnectEnabled(true);
+  if (!autoConnect_ && now_.press == Press::None) setConnectEnabled(true);
 }
 
 void MeterLink::T4Timer() {
@@ -413,16 +381,13 @@ void MeterLink::Timer_TXTimer() {
 
 void MeterLink::ConnectWaitTimer() {
   connectWait_.stop();
-  if (press_ == Press::Disconnect) {
+  if (now_.press == Press::Disconnect) {
     // The dongle never confirmed the drop: the link is not to be relied on.
     OnLinkDown();
     return;
   }
-  if (state_ != LinkState::Connecting || transport_ != LinkTransport::Serial) return;
-  press_ = Press::None;
-  settle();
-  publishCaption();
-  if (!t3_.isActive() && !shutDown_) t3_.start();
+  if (now_.state != LinkState::Connecting || now_.transport != LinkTransport::Serial) return;
+  attemptOver(false, Poll::Resume);
   emit linkEvent(LinkEvent::ConnectTimeout);
   // The operator has waited long enough: no T2 pause on top.
   if (!autoConnect_) setConnectEnabled(true);
@@ -432,7 +397,7 @@ bool MeterLink::transmit(const CommandFrame& frame) {
   CommandFrame out = frame;
   out[4] = kCommandFixedByte4;
   if (!tx_.isActive()) tx_.start();
-  if (portFound_) {
+  if (serialDeviceFound()) {
     // A serial device was found: it carries the command whatever else is up.
     if (!comPort_->isOpen()) return false;
     const QByteArray six(reinterpret_cast<const char*>(out.data()), static_cast<int>(out.size()));
@@ -441,7 +406,7 @@ bool MeterLink::transmit(const CommandFrame& frame) {
   // Otherwise the meter's Bluetooth LE characteristic, as 8 bytes. With no
   // connected meter there is no target and the command is dropped, as a
   // settings command is while no link is up.
-  if (!bleLinkUp_) return false;
+  if (!bleLinkUp()) return false;
   return ble_->WriteCharacteristic(BleCommandValue(out));
 }
 
@@ -449,12 +414,11 @@ bool MeterLink::transmit(const CommandFrame& frame) {
 
 BleRequest MeterLink::RequestBleDiscovery() {
   ble_->SetEnabled(true);
-  if (scanning_) return BleRequest::Started;  // one scan at a time
+  if (scanning()) return BleRequest::Started;  // one scan at a time
   const BleRequest r = ble_->DiscoverDevices(timings_.bleScanMs);
   if (r == BleRequest::Started) {
-    scanning_ = true;
-    bleMeterFound_ = false;
-  } else if (press_ == Press::Connect) {
+    setScan(BleScan::Scanning);
+  } else if (now_.press == Press::Connect) {
     // The button started this attempt and nothing will follow it.
     giveButtonBack();
   }
@@ -482,40 +446,34 @@ void MeterLink::BLEDiscoverLEDevice(const BleDevice& device) {
     found = true;
   }
   if (!found) return;
-  bleMeterFound_ = true;
-  scanning_ = false;
+  setScan(BleScan::MeterFound);
   t3_.stop();
   ble_->CancelDiscovery();
-  if (state_ != LinkState::Up) setState(LinkState::Connecting, LinkTransport::Ble);
+  if (now_.state != LinkState::Up) change({LinkState::Connecting, LinkTransport::Ble, now_.press, now_.scan});
   ble_->DiscoverServices(bleMeter_);
 }
 
 void MeterLink::BLEEndDiscoverDevices() {
-  scanning_ = false;
-  if (bleMeterFound_ || state_ == LinkState::Up) return;
-  if (state_ == LinkState::Connecting && transport_ == LinkTransport::Ble) settle();
+  if (now_.scan == BleScan::MeterFound || now_.state == LinkState::Up) {
+    if (now_.scan == BleScan::Scanning) setScan(BleScan::None);
+    return;
+  }
+  setScan(BleScan::None);
+  if (now_.state == LinkState::Connecting && now_.transport == LinkTransport::Ble) change(idleCondition());
   // A scan started by the button found nothing: the button comes back (after
   // T2's pause, and only without auto-connect).
-  if (press_ == Press::Connect) giveButtonBack();
+  if (now_.press == Press::Connect) giveButtonBack();
 }
 
-void MeterLink::BLEConnect() {
-  bleLinkUp_ = true;
-  OnLinkUp(LinkTransport::Ble);
-}
+void MeterLink::BLEConnect() { OnLinkUp(LinkTransport::Ble); }
 
 void MeterLink::BLEConnectFailed() {
   // The meter was found but the connection never came up. Back to no link
   // without a status line (a meter out of reach would flood the memo), so the
   // poll and the button can try again.
-  bleMeterFound_ = false;
-  scanning_ = false;
-  if (state_ == LinkState::Up) return;
-  press_ = Press::None;
-  settle();
-  publishCaption();
-  t2_.start();
-  if (!shutDown_) t3_.start();
+  setScan(BleScan::None);
+  if (now_.state == LinkState::Up) return;
+  attemptOver(true, Poll::Restart);
 }
 
 void MeterLink::BLEServicesDiscovered(const QList<QBluetoothUuid>& services) {
@@ -530,26 +488,55 @@ void MeterLink::BLECharacteristicRead(const QByteArray& value) {
 }
 
 void MeterLink::BLEDisconnect() {
-  bleLinkUp_ = false;
   OnLinkDown();
-  scanning_ = false;
+  setScan(BleScan::None);
   ble_->SetEnabled(false);
 }
 
 // ---- State keeping ----
 
-void MeterLink::setState(LinkState state, LinkTransport transport) {
-  if (state_ == state && transport_ == transport) return;
-  state_ = state;
-  transport_ = transport;
-  emit stateChanged(state_, transport_);
+ConnectCaption MeterLink::CaptionOf(const Condition& c) {
+  if (c.press != Press::None) return ConnectCaption::Blank;
+  return c.state == LinkState::Up ? ConnectCaption::Disconnect : ConnectCaption::Connect;
 }
 
-void MeterLink::settle() {
-  if (comPort_->isOpen() && !closing_)
-    setState(LinkState::Idle, LinkTransport::Serial);
-  else
-    setState(LinkState::NoDevice, LinkTransport::None);
+void MeterLink::change(Condition next) {
+  const Condition before = std::exchange(now_, next);
+  if (before.state != next.state || before.transport != next.transport) emit stateChanged(next.state, next.transport);
+  if (CaptionOf(before) != CaptionOf(next)) emit connectCaptionChanged(CaptionOf(next));
+}
+
+void MeterLink::setPress(Press press) { change({now_.state, now_.transport, press, now_.scan}); }
+
+void MeterLink::setScan(BleScan scan) {
+  Condition next = now_;
+  next.scan = scan;
+  change(next);
+}
+
+MeterLink::Condition MeterLink::idleCondition() const {
+  Condition c = now_;
+  if (comPort_->isOpen() && portPhase_ != PortPhase::Closing) {
+    c.state = LinkState::Idle;
+    c.transport = LinkTransport::Serial;
+  } else {
+    c.state = LinkState::NoDevice;
+    c.transport = LinkTransport::None;
+  }
+  return c;
+}
+
+void MeterLink::attemptOver(bool pauseButton, Poll poll) {
+  connectWait_.stop();
+  Condition c = idleCondition();
+  c.press = Press::None;
+  change(c);
+  if (shutDown_) return;
+  if (pauseButton) t2_.start();
+  if (poll == Poll::Restart)
+    t3_.start();
+  else if (!t3_.isActive())
+    t3_.start();
 }
 
 void MeterLink::setConnectEnabled(bool on) {
@@ -559,20 +546,8 @@ void MeterLink::setConnectEnabled(bool on) {
 }
 
 void MeterLink::giveButtonBack() {
-  press_ = Press::None;
-  publishCaption();
+  setPress(Press::None);
   t2_.start();
-}
-
-void MeterLink::publishCaption() {
-  ConnectCaption c = ConnectCaption::Connect;
-  if (press_ != Press::None)
-    c = ConnectCaption::Blank;
-  else if (state_ == LinkState::Up)
-    c = ConnectCaption::Disconnect;
-  if (c == caption_) return;
-  caption_ = c;
-  emit connectCaptionChanged(c);
 }
 
 }  // namespace zt

@@ -31,6 +31,7 @@
 namespace zt {
 
 class ComPort;
+class DongleTexts;
 class ModemProbe;
 
 // Where the connection stands.
@@ -92,17 +93,17 @@ class MeterLink : public QObject, public MeterChannel {
   // Closes quietly: says "AT" to a dongle still present, emits nothing.
   ~MeterLink() override;
 
-  LinkState state() const { return state_; }
-  LinkTransport transport() const { return transport_; }
-  ConnectCaption connectCaption() const;
+  LinkState state() const { return now_.state; }
+  LinkTransport transport() const { return now_.transport; }
+  ConnectCaption connectCaption() const { return CaptionOf(now_); }
   bool connectEnabled() const { return connectEnabled_; }
   bool autoConnect() const { return autoConnect_; }
   // Bluetooth LE may still be used (no serial device has carried an attempt
   // and the adapter has not failed).
   bool bleInUse() const { return useBle_; }
-  bool scanning() const { return scanning_; }
+  bool scanning() const { return now_.scan == BleScan::Scanning; }
   // The last port query found a serial device: commands go to the port.
-  bool serialDeviceFound() const { return portFound_; }
+  bool serialDeviceFound() const { return portQuery_.found == 1; }
   bool portOpen() const;
   QString portName() const;
   // The Bluetooth LE meter's address (a platform id where there is none),
@@ -113,7 +114,7 @@ class MeterLink : public QObject, public MeterChannel {
   const LinkTimings& timings() const { return timings_; }
 
   // MeterChannel.
-  bool linkUp() const override { return state_ == LinkState::Up; }
+  bool linkUp() const override { return now_.state == LinkState::Up; }
   bool inputHeld() const override { return settingsBusy_; }
   void holdInput() override { settingsBusy_ = true; }
   void releaseInput() override { settingsBusy_ = false; }
@@ -180,7 +181,33 @@ class MeterLink : public QObject, public MeterChannel {
   void portAccessDenied(const QString& portName, const QString& group);
 
  private:
+  // A press of the button waiting for its outcome.
   enum class Press { None, Connect, Disconnect };
+  // The Bluetooth LE discovery: none, a scan under way, or a scan that found
+  // the meter (its connection under way or up).
+  enum class BleScan { None, Scanning, MeterFound };
+  // The link's whole condition. Everything else a view sees is derived from
+  // it: linkUp(), the caption, whether Bluetooth LE carries the link.
+  struct Condition {
+    LinkState state = LinkState::NoDevice;
+    LinkTransport transport = LinkTransport::None;
+    Press press = Press::None;
+    BleScan scan = BleScan::None;
+  };
+  static ConnectCaption CaptionOf(const Condition& c);
+  // Where the serial port stands as far as discovery is concerned.
+  enum class PortPhase {
+    Undiscovered,  // not opened by discovery since the last close (PortOpened 0)
+    Discovered,    // opened by discovery, not closed since (PortOpened 1)
+    Closing,       // inside the port's before-close handling
+  };
+  // How an attempt (or a link) that is over leaves the poll.
+  enum class Poll {
+    Resume,   // runs on, or starts if it was stopped
+    Restart,  // starts afresh
+  };
+  // What the start-up check held back while it ran.
+  enum AfterProbe : unsigned { kPollAfterProbe = 1, kPressAfterProbe = 2 };
 
   // Serial link.
   bool DiscoverSerialPort();
@@ -211,15 +238,21 @@ class MeterLink : public QObject, public MeterChannel {
   void BLEServicesDiscovered(const QList<QBluetoothUuid>& services);
   void BLECharacteristicRead(const QByteArray& value);
 
-  // State keeping.
-  void setState(LinkState state, LinkTransport transport);
-  // No link and no attempt: Idle over an open port, else NoDevice.
-  void settle();
-  void endPress();
+  // State keeping: every change of the condition goes through change(),
+  // which tells the state and the caption when they differ.
+  void change(Condition next);
+  void setPress(Press press);
+  void setScan(BleScan scan);
+  // No link: Idle over an open port, else NoDevice (the press as it is).
+  Condition idleCondition() const;
+  // The attempt, or the link, is over: no press waits, the bounded wait
+  // stops, the state settles; the button pauses for T2 (when asked) and the
+  // poll goes on.
+  void attemptOver(bool pauseButton, Poll poll);
   void setConnectEnabled(bool on);
   // The button comes back at T2 (manual mode) and the press is over.
   void giveButtonBack();
-  void publishCaption();
+  bool bleLinkUp() const { return now_.state == LinkState::Up && now_.transport == LinkTransport::Ble; }
   void deliverFrame(const QByteArray& bytes);
 
   LinkTimings timings_;
@@ -227,31 +260,23 @@ class MeterLink : public QObject, public MeterChannel {
   std::unique_ptr<PortLookup> ownPortLookup_;
   Ble* ble_ = nullptr;
   ComPort* comPort_ = nullptr;
+  DongleTexts* texts_ = nullptr;  // every text to the dongle, each on its own
   ModemProbe* probe_ = nullptr;
   QTimer t2_, t3_, t4_, tx_, connectWait_;
 
-  LinkState state_ = LinkState::NoDevice;
-  LinkTransport transport_ = LinkTransport::None;
-  Press press_ = Press::None;
-  ConnectCaption caption_ = ConnectCaption::Connect;
-  bool connectEnabled_ = false;
-  bool autoConnect_ = false;
-  bool settingsBusy_ = false;
+  Condition now_;
+  bool connectEnabled_ = false;  // the button (T2 holds it back after a change)
+  bool autoConnect_ = false;     // the "Авто" box
+  bool settingsBusy_ = false;    // SettingsBusy: incoming frames dropped
+  bool useBle_ = true;           // Bluetooth LE not given up yet (UseBle)
+  bool shutDown_ = false;        // closed: nothing runs on
 
-  PortQuery portQuery_;
-  bool portFound_ = false;   // Found of the last port query
-  bool portOpened_ = false;  // discovery opened the port and no close since
-  bool closing_ = false;     // inside the port's before-close handling
-  bool useBle_ = true;
-  bool bleLinkUp_ = false;
-  bool scanning_ = false;
-  bool bleMeterFound_ = false;  // the scan under way has found the meter
-  BleDevice bleMeter_;          // kept after a disconnect
-  bool shutDown_ = false;
+  PortQuery portQuery_;  // the last port query; its Found says where commands go
+  PortPhase portPhase_ = PortPhase::Undiscovered;
+  BleDevice bleMeter_;  // kept after a disconnect
   // The start-up check runs to its end before a poll tick or a press is
   // handled, as if it held the thread.
-  bool pollDeferred_ = false;
-  bool pressDeferred_ = false;
+  unsigned afterProbe_ = 0;
 };
 
 }  // namespace zt

@@ -1,16 +1,30 @@
 #include "modem_probe.h"
 
 #include "com_port.h"
+#include "dongle_texts.h"
 
 namespace zt {
 
 ModemProbe::ModemProbe(ComPort* port, QObject* parent) : QObject(parent), port_(port) {
+  texts_ = new DongleTexts(port, this);
   step_.setSingleShot(true);
   connect(&step_, &QTimer::timeout, this, [this] {
     if (stage_ == 1)
       secondAt();
     else
       readAnswer();
+  });
+}
+
+void ModemProbe::setTexts(DongleTexts* texts) {
+  if (texts) texts_ = texts;
+}
+
+// "AT" on its own; the wait for its answer starts once it has gone out.
+void ModemProbe::sayAt() {
+  QPointer<ModemProbe> self(this);
+  texts_->send(QStringLiteral("AT"), DongleTexts::After::Quiet, [self](bool) {
+    if (self && self->running_) self->step_.start(kProbeAnswerWaitMs);
   });
 }
 
@@ -23,16 +37,14 @@ void ModemProbe::start() {
   running_ = true;
   stage_ = 1;
   port_->setHeld(true);
-  port_->writeText(QStringLiteral("AT"));
-  step_.start(kProbeAnswerWaitMs);
+  sayAt();
 }
 
 void ModemProbe::secondAt() {
   if (!port_) return done({});
   port_->purge();
-  port_->writeText(QStringLiteral("AT"));
   stage_ = 2;
-  step_.start(kProbeAnswerWaitMs);
+  sayAt();
 }
 
 void ModemProbe::readAnswer() {

@@ -11,6 +11,7 @@
 namespace zt {
 
 class ComPort;
+class DongleTexts;
 
 inline constexpr int kProbeAnswerWaitMs = 200;
 inline constexpr int kProbeReadBytes = 40;
@@ -21,6 +22,10 @@ class ModemProbe : public QObject {
 
  public:
   explicit ModemProbe(ComPort* port, QObject* parent = nullptr);
+  // The texts go out through `texts`, after whatever the port's owner wrote
+  // before (the "AT" of the close just before the check); without it the
+  // check keeps a queue of its own.
+  void setTexts(DongleTexts* texts);
 
   // "AT", 200 ms, purge, "AT", 200 ms, then one read of up to 40 bytes that
   // waits at most kProbeFirstByteTimeoutMs for its first byte.
@@ -38,7 +43,10 @@ class ModemProbe : public QObject {
   void readAnswer();
   void done(const QByteArray& reply);
 
+  void sayAt();
+
   QPointer<ComPort> port_;
+  DongleTexts* texts_ = nullptr;
   QTimer step_;
   bool running_ = false;
   int stage_ = 0;

@@ -213,10 +213,9 @@ bool HeadlessRecorder::loadProfile(QString* error) {
   const bool opened = book.open(path);
   const int count = book.profileCount();
   const int n = options_.index > 0 ? options_.index : 1;
-  const auto keep = connect(&book, &ProfileBook::settingsRead, this,
-                            [this](const MeterSettings& settings) { profileSettings_ = settings; });
+  // The session keeps the profile read last as the one in use: its settings
+  // go to the meter whenever a link comes up.
   const bool read = opened && n <= count && book.ReadProfile(n);
-  disconnect(keep);
   disconnect(listen);
   if (read) return true;
   const QString reason = said.isEmpty() ? QString() : QStringLiteral(": ") + said;
@@ -247,6 +246,16 @@ void HeadlessRecorder::start() {
       dongleAnswered_ = true;
   });
   connect(&s.meter(), &MeterState::rlcReading, this, &HeadlessRecorder::readingShown);
+  // The session sends the settings as the window does, at the first reading
+  // after a link has settled; here they are then confirmed (or asked again).
+  s.setIntervalOnLink(options_.intervalItem);
+  connect(&s, &Session::linkSettingsSent, this, [this](const MeterSettings& asked) {
+    asked_ = asked;
+    ++sends_;
+    mismatches_ = 0;
+    // The reading that brought the settings out still shows the old ones.
+    if (!resending_) skipReading_ = true;
+  });
   connect(&s.recorder(), &Recorder::rowWritten, this, &HeadlessRecorder::rowWritten);
 
   if (publishing_) {
@@ -374,10 +383,7 @@ void HeadlessRecorder::readingShown(const MeterReading& reading) {
     return;
   }
   if (phase_ != Phase::Configuring || viaBridge_ || !settled_) return;
-  if (sends_ == 0) {
-    sendSettings();
-    return;
-  }
+  if (std::exchange(skipReading_, false) || sends_ == 0) return;
   if (SettingsTaken(asked_, reading.settings)) {
     startRecording();
     return;
@@ -391,19 +397,12 @@ void HeadlessRecorder::readingShown(const MeterReading& reading) {
   startRecording();
 }
 
+bool HeadlessRecorder::wantsSettings() const { return session_->hasLinkSettings(); }
+
 void HeadlessRecorder::sendSettings() {
-  MeterState& meter = session_->meter();
-  if (profileSettings_) {
-    MeterSettings s = *profileSettings_;
-    if (options_.intervalItem) s.IntervalCode = *IntervalCodeOfItem(*options_.intervalItem);
-    meter.applyProfileSettings(s);
-  } else {
-    meter.chooseInterval(*options_.intervalItem);
-  }
-  // What went out, as the command normalised it.
-  asked_ = meter.settings();
-  ++sends_;
-  mismatches_ = 0;
+  resending_ = true;
+  session_->sendLinkSettings();
+  resending_ = false;
 }
 
 void HeadlessRecorder::startRecording() {

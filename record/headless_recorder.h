@@ -116,7 +116,7 @@ class HeadlessRecorder : public QObject {
   void brokerState(PublishState state, const QString& detail);
   void finish(int code);
 
-  bool wantsSettings() const { return profileSettings_.has_value() || options_.intervalItem.has_value(); }
+  bool wantsSettings() const;
   QString portText() const;
   QString outputText() const;
   void note(const QString& text);  // information: silenced by --quiet
@@ -142,8 +142,9 @@ class HeadlessRecorder : public QObject {
   bool viaBridge_ = false;
   bool dongleAnswered_ = false;  // the device on the port has answered "AT" texts: a dongle
   bool settled_ = false;         // the wake-up after this link-up has gone out
-  std::optional<MeterSettings> profileSettings_;
-  MeterSettings asked_;
+  MeterSettings asked_;          // what the last settings sent asked for
+  bool resending_ = false;       // sendSettings() is asking again
+  bool skipReading_ = false;     // the settings went out with the reading being shown
   int sends_ = 0;
   int mismatches_ = 0;
   bool bridgeWarned_ = false;

@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "data_folder.h"
+#include "menus.h"
 
 namespace zt {
 
@@ -36,6 +37,38 @@ void Session::report(const SettingsWrite& w) {
   if (!w.ok) emit notice(NoticeLevel::Critical, w.message);
 }
 
+bool Session::profileInUse() const {
+  return profileSettings_.has_value() && profilePath_ == book_->currentProfilePath();
+}
+
+void Session::setIntervalOnLink(std::optional<int> intervalItem) { intervalOnLink_ = intervalItem; }
+
+bool Session::hasLinkSettings() const { return profileInUse() || intervalOnLink_.has_value(); }
+
+bool Session::sendLinkSettings() {
+  if (profileInUse()) {
+    MeterSettings s = *profileSettings_;
+    if (intervalOnLink_) {
+      if (const auto code = IntervalCodeOfItem(*intervalOnLink_)) s.IntervalCode = *code;
+    }
+    meter_->applyProfileSettings(s);
+  } else if (intervalOnLink_) {
+    meter_->chooseInterval(*intervalOnLink_);
+  } else {
+    return false;
+  }
+  emit linkSettingsSent(meter_->settings());
+  return true;
+}
+
+void Session::readingShown() {
+  if (linkSettings_ != LinkSettings::AwaitReading) return;
+  linkSettings_ = LinkSettings::None;
+  const bool profile = profileInUse();
+  if (!sendLinkSettings() || !profile) return;
+  emit statusLine(lang_->lexicons().D4[msg::kProfileSettingsResent].arg(profileNumber_));
+}
+
 bool Session::onDemandAllowed() const {
   return !link_->inputHeld() && meter_->mode() == WorkMode::Measuring && link_->linkUp() && !meter_->asleep();
 }
@@ -65,8 +98,23 @@ void Session::wire() {
       meter->recordingBlocked();
   });
 
+  // A link that comes up gets the settings of the profile in use (and the
+  // interval asked for) once the meter has answered the wake-up. After the
+  // recorder's connection above: the reading is offered to the log first.
+  connect(link, &MeterLink::linkCameUp, this, [this] { linkSettings_ = LinkSettings::AwaitSettled; });
+  connect(link, &MeterLink::settled, this, [this] {
+    if (linkSettings_ == LinkSettings::AwaitSettled) linkSettings_ = LinkSettings::AwaitReading;
+  });
+  connect(link, &MeterLink::linkCleared, this, [this] { linkSettings_ = LinkSettings::None; });
+  connect(meter, &MeterState::rlcReading, this, &Session::readingShown);
+
   // The profile book and the meter's state.
   book->setLiveMeter({[meter] { return meter->settings(); }, [meter] { return meter->model(); }});
+  connect(book, &ProfileBook::settingsRead, this, [this](const MeterSettings& s) {
+    profileSettings_ = s;
+    profileNumber_ = book_->currentNumber();
+    profilePath_ = book_->currentProfilePath();
+  });
   connect(book, &ProfileBook::settingsRead, meter, &MeterState::applyProfileSettings);
   recorder->setOnDemandGate([this] { return onDemandAllowed(); });
 

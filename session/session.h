@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 #include "format.h"
 #include "journal.h"
@@ -66,7 +67,26 @@ class Session : public QObject {
   // editing a profile, a link up, the meter awake.
   bool onDemandAllowed() const;
 
+  // What the meter is set to each time a link comes up, once it has answered
+  // the wake-up (the first reading after the link settled): the settings of
+  // the profile in use (the one the book read last, while its file is still
+  // the current one), with the interval below (an item of the interval
+  // menu) on top; or the interval alone.
+  // A meter that restarted, or another meter, then measures as the profile
+  // says, and its rows are sorted against that profile.
+  void setIntervalOnLink(std::optional<int> intervalItem);
+  bool hasLinkSettings() const;
+  // Applies and sends those settings now (the headless recorder asks again
+  // when the meter did not take them). False when there are none.
+  bool sendLinkSettings();
+
  signals:
+  // The settings went to the meter: as the command normalised them.
+  void linkSettingsSent(const zt::MeterSettings& asked);
+  // A line for the operator's status memo (the profile's settings went out
+  // as a link came up).
+  void statusLine(const QString& text);
+
   // A message for the operator from any controller (settings file writes,
   // profile file commands, the log).
   void notice(zt::NoticeLevel level, const QString& text);
@@ -79,6 +99,17 @@ class Session : public QObject {
  private:
   void wire();
   void report(const SettingsWrite& w);
+  bool profileInUse() const;
+  void readingShown();
+
+  // The profile in use: its settings, number and file.
+  std::optional<MeterSettings> profileSettings_;
+  int profileNumber_ = 0;
+  QString profilePath_;
+  std::optional<int> intervalOnLink_;
+  // Between a link coming up and the first reading after it settled.
+  enum class LinkSettings { None, AwaitSettled, AwaitReading };
+  LinkSettings linkSettings_ = LinkSettings::None;
 
   QString dataFolder_;
   std::unique_ptr<LangMan> lang_;

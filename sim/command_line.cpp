@@ -74,9 +74,13 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
   const QCommandLineOption plus5("checksum-plus5", "Use the checksum variant sum+5 (byte 13 bits 0-1 set).");
   const QCommandLineOption seed("seed", "Seed of the reading noise (default 1).", "number", "1");
   const QCommandLineOption name("name", "Friendly name to register instead of the one of the mode.", "name");
+  const QCommandLineOption lenient(
+      "lenient",
+      "Pick the dongle's text commands out of the byte stream however they arrive, glued or split "
+      "(a real dongle answers only a burst that is exactly one command).");
   const QCommandLineOption printPort("print-port", "Print the terminal's path on standard output once it is ready.");
   for (const auto* o : {&mode, &model, &dut, &partFrames, &interval, &hold, &sleepAfter, &fault, &replug, &connectFail,
-                        &connectFailures, &connectDelay, &connCrLf, &plus5, &seed, &name, &printPort})
+                        &connectFailures, &connectDelay, &connCrLf, &plus5, &seed, &name, &lenient, &printPort})
     p.addOption(*o);
 
   if (!p.parse(arguments)) {
@@ -182,6 +186,7 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
   }
   o.connCrLf = p.isSet(connCrLf);
   o.checksumPlus5 = p.isSet(plus5);
+  o.lenient = p.isSet(lenient);
   o.seed = p.value(seed).toUInt(&ok);
   if (!ok) {
     *error = QStringLiteral("--seed must be a whole number");

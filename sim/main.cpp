@@ -73,6 +73,13 @@ int main(int argc, char* argv[]) {
   QObject::connect(&meter, &zt::sim::SimulatedMeter::commandReceived, &app, [](const QByteArray& c) {
     std::fprintf(stderr, "zt-meter-sim: command %s\n", c.toHex(' ').constData());
   });
+  // A burst the dongle could not read as one text command: the usual cause of
+  // a logger that gets no answer.
+  if (cl.options.mode == zt::sim::LinkMode::Dongle && !cl.options.lenient)
+    QObject::connect(&meter, &zt::sim::SimulatedMeter::burstReceived, &app, [&meter](const QByteArray& b, bool text) {
+      if (!text && !meter.isLinked())
+        std::fprintf(stderr, "zt-meter-sim: not a command, no answer: %s\n", b.toHex(' ').constData());
+    });
   if (!meter.start(&error)) {
     std::fprintf(stderr, "zt-meter-sim: %s\n", qPrintable(error));
     return 1;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <utility>
 
 namespace zt::sim {
 
@@ -95,9 +96,52 @@ qint64 MeterModel::framePeriod(qint64 t) const {
 void MeterModel::receive(QByteArrayView bytes, qint64 nowMs) {
   advance(nowMs);
   if (bytes.isEmpty()) return;
+  burst_.append(bytes);
   rx_.append(bytes);
   lastRxMs_ = nowMs;
-  parseRx(nowMs, false);
+  if (options_.lenient) {
+    parseRx(nowMs, false);
+    return;
+  }
+  // Over the air the meter takes its commands as they come; a text command
+  // is only known once the whole burst is in (a command frame never is one).
+  if (linked() && rx_.size() >= qsizetype(kCommandBytes) && static_cast<std::uint8_t>(rx_[4]) == 0x0A) {
+    burstForwarded_ = true;
+    parseCommands(rx_, nowMs);
+  }
+}
+
+void MeterModel::burstEnded(qint64 t) {
+  const QByteArray burst = std::exchange(burst_, {});
+  if (options_.lenient) {
+    parseRx(t, true);
+    if (onBurst) onBurst(burst, std::exchange(burstHadText_, false));
+    return;
+  }
+  const bool forwarded = std::exchange(burstForwarded_, false);
+  const bool text = !forwarded && options_.mode == LinkMode::Dongle && (burst == "AT" || burst == kConnl);
+  if (onBurst) onBurst(burst, text);
+  if (text) {
+    rx_.clear();
+    onAt(burst, t);
+    return;
+  }
+  // Not a text the dongle knows: while linked it goes over the air to the
+  // meter (a bridge passes everything on); otherwise nobody answers.
+  if (linked()) parseCommands(rx_, t);
+  rx_.clear();
+}
+
+void MeterModel::parseCommands(QByteArray& bytes, qint64 t) {
+  while (bytes.size() >= qsizetype(kCommandBytes)) {
+    if (static_cast<std::uint8_t>(bytes[4]) != 0x0A) {
+      bytes.remove(0, 1);  // noise on the line
+      continue;
+    }
+    const QByteArray cmd = bytes.left(kCommandBytes);
+    bytes.remove(0, kCommandBytes);
+    applyCommand(cmd, t);
+  }
 }
 
 void MeterModel::parseRx(qint64 t, bool gapExpired) {
@@ -136,6 +180,7 @@ void MeterModel::parseRx(qint64 t, bool gapExpired) {
 }
 
 void MeterModel::onAt(const QByteArray& text, qint64 t) {
+  burstHadText_ = true;
   if (onText) onText(text);
   if (options_.faults.silent) return;  // a dead dongle: hears, never answers, never links
   switch (dongle_) {
@@ -480,7 +525,7 @@ qint64 MeterModel::nextEventMs() const {
   qint64 t = nextFrameMs_;
   if (connectDoneMs_ >= 0) t = std::min(t, connectDoneMs_);
   if (lostAtMs_ >= 0) t = std::min(t, lostAtMs_);
-  if (!rx_.isEmpty()) t = std::min(t, lastRxMs_ + kRxGapMs);
+  if (!burst_.isEmpty()) t = std::min(t, lastRxMs_ + kRxGapMs);
   if (!out_.empty()) t = std::min(t, effectiveAt(out_.front()));
   return t;
 }
@@ -491,7 +536,7 @@ void MeterModel::advance(qint64 nowMs) {
     int which = 0;
     if (connectDoneMs_ >= 0 && connectDoneMs_ < t) t = connectDoneMs_, which = 1;
     if (lostAtMs_ >= 0 && lostAtMs_ < t) t = lostAtMs_, which = 2;
-    if (!rx_.isEmpty() && lastRxMs_ + kRxGapMs < t) t = lastRxMs_ + kRxGapMs, which = 3;
+    if (!burst_.isEmpty() && lastRxMs_ + kRxGapMs < t) t = lastRxMs_ + kRxGapMs, which = 3;
     if (t > nowMs) break;
     now_ = std::max(now_, t);
     switch (which) {
@@ -502,7 +547,7 @@ void MeterModel::advance(qint64 nowMs) {
         setLinked(false);
         enqueue(QByteArrayLiteral("OK+LOST"), t);
         break;
-      case 3: parseRx(t, true); break;
+      case 3: burstEnded(t); break;
     }
   }
   now_ = std::max(now_, nowMs);
@@ -513,6 +558,9 @@ void MeterModel::restartClock(qint64 nowMs) {
   mergeStash_.clear();
   mergeStashFrames_ = 0;
   rx_.clear();
+  burst_.clear();
+  burstHadText_ = false;
+  burstForwarded_ = false;
   lastWriteMs_ = nowMs - kMinBurstGapMs;
   lastActivityMs_ = nowMs;
   now_ = nowMs;

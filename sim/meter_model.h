@@ -63,6 +63,11 @@ struct Options {
   std::uint32_t seed = 1;
   double noise = 1e-4;  // relative spread of the readings
   QString name;         // friendly name to register; empty = by mode
+  // A dongle reads a text command as the bytes that arrive together: a burst
+  // that is not exactly "AT" or "AT+CONNL" gets no answer (and, while linked,
+  // goes to the meter). Lenient: the texts are picked out of the byte stream
+  // however they were sent, glued or split.
+  bool lenient = false;
 
   QString friendlyName() const;
 };
@@ -126,10 +131,13 @@ class MeterModel {
   void powerOn(qint64 nowMs);  // the meter's own power key
 
   // Observers: each 6-byte command that reaches the meter, each text command
-  // the dongle takes, each change of the radio link.
+  // the dongle takes, each change of the radio link, and each burst received
+  // (the bytes that arrived without kRxGapMs of silence between them), with
+  // whether the dongle took it as a text command.
   std::function<void(const QByteArray&)> onCommand;
   std::function<void(const QByteArray&)> onText;
   std::function<void(bool)> onLinkChanged;
+  std::function<void(const QByteArray& burst, bool text)> onBurst;
 
  private:
   enum class Dongle { Idle, Connecting, Linked };
@@ -141,6 +149,8 @@ class MeterModel {
   };
 
   void parseRx(qint64 t, bool gapExpired);
+  void burstEnded(qint64 t);
+  void parseCommands(QByteArray& bytes, qint64 t);
   void onAt(const QByteArray& text, qint64 t);
   void onConnectDone(qint64 t);
   void setLinked(bool up);
@@ -178,8 +188,12 @@ class MeterModel {
   qint64 lostAtMs_ = -1;
   bool deferConnl_ = false;
 
-  // Input.
+  // Input. burst_ holds the burst arriving now (both modes); rx_ what the
+  // lenient parser has not taken yet.
   QByteArray rx_;
+  QByteArray burst_;
+  bool burstHadText_ = false;    // lenient: a text was taken from it
+  bool burstForwarded_ = false;  // strict: part of it went to the meter
   qint64 lastRxMs_ = 0;
 
   // Output.

@@ -48,6 +48,10 @@ void SimulatedMeter::attachObservers() {
   };
   core_->onText = [this](const QByteArray& t) { emit textReceived(t); };
   core_->onLinkChanged = [this](bool up) { emit linkChanged(up); };
+  core_->onBurst = [this](const QByteArray& b, bool text) {
+    bursts_.append(b);
+    emit burstReceived(b, text);
+  };
 }
 
 QString SimulatedMeter::registrationPath() const {
@@ -94,6 +98,7 @@ bool SimulatedMeter::start(QString* error) {
   registeredAs_ = reg.fileName();
 
   commands_.clear();
+  bursts_.clear();
   core_->restartClock(nowMs());
   notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &SimulatedMeter::onReadable);

@@ -45,6 +45,9 @@ class SimulatedMeter : public QObject {
   bool isLinked() const { return core_->linked(); }
   // Every 6-byte command that reached the meter since start(), in order.
   QList<QByteArray> receivedCommands() const { return commands_; }
+  // Every burst received since start() (bytes that came without the dongle's
+  // silence between them), in order, as the dongle delimited them.
+  QList<QByteArray> receivedBursts() const { return bursts_; }
   // Measurement frames written to the terminal, over every plug-in.
   std::uint64_t framesWritten() const { return core_->framesWritten(); }
 
@@ -60,6 +63,8 @@ class SimulatedMeter : public QObject {
   void started(const QString& portPath);
   void commandReceived(const QByteArray& command);  // 6 bytes, as received
   void textReceived(const QByteArray& text);        // "AT" or "AT+CONNL"
+  // Each burst received; `text` when the dongle took it as a text command.
+  void burstReceived(const QByteArray& burst, bool text);
   void burstWritten(const QByteArray& bytes);
   void linkChanged(bool up);
   void unplugged();
@@ -83,6 +88,7 @@ class SimulatedMeter : public QObject {
   QString portPath_;
   QString registeredAs_;
   QList<QByteArray> commands_;
+  QList<QByteArray> bursts_;
 };
 
 }  // namespace zt::sim

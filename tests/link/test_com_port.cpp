@@ -1,5 +1,6 @@
 // The serial port over a real pseudo-terminal: burst assembly, the close rule,
-// a device that hangs up, and the start-up modem check.
+// a device that hangs up, the start-up modem check, and the texts to the
+// dongle each on its own.
 #include <QtTest>
 
 #include <QThread>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "com_port.h"
+#include "dongle_texts.h"
 #include "file_modes.h"
 #include "modem_probe.h"
 #include "pty_pair.h"
@@ -389,6 +391,44 @@ class ComPortTest : public QObject {
     // The probe's own traffic does not leak into the ordinary bursts.
     QTest::qWait(30);
     QVERIFY(r.bursts.isEmpty());
+  }
+
+  // Texts keep their order, one still waiting is not queued twice, a connect
+  // request waits for the device's answer to the "AT" before it, and what
+  // still waits when the device goes is dropped with its caller told.
+  void dongleTexts() {
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    zt::ComPort port;
+    port.setPortName(pty.slavePath());
+    QVERIFY(port.open());
+    zt::DongleTexts texts(&port);
+    QList<QPair<QString, bool>> done;
+    auto note = [&](const QString& t) { return [&done, t](bool written) { done << qMakePair(t, written); }; };
+    using After = zt::DongleTexts::After;
+    texts.send(QStringLiteral("AT"), After::Quiet, note(QStringLiteral("AT")));
+    texts.send(QStringLiteral("AT+CONNL"), After::Answer, note(QStringLiteral("AT+CONNL")));
+    texts.send(QStringLiteral("AT+CONNL"), After::Answer, note(QStringLiteral("again")));
+    QVERIFY(texts.pending());
+    QByteArray got;
+    QTRY_COMPARE((got += pty.received()), QByteArray("AT"));
+    QVERIFY(pty.send("OK"));  // the answer lets the connect request go
+    QTRY_COMPARE((got += pty.received()), QByteArray("ATAT+CONNL"));
+    QTRY_VERIFY(!texts.pending());
+    QCOMPARE(done, (QList<QPair<QString, bool>>{{"AT", true}, {"AT+CONNL", true}}));
+
+    // Unanswered, the next request is held back; the device goes first.
+    texts.send(QStringLiteral("AT+CONNL"), After::Answer, note(QStringLiteral("held")));
+    QTRY_VERIFY(texts.pending() || !pty.received().isEmpty());
+    texts.clear();
+    QCOMPARE(done.last(), qMakePair(QStringLiteral("held"), false));
+    QTest::qWait(zt::kDongleAnswerWaitMs + 200);
+    QCOMPARE(pty.received(), QByteArray());
+
+    // A closed port takes nothing: the caller hears so.
+    port.close();
+    texts.send(QStringLiteral("AT"), After::Quiet, note(QStringLiteral("closed")));
+    QTRY_COMPARE(done.last(), qMakePair(QStringLiteral("closed"), false));
   }
 };
 

@@ -127,6 +127,66 @@ class MeterLinkSerialTest : public QObject {
     QCOMPARE(rig.connl(), 1);
   }
 
+  // A dongle reads a text as the bytes that arrive together. Through a
+  // press right after the start-up check (the port closed and reopened on the
+  // way), a press after a failed attempt, a disconnect, a language switch and
+  // the close, every burst the dongle gets is exactly one text it takes, and
+  // every attempt has its answer rather than running into the bounded wait.
+  void everyTextReachesTheDongleOnItsOwn() {
+    LinkTimings t = FastTimings();
+    t.t3Ms = 10000;  // no poll in between: every text here is the test's doing
+    t.connectWaitMs = 5000;
+    sim::Options o = Dongle();
+    o.connectFailure = sim::ConnectFailure::F;
+    o.connectFailures = 1;  // the first attempt is refused
+    SimRig rig(o, t);
+    MeterLink& link = rig.link;
+    QList<QByteArray> unread;  // bursts the dongle could not take as one text
+    connect(&rig.meter, &sim::SimulatedMeter::burstReceived, this, [&](const QByteArray& b, bool text) {
+      if (!text) unread << b;
+    });
+    QVERIFY(rig.startMeter());
+    link.start();
+    link.startupProbe();
+    QTRY_VERIFY_WITH_TIMEOUT(!link.probing(), 3000);
+    QVERIFY(rig.log.probeFailures.isEmpty());
+
+    // A press at once: refused by the dongle, but answered.
+    link.connectOrDisconnect();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(LinkEvent::ConnectFailed), 1, 3000);
+    QCOMPARE(rig.log.count(LinkEvent::Connecting), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(link.connectEnabled(), 2000);
+    // A press after the failed attempt connects.
+    link.connectOrDisconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(link.linkUp(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(link.connectEnabled(), 2000);
+    // Disconnect: the dongle confirms.
+    link.connectOrDisconnect();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.wentDown, 1, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(link.connectEnabled(), 2000);
+    // Connect again, then the language switch drops the link.
+    link.connectOrDisconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(link.linkUp(), 3000);
+    link.languageChanged();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.wentDown, 2, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(link.connectEnabled(), 2000);
+    // Connect once more, and a press on the heels of the link's own texts:
+    // the close says goodbye right after the connect request.
+    link.connectOrDisconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(link.linkUp(), 3000);
+    link.shutdown();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.meter.isLinked(), 3000);
+
+    QCOMPARE(rig.log.count(LinkEvent::ConnectTimeout), 0);
+    QCOMPARE(rig.log.count(LinkEvent::Connecting), 4);
+    QCOMPARE(rig.log.count(LinkEvent::Connected), 3);
+    QVERIFY2(unread.isEmpty(), unread.isEmpty() ? "" : unread.first().toHex(' ').constData());
+    for (const QByteArray& b : rig.meter.receivedBursts())
+      QVERIFY2(b == "AT" || b == "AT+CONNL", b.toHex(' ').constData());
+    QCOMPARE(rig.connl(), 4);
+    QCOMPARE(rig.texts.last(), QStringLiteral("AT"));  // the close's goodbye
+  }
+
   // With "Авто" on, the poll asks the dongle every tick until it connects;
   // the button stays disabled throughout. A second after the link is up the
   // link settles: the input is held, the meter's state sends the wake-up

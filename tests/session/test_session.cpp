@@ -10,6 +10,7 @@
 #include "ble_fake.h"
 #include "journal_format.h"
 #include "port_lookup.h"
+#include "profile_file.h"
 #include "session.h"
 #include "simulated_meter.h"
 
@@ -189,6 +190,57 @@ class SessionTest : public QObject {
                  .arg(log.started.toString(QStringLiteral("dd.MM.yy hh:mm:ss"))));
     for (const LogModel::StoredRow& r : logged) QCOMPARE(again.session->recorder().model()->storedRow(r.gridRow), r);
     QCOMPARE(again.session->recorder().startPosition(), next);
+  }
+
+  // Recording against a profile, the meter restarts (the simulator killed
+  // and another one started): once the link is back, the profile's settings
+  // go to the new meter too, and the memo says so each time; rows are not
+  // measured with the meter's defaults while sorted against the profile.
+  void profileSettingsFollowALinkThatComesBack() {
+    QTemporaryDir data;
+    Rig rig(data.path());
+    Session& s = *rig.session;
+    ProfileRecord r;
+    r.ProfileName = QStringLiteral("R 1k series");
+    r.PrimaryNominal = QStringLiteral("1");
+    r.Settings.FreqCode = 3;       // 1 kHz
+    r.Settings.PrimaryCode = 1;    // R
+    r.Settings.SecondaryCode = 2;  // Q
+    r.Settings.LevelCode = 2;
+    r.Settings.CircuitSeries = 1;
+    r.Settings.IntervalCode = 3;
+    r.Settings.Sound = 1;
+    const QString file = data.filePath(QStringLiteral("parts.hex1"));
+    QVERIFY(ProfileFile(file).create(r).ok);
+    auto profileTaken = [](const sim::ReportedSettings& m) {
+      return m.circuitSeries && !m.circuitAuto && m.secondaryCode == 2 && !m.secondaryAuto && m.levelCode == 2;
+    };
+    QVERIFY(!profileTaken(rig.meter.settings()));  // the simulator's defaults differ
+
+    QSignalSpy lines(&s, &Session::statusLine);
+    QVERIFY(rig.connectAuto());
+    QTRY_VERIFY_WITH_TIMEOUT(!s.link().inputHeld() && s.meter().mode() == WorkMode::Measuring, 3000);
+    QVERIFY(s.book().open(file));  // profile 1 read: its settings go out at once
+    QTRY_VERIFY_WITH_TIMEOUT(profileTaken(rig.meter.settings()), 5000);
+    QCOMPARE(lines.count(), 0);
+    const QString said = s.lang().lexicons().D4[msg::kProfileSettingsResent].arg(1);
+
+    rig.meter.unplug();
+    rig.meter.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!s.link().linkUp(), 3000);
+    sim::SimulatedMeter restarted(Dongle());
+    QVERIFY(!profileTaken(restarted.settings()));
+    QVERIFY(restarted.start());
+    QTRY_VERIFY_WITH_TIMEOUT(s.link().linkUp(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(profileTaken(restarted.settings()), 8000);
+    QCOMPARE(lines.count(), 1);
+    QCOMPARE(lines.last().first().toString(), said);
+    // Sent once per link: the wake-up and the profile's settings.
+    QTest::qWait(1500);
+    int settingsCommands = 0;
+    for (const QByteArray& c : restarted.receivedCommands())
+      if ((std::uint8_t(c[0]) & 0x80) == 0) ++settingsCommands;
+    QCOMPARE(settingsCommands, 1);
   }
 
   // The space bar's meter-side conditions follow the controllers.

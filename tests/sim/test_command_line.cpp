@@ -78,6 +78,15 @@ class CommandLineTest : public QObject {
     QCOMPARE(o.replug.outMs, 500);
   }
 
+  void lenientDongle() {
+    CommandLine cl;
+    QString error;
+    QVERIFY(ParseCommandLine({"zt-meter-sim"}, cl, &error));
+    QVERIFY(!cl.options.lenient);  // strict, as a real dongle
+    QVERIFY(ParseCommandLine({"zt-meter-sim", "--lenient"}, cl, &error));
+    QVERIFY(cl.options.lenient);
+  }
+
   void nameOverride() {
     CommandLine cl;
     QString error;

@@ -11,10 +11,13 @@ using simtest::U;
 
 namespace {
 
+// The dialogue as the lenient dongle reads it: texts picked out of the byte
+// stream however they arrive. The strict reading has its own table below.
 Options Dongle() {
   Options o;
   o.mode = LinkMode::Dongle;
   o.noise = 0;
+  o.lenient = true;
   return o;
 }
 
@@ -68,6 +71,73 @@ class DialogueTest : public QObject {
     QCOMPARE(Texts(simtest::RunUntil(m, now, 100)), answers);
     QVERIFY(heard.isEmpty());
     QCOMPARE(int(m.displayMode()), 1);
+  }
+
+  // The strict dongle reads one text per burst (bytes without kRxGapMs of
+  // silence between them): a burst that is not exactly "AT" or "AT+CONNL"
+  // gets no answer. What the lenient reading makes of the same bytes is in
+  // the table above.
+  void strictDongleReadsOneTextPerBurst_data() {
+    QTest::addColumn<QList<QByteArray>>("chunks");  // each: bytes, then a gap of `gapMs`
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<QList<QByteArray>>("answers");
+    QTest::addColumn<QList<bool>>("taken");  // per burst the dongle delimited
+    using B = QList<QByteArray>;
+    using T = QList<bool>;
+    QTest::newRow("AT") << B{"AT"} << 50 << B{"OK"} << T{true};
+    QTest::newRow("AT+CONNL") << B{"AT+CONNL"} << 50 << B{"OK+CONNL", "OK+CONNF"} << T{true};
+    QTest::newRow("AT in two reads, 1 ms apart") << B{"A", "T"} << 1 << B{"OK"} << T{true};
+    QTest::newRow("AT, then AT+CONNL 50 ms later")
+        << B{"AT", "AT+CONNL"} << 50 << B{"OK", "OK+CONNL", "OK+CONNF"} << T{true, true};
+    QTest::newRow("ATAT+CONNL in one burst") << B{"ATAT+CONNL"} << 50 << B{} << T{false};
+    QTest::newRow("AT and AT+CONNL 1 ms apart") << B{"AT", "AT+CONNL"} << 1 << B{} << T{false};
+    QTest::newRow("ATAT") << B{"ATAT"} << 50 << B{} << T{false};
+    QTest::newRow("noise before AT") << B{"\x01xAT"} << 50 << B{} << T{false};
+    QTest::newRow("AT+CONN") << B{"AT+CONN"} << 50 << B{} << T{false};
+    QTest::newRow("AT with a line end") << B{"AT\r\n"} << 50 << B{} << T{false};
+  }
+  void strictDongleReadsOneTextPerBurst() {
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(int, gapMs);
+    QFETCH(QList<QByteArray>, answers);
+    QFETCH(QList<bool>, taken);
+    Options o = Dongle();
+    o.lenient = false;
+    o.connectFailure = ConnectFailure::F;  // the attempt ends in an answer of its own
+    MeterModel m(o, 0);
+    QList<bool> bursts;
+    m.onBurst = [&](const QByteArray&, bool text) { bursts.append(text); };
+    qint64 now = 0;
+    QList<Burst> out;
+    for (const auto& c : chunks) {
+      m.receive(c, now);
+      out += simtest::RunUntil(m, now, now + gapMs);
+    }
+    out += simtest::RunUntil(m, now, now + 2000);
+    QCOMPARE(Texts(out), answers);
+    QCOMPARE(bursts, taken);
+    QVERIFY(!m.linked());
+  }
+
+  // Linked, the strict dongle still drops the link on an "AT" of its own and
+  // passes commands on at once; an "AT" glued to a command goes to the meter.
+  void strictDongleWhileLinked() {
+    Options o = Dongle();
+    o.lenient = false;
+    MeterModel m(o, 0);
+    qint64 now = 0;
+    m.receive("AT+CONNL", now);
+    simtest::RunUntil(m, now, 1000);
+    QVERIFY(m.linked());
+    m.receive(kFrameCmdRd, now);
+    QCOMPARE(int(m.displayMode()), 2);
+    m.receive(QByteArray::fromHex("810101010A01") + "AT", now);
+    QCOMPARE(int(m.displayMode()), 1);
+    simtest::RunUntil(m, now, now + 100);
+    QVERIFY(m.linked());
+    m.receive("AT", now);
+    QVERIFY(Texts(simtest::RunUntil(m, now, now + 100)).contains("OK+LOST"));
+    QVERIFY(!m.linked());
   }
 
   void connectsAndForwardsFrames() {
