@@ -56,8 +56,8 @@ class TestExampleProfiles : public QObject {
     QVERIFY(!ref.secondary.toleranceOn);
     QCOMPARE(int(p.Settings.CircuitAuto), 0);
     QCOMPARE(int(p.Settings.CircuitSeries), 1);
-    QCOMPARE(int(p.Settings.FreqCode), 5);   // 100 kHz
-    QCOMPARE(int(p.Settings.LevelCode), 2);  // 0.5 Vrms
+    QCOMPARE(int(p.Settings.FreqCode), 5);       // 100 kHz
+    QCOMPARE(int(p.Settings.LevelCode), 2);      // 0.5 Vrms
     QCOMPARE(int(p.Settings.SecondaryCode), 2);  // Q
     QCOMPARE(int(p.Settings.Hold), 0);
     QCOMPARE(p.StartPosition, 1);
