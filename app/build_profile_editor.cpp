@@ -17,7 +17,7 @@ const QStringList& Tolerances() {
 QLineEdit* MakeNominal(QWidget* parent, const char* name) {
   auto* e = Make<QLineEdit>(parent, name);
   e->setText(QStringLiteral("10000"));
-  e->setMaxLength(7);
+  e->setMaxLength(ui::kNominalTypedMax);
   e->setFixedWidth(60);
   return e;
 }

@@ -5,6 +5,8 @@
 
 namespace zt::ui {
 
+inline constexpr int kNominalTypedMax = 7;  // characters typed into a nominal box (a profile may hold 10)
+
 // The client area is fixed at 1008 pixels wide, which with the 8-pixel side
 // borders of the system the window was designed on makes it 1024 wide
 // outside: the left column (209) and the front panel (799) fill it exactly.

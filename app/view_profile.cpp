@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 
 #include "tolerance.h"
+#include "ui_constants.h"
 
 namespace zt {
 
@@ -22,6 +23,14 @@ QString ApplyFilter(QLineEdit* edit, const FilteredText& f) {
 }
 
 void SetIndex(QComboBox* box, int index) { box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1); }
+
+// A nominal value read from a file shows whole: the box takes up to 7 typed
+// characters, a profile holds up to 10, and what shows is what is sorted
+// against and stored again.
+void ShowNominal(QLineEdit* edit, const QString& text) {
+  edit->setMaxLength(std::max<int>(ui::kNominalTypedMax, int(text.size())));
+  edit->setText(text);
+}
 
 }  // namespace
 
@@ -155,11 +164,11 @@ void ProfileView::render(const Reference& ref) {
   SetIndex(c.CBox2, ref.primary.kind);
   if (ref.primary.kind >= 0 && ref.primary.kind < c.CBox2->count())
     SetIndex(primaryUnitBox(ref.primary.kind), ref.primary.unitIndex);
-  c.E2->setText(ref.primary.nominalText);
+  ShowNominal(c.E2, ref.primary.nominalText);
   showTolerance(c.CBox51, ref.secondary);
   SetIndex(c.CBox11, ref.secondary.kind);
   if (ref.secondary.kind == kSecondaryR) SetIndex(c.CBox31, ref.secondary.unitIndex);
-  c.E11->setText(ref.secondary.nominalText);
+  ShowNominal(c.E11, ref.secondary.nominalText);
   showUnitBoxes(ref);
 }
 

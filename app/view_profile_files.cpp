@@ -21,7 +21,8 @@ void ProfileView::bindFiles() {
     v_.session->book().create(askNameToWrite(v_.ui->SB1->text(), false));
   });
   connect(c.SB2, &QPushButton::clicked, this, [this] {
-    const QString path = v_.prompts->openOrNewFileName(v_.window, v_.ui->SB2->text(), QString(), kProfileFilter);
+    const QString path = v_.prompts->openOrNewFileName(v_.window, v_.ui->SB2->text(),
+                                                       v_.session->book().dialogueFolder(), kProfileFilter);
     if (!path.isEmpty()) v_.session->book().open(path);
   });
   connect(c.SB3, &QPushButton::clicked, this, [this] {
@@ -36,7 +37,7 @@ void ProfileView::bindFiles() {
 }
 
 QString ProfileView::askNameToWrite(const QString& caption, bool copiesCurrentFile) {
-  QString proposed;
+  QString proposed = v_.session->book().dialogueFolder();
   for (;;) {
     const QString chosen = v_.prompts->newFileName(v_.window, caption, proposed, kProfileFilter);
     if (chosen.isEmpty()) return {};

@@ -104,6 +104,18 @@ enum : int {
   kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
   // The link (link/, session/).
   kProfileSettingsResent,  // %1 profile number: its settings sent to the meter as a link came up
+  kNotProfileFile,          // %1 file, %2 why
+  kHeaderNotZero,           // the unused bytes of a profile file's header
+  kHeaderCountOutOfRange,   // %1 the count, %2 the largest count
+  kNoProfileAsWritten,      // %1 what is wrong with profile 1
+  kFieldBadCharacters,      // %1 field
+  kFieldNotTolerance,       // %1 field, %2 its text
+  kFieldOutOfRange,         // %1 field, %2 its value
+  kFieldPrimaryKind,        // more names of the record's fields
+  kFieldPrimaryUnit,        //
+  kFieldSecondaryKind,      //
+  kFieldSecondaryUnit,      //
+  kFieldSettings,           // %1 the byte of the meter settings (1-18)
   kCount
 };
 }  // namespace msg

@@ -26,11 +26,22 @@ ProfileBook::ProfileBook(SettingsStore* store, QObject* parent)
       sep_(Separators::system()),
       reference_(DefaultReference()) {}
 
-QString ProfileBook::profileFilePath(const QString& chosenName) { return chosenName + kProfileSuffix; }
+QString ProfileBook::profileFilePath(const QString& chosenName) {
+  // Some save dialogues (Windows' own) add the filter's suffix themselves.
+  return chosenName.endsWith(kProfileSuffix, Qt::CaseInsensitive) ? chosenName : chosenName + kProfileSuffix;
+}
 
 void ProfileBook::setLexicons(const Lexicons* lex) { lex_ = lex ? lex : &Lexicons::russian(); }
 
 QString ProfileBook::caption() const { return lex().D1[0] + title_; }
+
+QString ProfileBook::dialogueFolder() const {
+  if (!path_.isEmpty()) {
+    const QFileInfo file(path_);
+    if (file.absoluteDir().exists()) return file.absolutePath();
+  }
+  return store_ ? store_->folder() : QString();
+}
 
 Verdict ProfileBook::sortReading(const MeterReading& reading) {
   verdict_ = SortReading(reference_, reading, DecimalOf(sep_), verdict_);
@@ -92,11 +103,16 @@ void ProfileBook::setNames(const QVector<ProfileRecord>& records) {
 
 void ProfileBook::ReportProfileProblems(const QStringList& problems) {
   if (problems.isEmpty()) return;
-  const QString text =
-      lex().D4[msg::kProfileFileDamaged].arg(QDir::toNativeSeparators(path_), problems.join(QLatin1Char('\n')));
-  if (text == lastProblems_) return;  // re-reads of the same file do not repeat it
-  lastProblems_ = text;
-  emit notice(NoticeLevel::Warning, text);
+  // Re-reads of the same file do not repeat what was told already, nor a
+  // part of it (a record read alone finds less than the whole file's check).
+  const bool told = path_ == problemsPath_ && std::all_of(problems.begin(), problems.end(), [this](const QString& p) {
+                      return lastProblems_.contains(p);
+                    });
+  if (told) return;
+  problemsPath_ = path_;
+  lastProblems_ = problems;
+  emit notice(NoticeLevel::Warning, lex().D4[msg::kProfileFileDamaged].arg(QDir::toNativeSeparators(path_),
+                                                                           problems.join(QLatin1Char('\n'))));
 }
 
 void ProfileBook::ReportProfileError() {
@@ -124,8 +140,11 @@ bool ProfileBook::showTable(int a) {
 std::int32_t ProfileBook::loadSettings() {
   if (!store_) return 0;
   const SettingsLoad load = store_->load();
-  if (load.profilePath.isEmpty()) return 0;
-  return RestoreProfileFile(load.profilePath);
+  // A file 1.dat could not take stays the current one through every re-read
+  // of this run; 1.dat's older path would undo the operator's choice.
+  const QString path = !unstoredPath_.isEmpty() && QFileInfo(unstoredPath_).isFile() ? unstoredPath_ : load.profilePath;
+  if (path.isEmpty()) return 0;
+  return RestoreProfileFile(path);
 }
 
 std::int32_t ProfileBook::LoadSettingsFile() {
@@ -137,6 +156,7 @@ std::int32_t ProfileBook::LoadSettingsFile() {
 std::int32_t ProfileBook::RememberProfilePath(const QString& path) {
   if (store_) {
     const SettingsWrite w = store_->SaveLastProfilePath(path);
+    unstoredPath_ = w.ok ? QString() : path;
     if (w.ok) return loadSettings();
     // 1.dat cannot take this path: the file is still the current one for
     // this run, and the operator learns it will not be reopened next time.
@@ -177,6 +197,9 @@ bool ProfileBook::ReadProfile(int n) {
   MeterSettings s = r.Settings;
   if (s.SourceCode > 1) s.SourceCode = 0;
   s.Reserved = 0;
+  // Hold on stops the meter's readings: it is sent only when the record says
+  // so as the editor writes it, never from a stray bit of a damaged record.
+  if (s.Hold != 1 || !SettingsPlausible(r.Settings)) s.Hold = 0;
   emit settingsRead(s);
   return true;
 }
@@ -229,9 +252,9 @@ bool ProfileBook::create(const QString& chosenName) {
 bool ProfileBook::open(const QString& path) {
   profileError_.clear();
   if (path.isEmpty()) return false;
-  path_ = path;
   const QString& failed = kOpenFailed;
   if (!QFileInfo::exists(path)) {
+    path_ = path;
     // A new name: a file with the editor as its one profile. 1.dat and the
     // caption stay as they were.
     const ProfileIo io = ProfileFile(path).create(EditorRecord());
@@ -242,6 +265,22 @@ bool ProfileBook::open(const QString& path) {
     setCount(1, 2);
     return true;
   }
+  // A file of another kind is refused before anything is taken from it:
+  // the current file, 1.dat and the editor stay as they were.
+  ProfileFileCheck check;
+  const ProfileIo checked = ProfileFile(path).check(check);
+  if (!checked.ok) {
+    emit notice(NoticeLevel::Critical, failed + QLatin1Char('\n') + checked.message);
+    return false;
+  }
+  if (check.kind == ProfileFileKind::NotProfile) {
+    emit notice(
+        NoticeLevel::Critical,
+        failed + QLatin1Char('\n') + lex().D4[msg::kNotProfileFile].arg(QDir::toNativeSeparators(path), check.reason));
+    return false;
+  }
+  path_ = path;
+  ReportProfileProblems(check.problems);
   std::int32_t count = 0;
   const ProfileIo io = ProfileFile(path).readCount(count);
   if (!io.ok) {
@@ -321,16 +360,22 @@ void ProfileBook::selectFromTable(int n) {
 bool ProfileBook::store() {
   profileError_.clear();
   if (!needFile()) return false;
-  const int n = number_;
   std::int32_t count = count_;
-  const ProfileIo io = ProfileFile(path_).store(count, n, EditorRecord());
+  const ProfileIo io = ProfileFile(path_).store(count, number_, EditorRecord());
   if (!io.ok) {
     profileError_ = io.message;
     ReportProfileError();
     return false;
   }
-  if (count != count_) setCount(count, count + 1);
-  if (!showTable(n == count_ ? 0 : n - 1)) ReportProfileError();
+  // A number past the last profile (the free slot, or one further after a
+  // delete left SE2's range as it was) appends: the new profile is the last
+  // one, SE2 shows it and the table gets its row.
+  const bool appended = count != count_;
+  if (appended) {
+    number_ = count;
+    setCount(count, count + 1);
+  }
+  if (!showTable(number_ == count_ ? 0 : number_ - 1)) ReportProfileError();
   return true;
 }
 

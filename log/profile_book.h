@@ -44,7 +44,7 @@ class ProfileBook : public QObject {
   };
 
   // The file "Создать" and "Сохранить как" write for the name the operator
-  // chose: ".hex1" is always appended, also to a name that has it. A view
+  // chose: ".hex1" is appended to a name that does not end with it. A view
   // that asks before replacing a file asks about this one.
   static QString profileFilePath(const QString& chosenName);
 
@@ -62,9 +62,12 @@ class ProfileBook : public QObject {
 
   // ---- state
   const QString& currentProfilePath() const { return path_; }  // CurrentProfilePath
-  std::int32_t profileCount() const { return count_; }         // ProfileCount
-  const QString& profileTitle() const { return title_; }       // ProfileTitle: " " + file name less ".hex1"
-  QString caption() const;                                     // the profile panel's caption
+  // Where the profile file dialogues start: the folder of the current file,
+  // else the data folder (1.dat's), else nothing (the dialogue's own choice).
+  QString dialogueFolder() const;
+  std::int32_t profileCount() const { return count_; }    // ProfileCount
+  const QString& profileTitle() const { return title_; }  // ProfileTitle: " " + file name less ".hex1"
+  QString caption() const;                                // the profile panel's caption
   // The profile number (1-based) the commands act on, its upper limit (the
   // free slot after the last profile) and whether a profile is stored there.
   int currentNumber() const { return number_; }
@@ -108,7 +111,7 @@ class ProfileBook : public QObject {
   void setCurrentNumber(int n);
 
   // File commands. `chosenName` is what the save dialogue returned (empty:
-  // cancelled); ".hex1" is always appended. `path` is what the open
+  // cancelled); ".hex1" is appended when it lacks it. `path` is what the open
   // dialogue returned, taken as it is.
   bool create(const QString& chosenName);  // SB1 "Создать"
   bool open(const QString& path);          // SB2 "Открыть"
@@ -174,8 +177,10 @@ class ProfileBook : public QObject {
   QStringList names_;
   Reference reference_;
   Verdict verdict_;
-  QString profileError_;  // what the last failed record access said
-  QString lastProblems_;  // the damaged-file report shown last (not repeated)
+  QString profileError_;      // what the last failed record access said
+  QString unstoredPath_;      // the current file when 1.dat could not take its path (too long, 1.dat gone)
+  QString problemsPath_;      // the file of the damaged-file report shown last
+  QStringList lastProblems_;  // and what it told (not repeated)
 };
 
 }  // namespace zt

@@ -164,6 +164,121 @@ ProfileFileView ParseProfileFile(QByteArrayView bytes) {
   return v;
 }
 
+namespace {
+
+bool HasControlCharacters(const QString& text) {
+  for (const QChar ch : text)
+    if (ch.unicode() < 0x20 || ch.unicode() == 0x7F || ch == QChar::ReplacementCharacter) return true;
+  return false;
+}
+
+// A tolerance as the editor stores it: "OFF", "<", ">", or digits with at
+// most one decimal separator (either, the file may come from another system)
+// and a "%" at the end.
+bool ToleranceAsWritten(const QString& text) {
+  if (text == ProfileToleranceOff() || text == QLatin1String("<") || text == QLatin1String(">")) return true;
+  qsizetype i = 0;
+  bool separator = false;
+  for (; i < text.size(); ++i) {
+    const QChar ch = text.at(i);
+    if (ch.isDigit() && ch.unicode() < 0x80) continue;
+    if ((ch == QLatin1Char('.') || ch == QLatin1Char(',')) && !separator && i > 0) {
+      separator = true;
+      continue;
+    }
+    break;
+  }
+  return i == text.size() || (i == text.size() - 1 && text.at(i) == QLatin1Char('%'));
+}
+
+// The largest value of each meter setting: the widths of the fields in the
+// meter's frames. Reserved is the logger's own and never sent.
+constexpr std::array<std::uint8_t, MeterSettings::kSize> kSettingLimits = {1, 31, 1, 7, 1, 7, 1, 7, 1,
+                                                                           1, 7,  1, 1, 1, 1, 1, 3, 255};
+
+}  // namespace
+
+bool SettingsPlausible(const MeterSettings& s) {
+  const auto b = s.toBytes();
+  for (std::size_t i = 0; i < b.size(); ++i)
+    if (b[i] > kSettingLimits[i]) return false;
+  return true;
+}
+
+QStringList RecordImplausibilities(const ProfileRecord& r) {
+  QStringList out;
+  const auto texts = {std::pair{&r.ProfileName, msg::kFieldName},
+                      {&r.PrimaryTolerance, msg::kFieldPrimaryTolerance},
+                      {&r.PrimaryNominal, msg::kFieldPrimaryNominal},
+                      {&r.SecondaryTolerance, msg::kFieldSecondaryTolerance},
+                      {&r.SecondaryNominal, msg::kFieldSecondaryNominal}};
+  for (const auto& [text, field] : texts)
+    if (HasControlCharacters(*text)) out.append(Msg(msg::kFieldBadCharacters).arg(Msg(field)));
+  for (const auto& [text, field] : {std::pair{&r.PrimaryTolerance, msg::kFieldPrimaryTolerance},
+                                    {&r.SecondaryTolerance, msg::kFieldSecondaryTolerance}})
+    if (!HasControlCharacters(*text) && !ToleranceAsWritten(*text))
+      out.append(Msg(msg::kFieldNotTolerance).arg(Msg(field), *text));
+  for (const auto& [value, field] : {std::pair{r.PrimaryKind, msg::kFieldPrimaryKind},
+                                     {r.PrimaryUnit, msg::kFieldPrimaryUnit},
+                                     {r.SecondaryKind, msg::kFieldSecondaryKind},
+                                     {r.SecondaryUnit, msg::kFieldSecondaryUnit}})
+    if (value > 2) out.append(Msg(msg::kFieldOutOfRange).arg(Msg(field)).arg(value));
+  const auto b = r.Settings.toBytes();
+  for (std::size_t i = 0; i < b.size(); ++i)
+    if (b[i] > kSettingLimits[i])
+      out.append(Msg(msg::kFieldOutOfRange).arg(Msg(msg::kFieldSettings).arg(i + 1)).arg(b[i]));
+  return out;
+}
+
+ProfileFileCheck CheckProfileFile(QByteArrayView bytes) {
+  ProfileFileCheck c;
+  auto notProfile = [&c](const QString& reason) {
+    c.kind = ProfileFileKind::NotProfile;
+    c.reason = reason;
+    c.count = 0;
+    c.problems.clear();
+    c.asWritten.clear();
+    return c;
+  };
+  if (bytes.size() < kProfileHeaderSize) return notProfile(Msg(msg::kFileShorterThanHeader));
+  const std::int32_t header = qFromLittleEndian<std::int32_t>(bytes.data());
+  if (header < 0 || header > kProfileCountMax)
+    return notProfile(Msg(msg::kHeaderCountOutOfRange).arg(header).arg(kProfileCountMax));
+  for (qsizetype i = 4; i < kProfileHeaderSize; ++i)
+    if (bytes[i] != '\0') return notProfile(Msg(msg::kHeaderNotZero));
+
+  const ProfileFileView v = ParseProfileFile(bytes);
+  c.count = v.count;
+  c.problems = v.problems;
+  QString firstProblem;
+  for (int n = 1; n <= v.count; ++n) {
+    QStringList wrong;
+    DecodeNumbered(bytes.sliced(ProfileRecordOffset(n), kProfileRecordSize), n, wrong);
+    for (const QString& p : RecordImplausibilities(v.records[n - 1]))
+      wrong.append(Msg(msg::kProfileFieldProblem).arg(n).arg(p));
+    c.asWritten.append(wrong.isEmpty());
+    for (const QString& p : wrong)
+      if (!c.problems.contains(p)) c.problems.append(p);
+    if (firstProblem.isEmpty() && !wrong.isEmpty()) firstProblem = wrong.first();
+  }
+  if (v.count > 0 && !c.asWritten.contains(true)) return notProfile(Msg(msg::kNoProfileAsWritten).arg(firstProblem));
+  if (!c.problems.isEmpty()) c.kind = ProfileFileKind::Damaged;
+  return c;
+}
+
+ProfileIo ProfileFile::check(ProfileFileCheck& out) const {
+  ProfileIo io;
+  QFile f(path_);
+  if (!OpenExisting(f, QIODevice::ReadOnly, io)) return io;
+  QByteArray bytes = f.read(kProfileHeaderSize);
+  if (bytes.size() == kProfileHeaderSize) {
+    const std::int32_t header = qFromLittleEndian<std::int32_t>(bytes.constData());
+    if (header > 0 && header <= kProfileCountMax) bytes.append(f.read(kProfileRecordSize * qint64(header)));
+  }
+  out = CheckProfileFile(bytes);
+  return io;
+}
+
 ProfileIo ProfileFile::readCount(std::int32_t& count) const {
   ProfileIo io;
   QFile f(path_);

@@ -75,6 +75,37 @@ struct ProfileFileView {
 };
 ProfileFileView ParseProfileFile(QByteArrayView bytes);
 
+// The most profiles a file may count: the multi-part table gives each a row
+// of the log, and the log has 100,000 rows, one of them the free slot.
+inline constexpr std::int32_t kProfileCountMax = 99999;
+
+// What a file is, judged from its bytes before anything acts on it. A file
+// is not a profile file when its header could not have been written by the
+// program (shorter than the header, a count below 0 or above
+// kProfileCountMax, the unused header bytes not zero) or when none of the
+// profiles it counts could have been written by the editor (texts with
+// control characters, a tolerance that is no tolerance, a kind, unit or
+// meter setting out of its range). A profile file whose count, size or some
+// profiles do not add up is damaged: what reads as written can be used.
+enum class ProfileFileKind { Clean, Damaged, NotProfile };
+struct ProfileFileCheck {
+  ProfileFileKind kind = ProfileFileKind::Clean;
+  QString reason;           // NotProfile: why, for the operator
+  std::int32_t count = 0;   // the profiles that can be read (the header's count, limited to the file)
+  QStringList problems;     // Damaged: what does not add up, one item each
+  QVector<bool> asWritten;  // per profile 1..count: reads as the editor wrote it
+
+  // Profile n is there and reads as the editor wrote it.
+  bool profileClean(int n) const { return n >= 1 && n <= asWritten.size() && asWritten[n - 1]; }
+};
+ProfileFileCheck CheckProfileFile(QByteArrayView bytes);
+
+// What in record `r` the editor could never have written (its length
+// bytes are the decoder's to report). Empty when it reads as written.
+QStringList RecordImplausibilities(const ProfileRecord& r);
+// The meter settings of a record are all within the ranges the meter reports.
+bool SettingsPlausible(const MeterSettings& s);
+
 // Byte offset of profile n (1-based).
 constexpr qint64 ProfileRecordOffset(int n) { return kProfileHeaderSize + kProfileRecordSize * (qint64(n) - 1); }
 
@@ -115,6 +146,10 @@ class ProfileFile {
   // Deletes profile n; the free slot after the last deletes the last. Refused
   // when there is none. The file keeps its length.
   ProfileIo remove(std::int32_t& count, int n) const;
+
+  // CheckProfileFile over the header and the profiles it counts (never
+  // more of a large file than that); `io.ok` false when it cannot be read.
+  ProfileIo check(ProfileFileCheck& out) const;
 
   // Byte-for-byte copy to `target` (created or replaced).
   ProfileIo copyTo(const QString& target) const;

@@ -80,7 +80,15 @@ Verdict SortReading(const Reference& ref, const MeterReading& reading, QChar sep
   v.SortResult = CheckTolerance(ToleranceInputOf(ref, reading, sep), v.PrimaryDeviation, v.SecondaryDeviation);
   v.primaryOn = ref.primary.toleranceOn;
   v.secondaryOn = ref.secondary.toleranceOn;
+  v.primaryKind = ref.primary.kind;
   return v;
+}
+
+double PrimaryValueDeviation(const Verdict& v) {
+  const double d = v.PrimaryDeviation;
+  if (v.primaryKind != kPrimaryC) return d;
+  // d = (1 − n/m) × 100, so m/n = 1 / (1 − d/100).
+  return 100.0 * d / (100.0 - d);
 }
 
 }  // namespace zt

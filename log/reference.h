@@ -55,10 +55,20 @@ struct Verdict {
   double SecondaryDeviation = 0;
   bool primaryOn = false;  // the tolerance of that side was on
   bool secondaryOn = false;
+  // The reference's primary kind (R, L, C): what PrimaryDeviation compares.
+  // For L and C it is the reactance, not the value itself.
+  int primaryKind = kPrimaryR;
 
   bool rejected() const { return SortResult != kSortPass; }
   bool operator==(const Verdict&) const = default;
 };
+
+// The primary deviation as a deviation of the value itself, in percent:
+// (measured − nominal) / nominal × 100. For R and L that is the sorting's own
+// deviation (the reactance of L is proportional to L); for C the sorting
+// compares reactances, (1 − nominal/measured) × 100, so it is turned back.
+// Not finite for a C deviation of 100 %.
+double PrimaryValueDeviation(const Verdict& verdict);
 
 // The tolerance check's input for a reading against a reference.
 ToleranceInput ToleranceInputOf(const Reference& ref, const MeterReading& reading, QChar decimalSeparator);

@@ -85,9 +85,14 @@ QJsonObject RowToJson(const LogRow& row) {
   // A deviation is a number only where its tolerance was on and the check
   // could evaluate the reference; otherwise the grid shows an empty or a
   // stale text, and the number would mislead.
+  // "primary" is the sorting's own figure (for L and C a deviation of the
+  // reactance), "primaryValue" that of the value itself; the secondary side
+  // always compares the value itself.
   const bool evaluated = v.SortResult != kSortInvalid;
+  const bool primary = v.primaryOn && evaluated;
   QJsonObject deviations{
-      {QStringLiteral("primary"), v.primaryOn && evaluated ? Number(v.PrimaryDeviation) : QJsonValue()},
+      {QStringLiteral("primary"), primary ? Number(v.PrimaryDeviation) : QJsonValue()},
+      {QStringLiteral("primaryValue"), primary ? Number(PrimaryValueDeviation(v)) : QJsonValue()},
       {QStringLiteral("secondary"), v.secondaryOn && evaluated ? Number(v.SecondaryDeviation) : QJsonValue()}};
 
   QJsonObject level{{QStringLiteral("text"), r.levelText},

@@ -24,27 +24,33 @@ std::uint8_t ReadByte(QByteArrayView b, qint64 offset) {
   return offset < b.size() ? static_cast<std::uint8_t>(b[offset]) : 0;
 }
 
-SettingsWrite WriteField(const QString& folder, qint64 offset, const QByteArray& bytes) {
+QByteArray Int32Bytes(std::int32_t v) {
+  QByteArray b(4, '\0');
+  qToLittleEndian<std::int32_t>(v, b.data());
+  return b;
+}
+
+// `language`: the language in use, written with the field when the file has
+// no language field yet, so that a file that gets a first field does not
+// name the design language by its zeros.
+SettingsWrite WriteField(const QString& folder, qint64 offset, const QByteArray& bytes,
+                         std::optional<std::int32_t> language = std::nullopt) {
   const QString file = SettingsFilePath(folder);
   QFile f(file);
   // ExistingOnly: a writer must never create the file (or truncate it).
   if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {
     return {false, ProgramMessages()[msg::kSettingsOpenError].arg(QDir::toNativeSeparators(file), f.errorString())};
   }
+  const bool addLanguage = language && f.size() < kSettingsLanguageOffset + 4 && offset != kSettingsLanguageOffset;
   // Fill any gap with zeros explicitly rather than relying on the platform.
   if (f.size() < offset && !f.resize(offset)) {
     return {false, ProgramMessages()[msg::kSettingsWriteError].arg(QDir::toNativeSeparators(file), f.errorString())};
   }
-  if (!f.seek(offset) || f.write(bytes) != bytes.size() || !f.flush()) {
+  if (!f.seek(offset) || f.write(bytes) != bytes.size() ||
+      (addLanguage && (!f.seek(kSettingsLanguageOffset) || f.write(Int32Bytes(*language)) != 4)) || !f.flush()) {
     return {false, ProgramMessages()[msg::kSettingsWriteError].arg(QDir::toNativeSeparators(file), f.errorString())};
   }
   return {};
-}
-
-QByteArray Int32Bytes(std::int32_t v) {
-  QByteArray b(4, '\0');
-  qToLittleEndian<std::int32_t>(v, b.data());
-  return b;
 }
 
 }  // namespace
@@ -76,11 +82,15 @@ QString DecodeSettingsPath(const QByteArray& bytes) {
 
 QString SettingsFilePath(const QString& folder) { return QDir(folder).filePath(QStringLiteral("1.dat")); }
 
-SettingsFileLoad ReadSettingsFile(const QString& folder) {
+SettingsFileLoad ReadSettingsFile(const QString& folder, SettingsMissing missing) {
   SettingsFileLoad r;
-  QDir().mkpath(folder);  // an existing folder is fine; a failure shows below
+  if (missing == SettingsMissing::Create) QDir().mkpath(folder);  // an existing folder is fine; a failure shows below
   QFile f(SettingsFilePath(folder));
   if (!f.exists()) {
+    if (missing == SettingsMissing::Leave) {
+      r.status = SettingsFileLoad::Missing;
+      return r;
+    }
     if (f.open(QIODevice::WriteOnly)) {
       f.close();
       r.status = SettingsFileLoad::Created;
@@ -95,25 +105,26 @@ SettingsFileLoad ReadSettingsFile(const QString& folder) {
   return r;
 }
 
-SettingsWrite SaveLastProfilePath(const QString& folder, const QString& profilePath, std::uint8_t meterModel) {
+SettingsWrite SaveLastProfilePath(const QString& folder, const QString& profilePath, std::uint8_t meterModel,
+                                  std::optional<std::int32_t> language) {
   const QByteArray bytes = EncodeSettingsPath(profilePath);
   if (bytes.size() > kSettingsPathMax) {
     return {
         false,
         ProgramMessages()[msg::kSettingsPathTooLong].arg(kSettingsPathMax).arg(QDir::toNativeSeparators(profilePath))};
   }
-  SettingsWrite w =
-      WriteField(folder, kSettingsPathLengthOffset, Int32Bytes(static_cast<std::int32_t>(bytes.size())) + bytes);
+  SettingsWrite w = WriteField(folder, kSettingsPathLengthOffset,
+                               Int32Bytes(static_cast<std::int32_t>(bytes.size())) + bytes, language);
   if (!w.ok) return w;
-  return SaveMeterModel(folder, meterModel);
+  return SaveMeterModel(folder, meterModel, language);
 }
 
-SettingsWrite SaveMeterModel(const QString& folder, std::uint8_t meterModel) {
-  return WriteField(folder, kSettingsModelOffset, QByteArray(1, static_cast<char>(meterModel)));
+SettingsWrite SaveMeterModel(const QString& folder, std::uint8_t meterModel, std::optional<std::int32_t> language) {
+  return WriteField(folder, kSettingsModelOffset, QByteArray(1, static_cast<char>(meterModel)), language);
 }
 
-SettingsWrite SaveAutoConnect(const QString& folder, bool on) {
-  return WriteField(folder, kSettingsAutoConnectOffset, QByteArray(1, on ? '\1' : '\0'));
+SettingsWrite SaveAutoConnect(const QString& folder, bool on, std::optional<std::int32_t> language) {
+  return WriteField(folder, kSettingsAutoConnectOffset, QByteArray(1, on ? '\1' : '\0'), language);
 }
 
 SettingsWrite SaveLanguageIndex(const QString& folder, std::int32_t index) {

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace zt {
 
@@ -50,13 +51,20 @@ struct SettingsFileLoad {
     Read,     // the file existed and was read; `data` holds it
     Created,  // there was no file; an empty one was created; nothing to apply
     Failed,   // folder or file could not be created or read; nothing to apply
+    Missing,  // there was no file and none was made (a re-read); nothing to apply
   };
   Status status = Failed;
   SettingsFileData data;
 };
 
-// Creates the folder when needed, then reads 1.dat or creates it empty.
-SettingsFileLoad ReadSettingsFile(const QString& folder);
+// What a reading does when there is no 1.dat: the start creates the folder
+// and an empty file; a re-read while the program runs leaves both alone, so
+// the writers keep refusing a file that has gone and the next start still
+// finds what the others wrote (or nothing), not a file of one field.
+enum class SettingsMissing { Create, Leave };
+
+// Reads 1.dat; without one, creates it empty or leaves it missing.
+SettingsFileLoad ReadSettingsFile(const QString& folder, SettingsMissing missing = SettingsMissing::Create);
 
 // Result of a writer. `message` is for the operator when `ok` is false.
 struct SettingsWrite {
@@ -66,10 +74,14 @@ struct SettingsWrite {
 
 // The writers open an existing 1.dat (never create or truncate it) and write
 // one field. A path whose stored form is longer than 196 bytes is not stored
-// at all (it would run into the language field).
-SettingsWrite SaveLastProfilePath(const QString& folder, const QString& profilePath, std::uint8_t meterModel);
-SettingsWrite SaveMeterModel(const QString& folder, std::uint8_t meterModel);
-SettingsWrite SaveAutoConnect(const QString& folder, bool on);
+// at all (it would run into the language field). Given `language` (the
+// language in use), a writer that finds no language field in the file yet
+// writes it too: the zeros it would otherwise leave name the design language.
+SettingsWrite SaveLastProfilePath(const QString& folder, const QString& profilePath, std::uint8_t meterModel,
+                                  std::optional<std::int32_t> language = std::nullopt);
+SettingsWrite SaveMeterModel(const QString& folder, std::uint8_t meterModel,
+                             std::optional<std::int32_t> language = std::nullopt);
+SettingsWrite SaveAutoConnect(const QString& folder, bool on, std::optional<std::int32_t> language = std::nullopt);
 SettingsWrite SaveLanguageIndex(const QString& folder, std::int32_t index);
 
 }  // namespace zt

@@ -1,6 +1,7 @@
 #include "settings_store.h"
 
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 namespace zt {
 
@@ -8,7 +9,11 @@ SettingsStore::SettingsStore(QString folder, QObject* parent) : QObject(parent),
 
 SettingsLoad SettingsStore::load() {
   SettingsLoad r;
-  const SettingsFileLoad file = ReadSettingsFile(folder_);
+  const SettingsFileLoad file = ReadSettingsFile(folder_, started_ ? SettingsMissing::Leave : SettingsMissing::Create);
+  started_ = true;
+  // What the owners write back while they take the fields is the file's own
+  // content: no language is added to it meanwhile.
+  const QScopedValueRollback<bool> loading(loading_, true);
   r.status = file.status;
   r.model = model_;
   if (file.status != SettingsFileLoad::Read) return r;  // nothing to apply
@@ -36,16 +41,20 @@ SettingsLoad SettingsStore::load() {
   return r;
 }
 
+std::optional<std::int32_t> SettingsStore::languageInUse() const {
+  return language_ && !loading_ ? std::optional<std::int32_t>(language_()) : std::nullopt;
+}
+
 SettingsWrite SettingsStore::SaveLastProfilePath(const QString& path) {
-  return zt::SaveLastProfilePath(folder_, path, model_);
+  return zt::SaveLastProfilePath(folder_, path, model_, languageInUse());
 }
 
 SettingsWrite SettingsStore::SaveMeterModel(std::uint8_t model) {
   model_ = model;
-  return zt::SaveMeterModel(folder_, model);
+  return zt::SaveMeterModel(folder_, model, languageInUse());
 }
 
-SettingsWrite SettingsStore::SaveAutoConnect(bool on) { return zt::SaveAutoConnect(folder_, on); }
+SettingsWrite SettingsStore::SaveAutoConnect(bool on) { return zt::SaveAutoConnect(folder_, on, languageInUse()); }
 
 SettingsWrite SettingsStore::SaveLanguageIndex(std::int32_t index) { return zt::SaveLanguageIndex(folder_, index); }
 

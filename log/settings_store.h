@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "settings_file.h"
 
@@ -38,10 +39,16 @@ class SettingsStore : public QObject {
   std::uint8_t meterModel() const { return model_; }
   void setMeterModel(std::uint8_t model) { model_ = model; }
 
+  // The language in use (LangCombo1's index): the writers add it to a file
+  // that has no language field yet. Unset, they add nothing.
+  void setLanguageInUse(std::function<std::int32_t()> language) { language_ = std::move(language); }
+
   // LoadSettingsFile, steps 1 to 7: creates the folder and an empty file on
-  // the first start (nothing is applied then, nor when the file cannot be
-  // read); otherwise emits the stored fields in file order. Whether the
-  // named profile file becomes current is the profile book's step.
+  // the first reading of this store (the start; nothing is applied then, nor
+  // when the file cannot be read); otherwise emits the stored fields in file
+  // order. A later reading (the re-read after a profile command) never
+  // creates the file: a 1.dat gone while the program runs stays gone. Whether
+  // the named profile file becomes current is the profile book's step.
   SettingsLoad load();
 
   // The writers: each opens the existing file and writes only its field.
@@ -61,8 +68,13 @@ class SettingsStore : public QObject {
   void profilePathLoaded(const QString& path);
 
  private:
+  std::optional<std::int32_t> languageInUse() const;
+
   QString folder_;
   std::uint8_t model_ = 0;
+  std::function<std::int32_t()> language_;
+  bool started_ = false;  // the start's reading has been made
+  bool loading_ = false;  // a reading is handing the fields on
 };
 
 }  // namespace zt

@@ -208,11 +208,33 @@ bool HeadlessRecorder::loadProfile(QString* error) {
     *error = QStringLiteral("cannot read the profile file %1: no such file").arg(shown);
     return false;
   }
+  // What the file is decides before anything is taken from it: a file of
+  // another kind is no profile at all, and of a damaged profile file only a
+  // profile that reads as the editor wrote it is used, so no stray byte
+  // becomes a setting of the meter (a hold, say, that stops its readings).
+  const int n = options_.index > 0 ? options_.index : 1;
+  ProfileFileCheck check;
+  const ProfileIo checked = ProfileFile(path).check(check);
+  if (!checked.ok) {
+    *error = QStringLiteral("cannot read the profile file %1: %2").arg(shown, checked.message);
+    return false;
+  }
+  const Lexicon& messages = session_->lang().lexicons().D4;
+  if (check.kind == ProfileFileKind::NotProfile) {
+    *error = messages[msg::kNotProfileFile].arg(shown, check.reason);
+    return false;
+  }
+  if (check.kind == ProfileFileKind::Damaged && n <= check.count && !check.profileClean(n)) {
+    *error = QStringLiteral("the profile file %1 is damaged and profile %2 does not read as written:\n%3")
+                 .arg(shown)
+                 .arg(n)
+                 .arg(check.problems.join(QLatin1Char('\n')));
+    return false;
+  }
   QString said;
   const auto listen = connect(&book, &ProfileBook::notice, this, [&said](NoticeLevel, const QString& t) { said = t; });
   const bool opened = book.open(path);
   const int count = book.profileCount();
-  const int n = options_.index > 0 ? options_.index : 1;
   // The session keeps the profile read last as the one in use: its settings
   // go to the meter whenever a link comes up.
   const bool read = opened && n <= count && book.ReadProfile(n);

@@ -118,7 +118,9 @@ void Session::wire() {
   connect(book, &ProfileBook::settingsRead, meter, &MeterState::applyProfileSettings);
   recorder->setOnDemandGate([this] { return onDemandAllowed(); });
 
-  // 1.dat: what it names goes to its owners; what they change goes back.
+  // 1.dat: what it names goes to its owners; what they change goes back. A
+  // file that gets its first field gets the language in use with it.
+  settings->setLanguageInUse([this] { return std::int32_t(lang_->currentIndex()); });
   connect(settings, &SettingsStore::autoConnectLoaded, link, &MeterLink::setAutoConnect);
   connect(settings, &SettingsStore::modelLoaded, meter, &MeterState::restoreModel);
   connect(settings, &SettingsStore::languageIndexLoaded, this, [this](std::int32_t index) {

@@ -434,11 +434,14 @@ class TestI18n : public QObject {
       } else if (situation == "no profile file") {
         QTest::mouseClick(C(fx, "BB1"), Qt::LeftButton);
       } else if (situation == "damaged profile file") {
-        // The header counts three profiles; the file holds one, with an
-        // overlong name.
-        QByteArray bytes(100 + 72, '\0');
+        // The header counts three profiles; the file holds two, the second
+        // with an overlong name (the first as the editor writes it: a file
+        // none of whose profiles could be the editor's is no profile file).
+        QByteArray bytes(100 + 2 * 72, '\0');
         bytes[0] = 3;
-        bytes[100] = char(40);
+        bytes[100] = 1;
+        bytes[101] = 'A';
+        bytes[172] = char(40);
         const QString path = fx.dataDir.filePath(QStringLiteral("damaged.hex1"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -514,6 +517,29 @@ class TestI18n : public QObject {
       if (!dir.isEmpty())
         QVERIFY(f.grab().save(dir + (lang == 1 ? QStringLiteral("/english.png") : QStringLiteral("/russian.png"))));
     }
+  }
+
+  // A fresh data folder (an empty 1.dat) opens in English; "Создать" writes
+  // the first fields of 1.dat and re-reads it: the language in use goes into
+  // the file with them, so the window stays English, now and at the next start.
+  void firstProfileFileKeepsTheLanguage() {
+    WindowFixture fx(WithLanguages(kLangDir));
+    QCOMPARE(QFileInfo(fx.session->settings().filePath()).size(), 0);
+    QCOMPARE(fx.session->lang().currentLanguageName(), QStringLiteral("English"));
+    fx.prompts.saveAnswers << fx.dataDir.filePath(QStringLiteral("first"));
+    QTest::mouseClick(C(fx, "SB1"), Qt::LeftButton);
+    QCOMPARE(fx.book().currentProfilePath(), fx.dataDir.filePath(QStringLiteral("first.hex1")));
+    QCOMPARE(fx.prompts.messages.value(0).text, QStringLiteral("File created successfully!"));
+    QCOMPARE(fx.session->lang().currentLanguageName(), QStringLiteral("English"));
+    for (const char* name : {"SB1", "B2", "JvP8"}) {
+      const QString text = qobject_cast<QAbstractButton*>(C(fx, name)) ? C<QAbstractButton>(fx, name)->text()
+                                                                       : C<QLabel>(fx, name)->text();
+      QVERIFY2(!HasCyrillic(text), qPrintable(text));
+    }
+    QCOMPARE(StoredLanguage(fx.dataDir), 1);
+    fx.stop();
+    fx.start();
+    QCOMPARE(fx.session->lang().currentLanguageName(), QStringLiteral("English"));
   }
 
   // The title bar shows the window's title in the language in use, and only

@@ -233,7 +233,8 @@ class TestProfile : public QObject {
     for (const char* n : {"BB1", "Button_Add", "Button_DEL"}) QVERIFY2(!e.c(n)->isEnabled(), n);
   }
 
-  // "Создать" and "Сохранить как" write the chosen name + ".hex1"; any question
+  // "Создать" and "Сохранить как" write the chosen name, with ".hex1" when it
+  // lacks it; any question
   // is about that file, and a "no" brings the dialogue back.
   void writingAProfileFile_data() {
     QTest::addColumn<bool>("copy");               // "Сохранить как", else "Создать"
@@ -249,12 +250,15 @@ class TestProfile : public QObject {
     QTest::newRow("create over a file, no, another name")
         << false << L{"n", "m"} << L{"n.hex1"} << B{false} << L{"n.hex1"} << "m.hex1";
     QTest::newRow("create over a file, no, cancel") << false << L{"n"} << L{"n.hex1"} << B{false} << L{"n.hex1"} << "";
-    QTest::newRow("create picking a.hex1") << false << L{"a.hex1"} << L{"a.hex1"} << B{} << L{} << "a.hex1.hex1";
+    // A name that has the extension (Windows' own dialogue adds it) gets none more.
+    QTest::newRow("create picking a.hex1") << false << L{"a.hex1"} << L{"a.hex1"} << B{true} << L{"a.hex1"} << "a.hex1";
     QTest::newRow("create picking a.hex1, a.hex1.hex1 there")
-        << false << L{"a.hex1"} << L{"a.hex1", "a.hex1.hex1"} << B{true} << L{"a.hex1.hex1"} << "a.hex1.hex1";
+        << false << L{"a.hex1"} << L{"a.hex1", "a.hex1.hex1"} << B{true} << L{"a.hex1"} << "a.hex1";
+    QTest::newRow("create typing A.HEX1") << false << L{"A.HEX1"} << L{} << B{} << L{} << "A.HEX1";
     QTest::newRow("save as over a file, yes") << true << L{"c"} << L{"c.hex1"} << B{true} << L{"c.hex1"} << "c.hex1";
     QTest::newRow("save as over a file, no, cancel") << true << L{"c"} << L{"c.hex1"} << B{false} << L{"c.hex1"} << "";
-    QTest::newRow("save as picking a.hex1") << true << L{"a.hex1"} << L{"a.hex1"} << B{} << L{} << "a.hex1.hex1";
+    QTest::newRow("save as picking a.hex1") << true << L{"a.hex1"} << L{"a.hex1"} << B{true} << L{"a.hex1"} << "a.hex1";
+    QTest::newRow("save as typing a") << true << L{"a"} << L{} << B{} << L{} << "a.hex1";
   }
   void writingAProfileFile() {
     QFETCH(bool, copy);
@@ -306,6 +310,85 @@ class TestProfile : public QObject {
       QCOMPARE(Bytes(path), Bytes(before));
     else
       QCOMPARE(Bytes(path).size(), 172);
+  }
+
+  // "Открыть" on a file that is not a profile file: refused with the reason
+  // the check of the file gives (zt-record gives the same), nothing changes.
+  void openingAFileOfAnotherKind() {
+    Editor e;
+    OpenProfiles(e, {QStringLiteral("P1"), QStringLiteral("P2")});
+    const QString before = e.book().currentProfilePath();
+    const QString editorName = e.c<QComboBox>("CBox6")->currentText();
+    QByteArray passwd;
+    for (int i = 0; i < 10; ++i) passwd += "root:x:0:0:root:/root:/bin/bash\n";
+    const QString path = e.dataDir.filePath(QStringLiteral("passwd"));
+    {
+      QFile f(path);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(passwd);
+    }
+    e.prompts.messages.clear();
+    e.prompts.openAnswers << path;
+    QTest::mouseClick(e.c("SB2"), Qt::LeftButton);
+    QCOMPARE(e.prompts.messages.size(), 1);
+    QCOMPARE(e.prompts.messages[0].icon, Prompts::Icon::Critical);
+    QCOMPARE(e.prompts.messages[0].text,
+             QStringLiteral("Неудача!\n") +
+                 e.lex().D4[msg::kNotProfileFile].arg(QDir::toNativeSeparators(path), CheckProfileFile(passwd).reason));
+    QVERIFY(e.prompts.messages[0].text.contains(QStringLiteral("вне пределов 0-99999")));
+    QCOMPARE(e.book().currentProfilePath(), before);
+    QVERIFY(e.c<QLabel>("JvP8")->text().endsWith(QStringLiteral("parts")));
+    QCOMPARE(e.c<QComboBox>("CBox6")->currentText(), editorName);
+  }
+
+  // A nominal value of up to 10 characters read from a file shows whole, so
+  // what shows is what is sorted against and stored again; typing keeps the
+  // 7-character limit of the box.
+  void longNominalShowsWhole() {
+    Editor e;
+    const QString path = e.dataDir.filePath(QStringLiteral("long.hex1"));
+    ProfileRecord r;
+    r.ProfileName = QStringLiteral("L");
+    r.PrimaryNominal = QStringLiteral("1234567.89");
+    r.PrimaryTolerance = QStringLiteral("1%");
+    std::int32_t count = 1;
+    QVERIFY(ProfileFile(path).create(r).ok);
+    r.PrimaryNominal = QStringLiteral("100");
+    QVERIFY(ProfileFile(path).store(count, 2, r).ok);
+    e.prompts.openAnswers << path;
+    QTest::mouseClick(e.c("SB2"), Qt::LeftButton);
+    auto* e2 = e.c<QLineEdit>("E2");
+    QCOMPARE(e2->text(), QStringLiteral("1234567.89"));
+    QCOMPARE(e.ref().primary.nominalText, QStringLiteral("1234567.89"));
+    QCOMPARE(e.book().EditorRecord().PrimaryNominal, QStringLiteral("1234567.89"));
+    // An edit keeps the rest of it.
+    e2->setFocus();
+    e2->setCursorPosition(0);
+    QTest::keyClick(e2, Qt::Key_Delete);
+    QCOMPARE(e2->text(), QStringLiteral("234567.89"));
+    QCOMPARE(e.ref().primary.nominalText, QStringLiteral("234567.89"));
+    // A short value read next: typing is held to 7 characters again.
+    e.book().step(2);
+    QCOMPARE(e2->text(), QStringLiteral("100"));
+    e2->setCursorPosition(3);
+    for (int i = 0; i < 6; ++i) QTest::keyClick(e2, Qt::Key_5);
+    QCOMPARE(e2->text(), QStringLiteral("1005555"));
+  }
+
+  // The profile file dialogues start in the folder of the current file, else
+  // in the data folder.
+  void dialoguesStartAtTheCurrentFile() {
+    Editor e;
+    QTest::mouseClick(e.c("SB2"), Qt::LeftButton);  // cancelled
+    QCOMPARE(e.prompts.openDirs, QStringList{e.dataDir.path()});
+    QVERIFY(QDir(e.dataDir.path()).mkpath(QStringLiteral("sub")));
+    OpenProfiles(e, {QStringLiteral("A")}, QStringLiteral("sub/p.hex1"));
+    QTest::mouseClick(e.c("SB2"), Qt::LeftButton);
+    QTest::mouseClick(e.c("SB1"), Qt::LeftButton);
+    QTest::mouseClick(e.c("SB3"), Qt::LeftButton);
+    const QString sub = e.dataDir.filePath(QStringLiteral("sub"));
+    QCOMPARE(e.prompts.openDirs.last(), sub);
+    QCOMPARE(e.prompts.saveDirs, (QStringList{sub, sub}));
   }
 
   // "Открыть" takes a name that does not exist: the book makes that file.

@@ -50,6 +50,13 @@ class TestProfileBook : public QObject {
   void restoredAtStart();
   void sortsAgainstTheReference();
   void textsFollowTheLanguage();
+  void openRefusesOtherFiles_data();
+  void openRefusesOtherFiles();
+  void holdOnlyAsStored_data();
+  void holdOnlyAsStored();
+  void unstoredPathHoldsThroughReReads_data();
+  void unstoredPathHoldsThroughReReads();
+  void dialoguesStartAtTheCurrentFile();
 };
 
 void TestProfileBook::createGivesTheDesignedFile() {
@@ -85,11 +92,17 @@ void TestProfileBook::createGivesTheDesignedFile() {
   QCOMPARE(caption.last().at(0).toString(), QStringLiteral("Профиль new"));
   QCOMPARE(fx.book.profileTitle(), QStringLiteral(" new"));
   QVERIFY(ready.isEmpty());
-  // Choosing an existing a.hex1 gives a.hex1.hex1.
-  QCOMPARE(ProfileBook::profileFilePath(path), path + QStringLiteral(".hex1"));
+  // A name that has the extension (an existing file picked, or Windows' own
+  // dialogue adding it) gets none more: new.hex1 is written again.
+  for (const QString& chosen : {path, fx.path(QStringLiteral("new.HEX1"))})
+    QCOMPARE(ProfileBook::profileFilePath(chosen), chosen);
+  fx.live.FreqCode = 5;
   QVERIFY(fx.book.create(path));
-  QVERIFY(QFileInfo::exists(path + QStringLiteral(".hex1")));
+  QVERIFY(!QFileInfo::exists(path + QStringLiteral(".hex1")));
+  QCOMPARE(fx.book.currentProfilePath(), path);
   QCOMPARE(Bytes(path).size(), 172);
+  QCOMPARE(Bytes(path).at(155), '\x05');
+  QCOMPARE(ReadSettingsFile(fx.dir.path()).data.lastProfilePath(), path);
 }
 
 void TestProfileBook::createRefused_data() {
@@ -509,6 +522,174 @@ void TestProfileBook::textsFollowTheLanguage() {
   fx.book.languageChanged();
   QCOMPARE(caption.size(), 1);
   QCOMPARE(caption.at(0).at(0).toString(), QStringLiteral("Профиль parts"));
+}
+
+// "Открыть" judges the file before it takes anything from it: a file of
+// another kind is refused with the reason and changes nothing; a damaged
+// profile file opens, told once with everything that is wrong.
+void TestProfileBook::openRefusesOtherFiles_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<bool>("opened");
+  QTest::addColumn<QString>("told");  // part of the one notice, "" none
+  QByteArray passwd;
+  while (passwd.size() < 400) passwd += "root:x:0:0:root:/root:/bin/bash\n";
+  ProfileRecord r;
+  r.ProfileName = QStringLiteral("A");
+  const QByteArray good = EncodeProfileRecord(r);
+  QByteArray bad = good;
+  bad[16] = char(9);  // tolerance length beyond its field
+  const QByteArray header = QByteArray("\x02\0\0\0", 4) + QByteArray(96, '\0');
+  QTest::newRow("/etc/passwd") << passwd << false << "Неудача!\n";
+  QTest::newRow("a text file") << QByteArray("hello\n") << false << "не файл профилей: файл короче заголовка";
+  QTest::newRow("profile 2 damaged") << header + good + bad << true << "профиль 2, поле допуск: длина 9 больше 5";
+  QTest::newRow("clean") << header + good + good << true << "";
+}
+
+void TestProfileBook::openRefusesOtherFiles() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(bool, opened);
+  QFETCH(QString, told);
+  BookFixture fx;
+  fx.openProfiles({QStringLiteral("P1"), QStringLiteral("P2")});
+  const QString before = fx.book.currentProfilePath();
+  const QByteArray dat = Bytes(fx.store.filePath());
+  const Reference editor = fx.book.reference();
+  fx.notices.clear();
+  const QString path = fx.path(QStringLiteral("other"));
+  {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+  QSignalSpy settings(&fx.book, &ProfileBook::settingsRead);
+  QCOMPARE(fx.book.open(path), opened);
+  QCOMPARE(fx.notices.size(), told.isEmpty() ? 0 : 1);
+  if (!told.isEmpty()) QVERIFY2(fx.notices[0].text.contains(told), qPrintable(fx.notices[0].text));
+  if (opened) {
+    QCOMPARE(fx.book.currentProfilePath(), path);
+    QCOMPARE(fx.book.profileCount(), 2);
+    return;
+  }
+  QCOMPARE(fx.notices[0].level, NoticeLevel::Critical);
+  QVERIFY(fx.notices[0].text.contains(QDir::toNativeSeparators(path)));
+  // Nothing was taken from it: the current file, 1.dat, the editor, the meter.
+  QCOMPARE(fx.book.currentProfilePath(), before);
+  QCOMPARE(fx.book.profileCount(), 2);
+  QCOMPARE(Bytes(fx.store.filePath()), dat);
+  QCOMPARE(fx.book.reference(), editor);
+  QVERIFY(settings.isEmpty());
+  QCOMPARE(Bytes(path), bytes);
+}
+
+// The hold goes to the meter only as a setting the record holds on purpose.
+void TestProfileBook::holdOnlyAsStored_data() {
+  QTest::addColumn<int>("hold");
+  QTest::addColumn<int>("freqCode");
+  QTest::addColumn<int>("sent");
+  QTest::newRow("off") << 0 << 3 << 0;
+  QTest::newRow("on, as stored") << 1 << 3 << 1;
+  QTest::newRow("a stray byte with its low bit set") << 0x6f << 3 << 0;
+  QTest::newRow("on, in damaged settings") << 1 << 0x59 << 0;
+}
+
+void TestProfileBook::holdOnlyAsStored() {
+  QFETCH(int, hold);
+  QFETCH(int, freqCode);
+  QFETCH(int, sent);
+  BookFixture fx;
+  const QString path = fx.path(QStringLiteral("h.hex1"));
+  ProfileRecord good;
+  good.ProfileName = QStringLiteral("ok");
+  ProfileRecord r = good;
+  r.Settings.Hold = std::uint8_t(hold);
+  r.Settings.FreqCode = std::uint8_t(freqCode);
+  std::int32_t count = 1;
+  QVERIFY(ProfileFile(path).create(good).ok);
+  QVERIFY(ProfileFile(path).store(count, 2, r).ok);
+  QVERIFY(fx.book.open(path));
+  QSignalSpy settings(&fx.book, &ProfileBook::settingsRead);
+  QVERIFY(fx.book.ReadProfile(2));
+  QCOMPARE(int(settings.at(0).at(0).value<MeterSettings>().Hold), sent);
+}
+
+// A file 1.dat cannot name (a path too long for it, or 1.dat gone while the
+// logger runs) stays the current one through every re-read of 1.dat, and
+// the re-reads never make a new 1.dat.
+void TestProfileBook::unstoredPathHoldsThroughReReads_data() {
+  QTest::addColumn<bool>("tooLong");  // else 1.dat removed
+  QTest::addColumn<bool>("multi");
+  QTest::newRow("path too long, single part") << true << false;
+  QTest::newRow("path too long, multi part") << true << true;
+  QTest::newRow("1.dat gone, single part") << false << false;
+  QTest::newRow("1.dat gone, multi part") << false << true;
+}
+
+void TestProfileBook::unstoredPathHoldsThroughReReads() {
+  QFETCH(bool, tooLong);
+  QFETCH(bool, multi);
+  BookFixture fx;
+  fx.openProfiles({QStringLiteral("OLD")});
+  const QString old = fx.book.currentProfilePath();
+  QString chosen;
+  if (tooLong) {
+    const QString deep = fx.path(QString(120, QLatin1Char('d')));
+    QVERIFY(QDir().mkpath(deep));
+    chosen = QDir(deep).filePath(QString(80, QLatin1Char('n')) + QStringLiteral(".hex1"));
+  } else {
+    QVERIFY(QFile::remove(fx.store.filePath()));
+    chosen = fx.path(QStringLiteral("new.hex1"));
+  }
+  {
+    ProfileRecord r;
+    r.ProfileName = QStringLiteral("NEW");
+    QVERIFY(ProfileFile(chosen).create(r).ok);
+  }
+  // The table re-reads 1.dat as the recorder does.
+  QStringList tableNames;
+  fx.book.setTableHooks({[multi] { return multi; },
+                         [&](int, QString*) {
+                           fx.book.LoadSettingsFile();
+                           tableNames.clear();
+                           QVector<ProfileRecord> recs;
+                           fx.book.readRecords(fx.book.profileCount(), recs);
+                           for (const ProfileRecord& r : recs) tableNames << r.ProfileName;
+                           return true;
+                         }});
+  fx.notices.clear();
+  QVERIFY(fx.book.open(chosen));
+  QCOMPARE(fx.notices.size(), 1);  // 1.dat does not take it
+  QCOMPARE(fx.notices[0].level, NoticeLevel::Warning);
+  QCOMPARE(fx.book.currentProfilePath(), chosen);
+  if (multi) QCOMPARE(tableNames, QStringList{"NEW"});
+  for (int i = 0; i < 2; ++i) {
+    fx.book.LoadSettingsFile();
+    fx.book.setCurrentNumber(fx.book.maximumNumber());
+    QVERIFY(fx.book.store());  // a record command with its table: appends the editor
+    QCOMPARE(fx.book.currentProfilePath(), chosen);
+    QVERIFY(fx.book.caption().endsWith(QFileInfo(chosen).completeBaseName()));
+  }
+  if (multi) QCOMPARE(tableNames.value(0), QStringLiteral("NEW"));
+  QCOMPARE(QFileInfo::exists(fx.store.filePath()), tooLong);
+  if (tooLong) QCOMPARE(ReadSettingsFile(fx.dir.path()).data.lastProfilePath(), old);
+  // A path 1.dat takes again ends it: the re-reads follow 1.dat once more.
+  if (!tooLong) return;
+  QVERIFY(fx.book.open(old));
+  fx.book.LoadSettingsFile();
+  QCOMPARE(fx.book.currentProfilePath(), old);
+}
+
+// The profile file dialogues start where the current file is, else in the
+// data folder.
+void TestProfileBook::dialoguesStartAtTheCurrentFile() {
+  BookFixture fx;
+  QCOMPARE(fx.book.dialogueFolder(), fx.dir.path());
+  QVERIFY(QDir(fx.dir.path()).mkpath(QStringLiteral("sub")));
+  fx.openProfiles({QStringLiteral("A")}, QStringLiteral("sub/p.hex1"));
+  QCOMPARE(fx.book.dialogueFolder(), fx.path(QStringLiteral("sub")));
+  QVERIFY(QDir(fx.path(QStringLiteral("sub"))).removeRecursively());
+  QCOMPARE(fx.book.dialogueFolder(), fx.dir.path());
+  ProfileBook alone(nullptr);
+  QVERIFY(alone.dialogueFolder().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestProfileBook)

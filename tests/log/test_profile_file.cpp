@@ -80,6 +80,20 @@ int FreqOfIndex(int i, int model, int liveFreqCode) {
   return (i >= 0 && i < 15) ? table[i] : 50;
 }
 
+// A record as the editor writes it, with settings a meter reports.
+QByteArray Written(const QString& name) {
+  ProfileRecord r = EditorDefaults();
+  r.ProfileName = name;
+  r.PrimaryTolerance = QStringLiteral("2%");
+  r.Settings = MeterSettings{};
+  r.Settings.FreqCode = 3;
+  r.Settings.LevelCode = 2;
+  r.Settings.IntervalCode = 3;
+  return EncodeProfileRecord(r);
+}
+
+QByteArray Header(qint32 count) { return Le32(count) + QByteArray(96, '\0'); }
+
 }  // namespace
 
 class TestProfileFile : public QObject {
@@ -98,6 +112,10 @@ class TestProfileFile : public QObject {
   void copyIsByteForByte();
   void damagedFiles_data();
   void damagedFiles();
+  void whatAFileIs_data();
+  void whatAFileIs();
+  void implausibleFields_data();
+  void implausibleFields();
   void tableRow_data();
   void tableRow();
   void tableHeaders();
@@ -345,6 +363,146 @@ void TestProfileFile::damagedFiles() {
   for (const ProfileRecord& r : recs) got << r.ProfileName;
   QCOMPARE(got, names);
   QCOMPARE(!(countIo.problems + recIo.problems).isEmpty(), problems);
+}
+
+// Before anything acts on a file: is it a profile file at all, and which of
+// its profiles read as the editor wrote them.
+void TestProfileFile::whatAFileIs_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<int>("kind");          // ProfileFileKind
+  QTest::addColumn<int>("count");         // profiles that can be read
+  QTest::addColumn<QList<int>>("clean");  // profiles that read as written
+  QTest::addColumn<QString>("reason");    // NotProfile: part of the reason
+  using L = QList<int>;
+  const int clean = int(ProfileFileKind::Clean), damaged = int(ProfileFileKind::Damaged),
+            other = int(ProfileFileKind::NotProfile);
+  const QByteArray a = Written(QStringLiteral("A")), b = Written(QStringLiteral("B"));
+  QByteArray passwd;
+  while (passwd.size() < 2000)
+    passwd += "root:x:0:0:root:/root:/bin/bash\ndaemon:x:1:1:daemon:/usr/sbin:/usr/sbin/nologin\n";
+  QByteArray badName = b;
+  badName[0] = char(200);  // a length byte far beyond its field
+  QByteArray badTolerance = b;
+  badTolerance.replace(16, 3, QByteArray("\x02:x", 3));
+  QByteArray holdByGarbage = b;
+  holdByGarbage[54 + 11] = char(0x6e);  // Hold: a bit pattern, not a setting
+
+  QTest::newRow("a short text file") << QByteArray("R1 1k 2%\nR2 10k 1%\n") << other << 0 << L{} << "короче заголовка";
+  QTest::newRow("/etc/passwd") << passwd << other << 0 << L{} << "вне пределов 0-99999";
+  QTest::newRow("count out of range") << Header(100000) + a << other << 0 << L{} << "100000 вне пределов";
+  QTest::newRow("negative count") << Header(-1) + a << other << 0 << L{} << "-1 вне пределов";
+  QTest::newRow("unused header bytes written")
+      << Le32(1) + QByteArray(40, '\0') + "x" + QByteArray(55, '\0') + a << other << 0 << L{} << "байты 4-99";
+  QTest::newRow("a header, then text") << Header(2) + passwd.left(144) << other << 0 << L{}
+                                       << "ни один профиль не записан редактором; профиль 1, поле";
+  QTest::newRow("a header, then zeros") << Header(1) + QByteArray(72, '\0') << clean << 1 << L{1} << "";
+  QTest::newRow("clean, longer than needed")
+      << Header(2) + a + b + QByteArray(300, '\xff') << clean << 2 << L{1, 2} << "";
+  QTest::newRow("every profile deleted") << Header(0) + a << clean << 0 << L{} << "";
+  QTest::newRow("truncated inside profile 3") << Header(3) + a + b + a.left(30) << damaged << 2 << L{1, 2} << "";
+  QTest::newRow("count beyond the file") << Header(9) + a + b << damaged << 2 << L{1, 2} << "";
+  QTest::newRow("profile 2 with a broken length byte") << Header(3) + a + badName + a << damaged << 3 << L{1, 3} << "";
+  QTest::newRow("profile 2 with a tolerance the editor never writes")
+      << Header(3) + a + badTolerance + a << damaged << 3 << L{1, 3} << "";
+  QTest::newRow("profile 2 with hold set by a stray byte")
+      << Header(3) + a + holdByGarbage + a << damaged << 3 << L{1, 3} << "";
+}
+
+void TestProfileFile::whatAFileIs() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(int, kind);
+  QFETCH(int, count);
+  QFETCH(QList<int>, clean);
+  QFETCH(QString, reason);
+  QTemporaryDir tmp;
+  const ProfileFile file(tmp.filePath(QStringLiteral("f.hex1")));
+  PutBytes(file.path(), bytes);
+  // From memory and from the file (which reads only what the header counts).
+  ProfileFileCheck fromFile;
+  QVERIFY(file.check(fromFile).ok);
+  for (const ProfileFileCheck& c : {CheckProfileFile(bytes), fromFile}) {
+    QCOMPARE(int(c.kind), kind);
+    QCOMPARE(c.count, count);
+    QList<int> got;
+    for (int n = 0; n <= count + 1; ++n)
+      if (c.profileClean(n)) got << n;
+    QCOMPARE(got, clean);
+    QVERIFY2(c.reason.contains(reason), qPrintable(c.reason));
+    QCOMPARE(c.reason.isEmpty(), kind != int(ProfileFileKind::NotProfile));
+    QCOMPARE(c.problems.isEmpty(), kind != int(ProfileFileKind::Damaged));
+  }
+  ProfileFileCheck missing;
+  QVERIFY(!ProfileFile(tmp.filePath(QStringLiteral("none.hex1"))).check(missing).ok);
+}
+
+// What the editor could never have written, field by field; what it can
+// write passes (list items, typed values with either separator, 10-character
+// nominal values, a hold switched on as a setting).
+void TestProfileFile::implausibleFields_data() {
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<int>("value");
+  QTest::addColumn<QString>("problem");  // "" none
+  QTest::newRow("list tolerance") << "tolerance"
+                                  << "0,2%" << 0 << "";
+  QTest::newRow("typed tolerance") << "tolerance"
+                                   << "12.5%" << 0 << "";
+  QTest::newRow("one-sided tolerance") << "tolerance"
+                                       << ">" << 0 << "";
+  QTest::newRow("tolerance off") << "tolerance"
+                                 << "OFF" << 0 << "";
+  QTest::newRow("tolerance, a word") << "tolerance"
+                                     << "root" << 0 << "поле допуск: «root» не допуск";
+  QTest::newRow("tolerance, two separators") << "tolerance"
+                                             << "1.2.3" << 0 << "не допуск";
+  QTest::newRow("name in Cyrillic") << "name"
+                                    << "Резистор 1" << 0 << "";
+  QTest::newRow("name with a control character") << "name"
+                                                 << "R\x01" << 0 << "поле имя: недопустимые символы";
+  QTest::newRow("10-character nominal") << "nominal"
+                                        << "1234567.89" << 0 << "";
+  QTest::newRow("nominal with a line break") << "nominal"
+                                             << "10\n"
+                                             << 0 << "поле номинал: недопустимые символы";
+  QTest::newRow("kind C") << "kind"
+                          << "" << 2 << "";
+  QTest::newRow("kind 3") << "kind"
+                          << "" << 3 << "поле вид: значение 3 вне пределов";
+  QTest::newRow("unit 7") << "unit"
+                          << "" << 7 << "поле единица: значение 7 вне пределов";
+  QTest::newRow("hold on") << "hold"
+                           << "" << 1 << "";
+  QTest::newRow("hold 0x6e") << "hold"
+                             << "" << 0x6e << "поле настройки прибора, байт 12: значение 110 вне пределов";
+  QTest::newRow("frequency code 31") << "freq"
+                                     << "" << 31 << "";
+  QTest::newRow("frequency code 32") << "freq"
+                                     << "" << 32 << "байт 2: значение 32";
+}
+
+void TestProfileFile::implausibleFields() {
+  QFETCH(QString, field);
+  QFETCH(QString, text);
+  QFETCH(int, value);
+  QFETCH(QString, problem);
+  ProfileRecord r = DecodeProfileRecord(Written(QStringLiteral("A")));
+  QVERIFY(RecordImplausibilities(r).isEmpty());
+  if (field == QLatin1String("tolerance")) r.PrimaryTolerance = text;
+  if (field == QLatin1String("name")) r.ProfileName = text;
+  if (field == QLatin1String("nominal")) r.PrimaryNominal = text;
+  if (field == QLatin1String("kind")) r.PrimaryKind = std::uint8_t(value);
+  if (field == QLatin1String("unit")) r.PrimaryUnit = std::uint8_t(value);
+  if (field == QLatin1String("hold")) r.Settings.Hold = std::uint8_t(value);
+  if (field == QLatin1String("freq")) r.Settings.FreqCode = std::uint8_t(value);
+  const QStringList got = RecordImplausibilities(DecodeProfileRecord(EncodeProfileRecord(r)));
+  if (problem.isEmpty()) {
+    QVERIFY2(got.isEmpty(), qPrintable(got.join(u'|')));
+  } else {
+    QCOMPARE(got.size(), 1);
+    QVERIFY2(got[0].contains(problem), qPrintable(got[0]));
+  }
+  QCOMPARE(SettingsPlausible(r.Settings),
+           field != QLatin1String("hold") && field != QLatin1String("freq") ? true : problem.isEmpty());
 }
 
 void TestProfileFile::tableRow_data() {

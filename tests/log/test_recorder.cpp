@@ -25,6 +25,7 @@ class TestRecorder : public QObject {
   void clearStopsAndEmpties();
   void multiPartTable();
   void multiPartRowsNamedFromTheCurrentFile();
+  void multiPartStoreAfterADelete();
   void gridClickSelectsAProfile_data();
   void gridClickSelectsAProfile();
   void modeSwitchBackToSinglePart();
@@ -340,6 +341,35 @@ void TestRecorder::multiPartTable() {
   fx.rec.setRecording(true);
   QCOMPARE(fx.grid().cell(2, 2), QStringLiteral("R 210 Ом"));
   QCOMPARE(locked.size(), 1);
+}
+
+// After a delete SE2 keeps its range, so it reaches one past the free slot
+// (the table's re-read of 1.dat sets the range again only when 1.dat names
+// the file: here it has gone): "Запись" there appends the profile, and the
+// table shows it in its row without calling the file damaged.
+void TestRecorder::multiPartStoreAfterADelete() {
+  RecorderFixture fx;
+  fx.openProfiles({QStringLiteral("R1"), QStringLiteral("R2"), QStringLiteral("R3")});
+  fx.rec.setMode(1);
+  QVERIFY(QFile::remove(fx.store.filePath()));
+  fx.book.setCurrentNumber(2);
+  QVERIFY(fx.book.remove());
+  QCOMPARE(fx.book.profileCount(), 2);
+  QCOMPARE(fx.book.maximumNumber(), 4);
+  fx.book.setCurrentNumber(4);
+  Reference ref = fx.book.reference();
+  ref.name = QStringLiteral("NEW");
+  fx.book.setReference(ref);
+  QSignalSpy numbers(&fx.book, &ProfileBook::numberChanged);
+  QVERIFY(fx.book.store());
+  QVERIFY2(fx.notices.isEmpty(), qPrintable(fx.notices.value(0).text));
+  QCOMPARE(fx.book.profileCount(), 3);
+  QCOMPARE(fx.book.currentNumber(), 3);  // SE2 shows where it went
+  QCOMPARE(numbers.last().at(0).toInt(), 3);
+  QCOMPARE(numbers.last().at(1).toInt(), 4);
+  QVERIFY(numbers.last().at(2).toBool());
+  QCOMPARE(fx.grid().gridRowCount(), 4);  // the heading and three profiles
+  QCOMPARE(fx.rowNames(), (QStringList{"R1", "R3", "NEW"}));
 }
 
 // The rows of the measurement table are named after the profiles of the file

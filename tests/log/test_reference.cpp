@@ -2,6 +2,7 @@
 // record kept in the profile file.
 #include <QTest>
 #include <cmath>
+#include <numbers>
 
 #include "reference.h"
 
@@ -133,6 +134,18 @@ void TestReference::sort() {
   QVERIFY2(std::fabs(v.SecondaryDeviation - sDev) < 1e-3, qPrintable(QString::number(v.SecondaryDeviation, 'g', 10)));
   QCOMPARE(v.primaryOn, !pTol.isEmpty());
   QCOMPARE(v.secondaryOn, !sTol.isEmpty());
+  // The value's own deviation: for C from the capacitance the reactance
+  // gives (the nominal in нФ here), for R and L the sorting's figure.
+  QCOMPARE(v.primaryKind, pKind);
+  if (!v.primaryOn || code == 20) return;
+  if (pKind == kPrimaryC) {
+    const double c = 1.0 / (2.0 * std::numbers::pi * freq * (series == 1 ? x : px));
+    const double nominal = pNom.toDouble() * 1e-9;
+    const double expected = (c - nominal) / nominal * 100.0;
+    QVERIFY2(std::fabs(PrimaryValueDeviation(v) - expected) < 1e-3, qPrintable(QString::number(expected)));
+  } else {
+    QCOMPARE(PrimaryValueDeviation(v), v.PrimaryDeviation);
+  }
 }
 
 // A tolerance is off by its state, whatever text is left in it, and on

@@ -88,7 +88,7 @@ class RowJsonTest : public QObject {
         "secondary": {"kind": "quality_factor", "value": 0.01, "unit": "", "bound": "exact"},
         "frequency_hz": 1000, "level": {"text": "1.0Vrms", "volts": 1, "rms": true},
         "circuit": "series", "verdict": "pass", "sort_result": 0,
-        "deviations": {"primary": 0.05, "secondary": null}})");
+        "deviations": {"primary": 0.05, "primaryValue": 0.05, "secondary": null}})");
 
     row = Row();
     row.verdict = {kSortBothOut, -2.5, 12.25, true, true};
@@ -113,6 +113,28 @@ class RowJsonTest : public QObject {
     QTest::newRow("no tolerance on")
         << row
         << QByteArray(R"({"verdict": "none", "sort_result": 0, "deviations": {"primary": null, "secondary": null}})");
+
+    // The sorting compares reactances: for C its figure is
+    // (1 - nominal/measured) x 100, and the value's own deviation differs
+    // (80 nF against 100 nF: -25 % sorted, -20 % of the value).
+    row = Row();
+    row.reading.primary = {Quantity::Capacitance, 80e-9, QStringLiteral("F")};
+    row.verdict = {kSortPrimaryOut, -25, 0, true, false, kPrimaryC};
+    QTest::newRow("C: reactance and value")
+        << row << QByteArray(R"({"deviations": {"primary": -25, "primaryValue": -20, "secondary": null}})");
+    row.verdict = {kSortPrimaryOut, 20, 0, true, false, kPrimaryC};  // 125 nF
+    QTest::newRow("C larger") << row << QByteArray(R"({"deviations": {"primary": 20, "primaryValue": 25}})");
+    row.verdict = {kSortPrimaryOut, 100, 0, true, false, kPrimaryC};
+    QTest::newRow("C deviation of 100 %: no value deviation")
+        << row << QByteArray(R"({"deviations": {"primary": 100, "primaryValue": null}})");
+    row.verdict = {kSortPass, 0.5, 0, false, false, kPrimaryC};
+    QTest::newRow("C, tolerance off") << row
+                                      << QByteArray(R"({"deviations": {"primary": null, "primaryValue": null}})");
+    row = Row();
+    row.reading.primary = {Quantity::Inductance, 103e-6, QStringLiteral("H")};
+    row.verdict = {kSortPrimaryOut, 3, 0, true, false, kPrimaryL};
+    QTest::newRow("L: reactance in proportion")
+        << row << QByteArray(R"({"deviations": {"primary": 3, "primaryValue": 3}})");
 
     row = Row();
     row.verdict.PrimaryDeviation = kInf;

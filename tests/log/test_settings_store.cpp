@@ -50,6 +50,10 @@ class TestSettingsStore : public QObject {
   void firstStartAppliesNothing();
   void pathIsStoredWithTheModelInUse();
   void writersReportFailures();
+  void firstFieldBringsTheLanguage_data();
+  void firstFieldBringsTheLanguage();
+  void reReadLeavesAMissingFile();
+  void writeBacksOfAReadingAddNoLanguage();
 };
 
 // What each load hands on. The path "@" is an existing profile file.
@@ -189,6 +193,80 @@ void TestSettingsStore::writersReportFailures() {
     QVERIFY(w.message.contains(QStringLiteral("1.dat")));
   }
   QVERIFY(!QFile::exists(store.filePath()));
+}
+
+// A writer that adds the first field to a file with no language field yet
+// writes the language in use with it: the zeros it would leave name the
+// design language, and the next re-read would switch to it. A file that has
+// one keeps it; the reading's own write-backs add nothing.
+void TestSettingsStore::firstFieldBringsTheLanguage_data() {
+  QTest::addColumn<QByteArray>("before");
+  QTest::addColumn<QString>("writer");
+  QTest::addColumn<QByteArray>("after");
+  const QByteArray path = QByteArray("/a.hex1");
+  QTest::newRow("auto-connect on an empty file") << QByteArray() << "auto" << QByteArray(200, '\0') + Le32(1) + '\1';
+  QTest::newRow("model on an empty file") << QByteArray() << "model" << QByteArray(200, '\0') + Le32(1) + '\0' + '\2';
+  QTest::newRow("path on an empty file") << QByteArray() << "path"
+                                         << Le32(7) + path + QByteArray(189, '\0') + Le32(1) + '\0' + '\0';
+  QTest::newRow("path on a file of a path") << Le32(2) + "/b"
+                                            << "path" << Le32(7) + path + QByteArray(189, '\0') + Le32(1) + '\0' + '\0';
+  QTest::newRow("a file with its language keeps it")
+      << Dat("/b", 0, 0, 0) << "auto" << Le32(2) + "/b" + QByteArray(194, '\0') + Le32(0) + '\1' + '\0';
+}
+
+void TestSettingsStore::firstFieldBringsTheLanguage() {
+  QFETCH(QByteArray, before);
+  QFETCH(QString, writer);
+  QFETCH(QByteArray, after);
+  QTemporaryDir tmp;
+  SettingsStore store(tmp.path());
+  store.load();
+  Put(store.filePath(), before);
+  store.setLanguageInUse([] { return 1; });
+  SettingsWrite w;
+  if (writer == QLatin1String("auto")) w = store.SaveAutoConnect(true);
+  if (writer == QLatin1String("model")) w = store.SaveMeterModel(2);
+  if (writer == QLatin1String("path")) w = store.SaveLastProfilePath(QStringLiteral("/a.hex1"));
+  QVERIFY(w.ok);
+  QCOMPARE(FileBytes(store.filePath()), after);
+  // The next reading names the language in use.
+  QSignalSpy language(&store, &SettingsStore::languageIndexLoaded);
+  store.load();
+  QCOMPARE(language.size(), 1);
+  QCOMPARE(language.at(0).at(0).toInt(), before.size() >= 204 ? 0 : 1);
+}
+
+// Only the first reading (the start) makes 1.dat; a re-read while the
+// program runs finds it gone and leaves it gone, so the writers go on
+// refusing and the next start does not find a file of one field.
+void TestSettingsStore::reReadLeavesAMissingFile() {
+  QTemporaryDir tmp;
+  SettingsStore store(tmp.filePath(QStringLiteral("RLC_Data")));
+  QCOMPARE(store.load().status, SettingsFileLoad::Created);
+  QVERIFY(store.SaveAutoConnect(true).ok);
+  QVERIFY(QFile::remove(store.filePath()));
+  QSignalSpy any(&store, &SettingsStore::autoConnectLoaded);
+  QCOMPARE(store.load().status, SettingsFileLoad::Missing);
+  QVERIFY(any.isEmpty());
+  QVERIFY(!QFile::exists(store.filePath()));
+  QVERIFY(!store.SaveLastProfilePath(QStringLiteral("/a.hex1")).ok);
+  QVERIFY(!QFile::exists(store.filePath()));
+  // The start of the next run makes it again.
+  SettingsStore next(store.folder());
+  QCOMPARE(next.load().status, SettingsFileLoad::Created);
+}
+
+// The second start reads an empty file (the design language) and its owners
+// write what they took back: that is the file's own content, not a language
+// the window had before it applied the file.
+void TestSettingsStore::writeBacksOfAReadingAddNoLanguage() {
+  QTemporaryDir tmp;
+  SettingsStore store(tmp.path());
+  store.load();  // the first start: an empty file
+  store.setLanguageInUse([] { return 1; });
+  connect(&store, &SettingsStore::modelLoaded, &store, [&store](std::uint8_t m) { store.SaveMeterModel(m); });
+  store.load();
+  QCOMPARE(FileBytes(store.filePath()), QByteArray(206, '\0'));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -22,8 +22,9 @@ class RecordExitsTest : public QObject {
   void initTestCase() { QVERIFY2(QFile::exists(kRecorder), qPrintable(kRecorder)); }
 
   // %D is a fresh folder; in it, "file" is a regular file, "folder.csv" and
-  // "book.xlsx" are folders, "one.hex1" a profile file with one profile and
-  // "full.jsonl" a link to /dev/full.
+  // "book.xlsx" are folders, "one.hex1" a profile file with one profile,
+  // "passwd" a text file like /etc/passwd, "damaged.hex1" a profile file of
+  // three whose profile 2 is damaged, and "full.jsonl" a link to /dev/full.
   void failing_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("device");
@@ -37,6 +38,19 @@ class RecordExitsTest : public QObject {
         << QStringList{"--profile", "%D/none.hex1"} << int(Dongle) << 2 << "no such file" << true;
     QTest::newRow("profile number past the file")
         << QStringList{"--profile", "%D/one.hex1", "--index", "3"} << int(Dongle) << 2 << "holds 1 profile(s)" << true;
+    QTest::newRow("not a profile file") << QStringList{"--profile", "%D/passwd"} << int(Dongle) << 2
+                                        << "passwd is not a profile file: the header counts 1953460082 profiles, "
+                                           "outside 0-99999"
+                                        << true;
+    QTest::newRow("damaged profile file, the profile chosen damaged")
+        << QStringList{"--profile", "%D/damaged.hex1", "--index", "2"} << int(Dongle) << 2
+        << "damaged.hex1 is damaged and profile 2 does not read as written:\nprofile 2, field meter settings, byte 12: "
+           "value 111 is out of range"
+        << true;
+    // Past the profile to the search for a meter: the clean profile is used.
+    QTest::newRow("damaged profile file, the profile chosen clean")
+        << QStringList{"--profile", "%D/damaged.hex1", "--index", "3", "--wait", "1"} << int(None) << 3
+        << "profile 2, field meter settings, byte 12" << true;
     QTest::newRow("unknown language") << QStringList{"--lang", "Klingon"} << int(Dongle) << 2
                                       << "no language 'Klingon' (there are: Русский, English)" << true;
     QTest::newRow("no device") << QStringList{"--wait", "1"} << int(None) << 3
@@ -82,6 +96,21 @@ class RecordExitsTest : public QObject {
       profile[101] = 'R';
       profile[102] = '1';
       p.write(profile);
+      QFile passwd(data.path(QStringLiteral("passwd")));
+      QVERIFY(passwd.open(QIODevice::WriteOnly));
+      for (int i = 0; i < 20; ++i) passwd.write("root:x:0:0:root:/root:/bin/bash\n");
+      // Three profiles; a stray byte in profile 2 would switch the hold on.
+      QFile d(data.path(QStringLiteral("damaged.hex1")));
+      QVERIFY(d.open(QIODevice::WriteOnly));
+      QByteArray three(100 + 3 * 72, '\0');
+      three[0] = 3;
+      for (int n = 0; n < 3; ++n) {
+        three[100 + 72 * n] = 1;
+        three[101 + 72 * n] = char('A' + n);
+        three[100 + 72 * n + 12] = 1;  // start position
+      }
+      three[100 + 72 + 54 + 11] = char(0x6f);
+      d.write(three);
     }
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), data.path(QStringLiteral("full.jsonl"))));
     for (QString& a : args) a.replace(QStringLiteral("%D"), d);

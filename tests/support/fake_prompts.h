@@ -27,6 +27,7 @@ class FakePrompts : public Prompts {
   // replacing) or "new" (never asks).
   QStringList dialogKinds;
   QStringList saveDirs;     // the proposed path of each save dialogue
+  QStringList openDirs;     // the folder each open dialogue starts in
   QStringList saveFilters;  // the file types each save dialogue offered
 
   void message(QWidget*, const QString& caption, const QString& text, Icon icon) override {
@@ -36,13 +37,15 @@ class FakePrompts : public Prompts {
     questions.append(text);
     return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
   }
-  QString openOrNewFileName(QWidget*, const QString& caption, const QString&, const QString&) override {
+  QString openOrNewFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override {
     dialogCaptions.append(caption);
+    openDirs.append(dir);
     dialogKinds.append(QStringLiteral("open-or-new"));
     return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
   }
-  QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override {
+  QString openFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override {
     dialogCaptions.append(caption);
+    openDirs.append(dir);
     dialogKinds.append(QStringLiteral("open"));
     return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
   }
