@@ -102,6 +102,11 @@ enum : int {
   kPublishOff,              //
   kPublishSaveError,        // %1 file, %2 the system's reason
   kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
+  kWriteOverQuestion,       // %1 the position about to be written, %2 the last position written
+  kWriteOverReplace,        // the question's buttons: write over the written rows,
+  kWriteOverGoOn,           //   go on at %1 (after the last row written),
+  kWriteOverCancel,         //   cancel the recording
+  kJournalProfileLost,      // %1 profile number, %2 file (added to kJournalRestored)
   kCount
 };
 }  // namespace msg

@@ -337,6 +337,24 @@ QByteArray JournalEndLine(const QDateTime& time, LogEnd why) {
   return Seal(std::move(j));
 }
 
+QByteArray JournalProfileLine(const QDateTime& time, int number, const QString& file) {
+  QByteArray j = Begin("profile");
+  PutTime(j, "time", time);
+  PutInt(j, "number", number);
+  PutKey(j, "file");
+  PutString(j, file);
+  return Seal(std::move(j));
+}
+
+QByteArray JournalWriteOverLine(const QDateTime& time, int position, const QString& kept) {
+  QByteArray j = Begin("overwrite");
+  PutTime(j, "time", time);
+  PutInt(j, "pos", position);
+  PutKey(j, "kept");
+  PutString(j, kept);
+  return Seal(std::move(j));
+}
+
 QByteArray JournalRestoredLine(const QDateTime& time, int rows, const QDateTime& from, int skipped,
                                std::uint32_t gridDigest) {
   QByteArray j = Begin("restored");
@@ -455,6 +473,19 @@ JournalLog ParseJournal(QByteArrayView bytes) {
       log.lastPosition = r.row.gridRow;
       ++log.rowRecords;
       log.rows[r.row.gridRow] = std::move(r);
+      continue;
+    }
+    if (rec == u"profile") {
+      qint64 number = 0;
+      const QJsonValue file = o.value(QLatin1String("file"));
+      if (!IntOf(o.value(QLatin1String("number")), 1, kJournalMaxPosition, &number) || !file.isString() ||
+          file.toString().size() > kJournalMaxCell) {
+        log.damage.add(lineNo);
+        continue;
+      }
+      // Selected for every log that follows in the file, not only this one.
+      log.profileNumber = static_cast<int>(number);
+      log.profileFile = file.toString();
       continue;
     }
     JournalEvent e;

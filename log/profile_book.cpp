@@ -146,6 +146,7 @@ std::int32_t ProfileBook::RememberProfilePath(const QString& path) {
 }
 
 std::int32_t ProfileBook::RestoreProfileFile(const QString& path) {
+  if (path != path_) loaded_ = 0;
   path_ = path;
   QString title = QFileInfo(path).fileName();
   title.chop(kProfileSuffix.size());
@@ -172,6 +173,7 @@ bool ProfileBook::ReadProfile(int n) {
   }
   ReportProfileProblems(io.problems);
   reference_ = ReferenceOfRecord(r, DecimalOf(sep_));
+  loaded_ = n;
   emit referenceLoaded(reference_);
   emit referenceChanged(reference_);
   MeterSettings s = r.Settings;
@@ -219,6 +221,7 @@ bool ProfileBook::create(const QString& chosenName) {
     emit notice(NoticeLevel::Critical, lex().D1[5] + QLatin1Char('\n') + io.message);
     return false;
   }
+  if (path != path_) loaded_ = 0;
   path_ = path;
   setCount(1, 2);
   emit notice(NoticeLevel::Information, lex().D1[4]);
@@ -229,6 +232,7 @@ bool ProfileBook::create(const QString& chosenName) {
 bool ProfileBook::open(const QString& path) {
   profileError_.clear();
   if (path.isEmpty()) return false;
+  if (path != path_) loaded_ = 0;
   path_ = path;
   const QString& failed = kOpenFailed;
   if (!QFileInfo::exists(path)) {
