@@ -8,6 +8,9 @@
 #ifndef Q_OS_WIN
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "profile_book.h"
 
@@ -43,6 +46,12 @@ void CopyPrefix(const QString& from, const QString& to, qint64 size) {
   out.flush();
 #ifndef Q_OS_WIN
   ::fdatasync(out.handle());
+#endif
+}
+
+void ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  ::malloc_trim(0);
 #endif
 }
 
@@ -243,6 +252,16 @@ void Journal::setAside(const JournalLog& log) {
 // ---------------------------------------------------------------- restore
 
 QString Journal::restore() {
+  const QString line = restoreRows();
+  // Reading a long journal leaves a million small blocks freed at once; the
+  // allocator sorts them at its next request that they do not serve, which
+  // would be the first row's (0.7 ms at 100,000 rows). Tidied now, while
+  // the operator waits for the start anyway.
+  ReleaseFreedMemory();
+  return line;
+}
+
+QString Journal::restoreRows() {
   if (active_) return {};
   QDir().mkpath(folder_);
   // One copy of the program keeps the journal; a lock left by a copy that

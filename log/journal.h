@@ -79,6 +79,7 @@ class Journal : public QObject {
   // A free name in the archive for a log begun at `started`.
   QString archiveName(const QDateTime& started) const;
   void waitForKeeper();
+  QString restoreRows();
 
   bool ensureOpen(const QDateTime& started, bool multiPart);
   bool write(const QByteArray& line);
