@@ -423,8 +423,11 @@ class TestJournal : public QObject {
       QCOMPARE(old.damage.lines, 0);
       QCOMPARE(old.storedRows(), before);
       const QByteArray text = ReadAll(rig.journal.currentPath());
-      QVERIFY(text.contains("{\"rec\":\"overwrite\","));
-      QVERIFY(text.contains(QStringLiteral("\"pos\":1,\"kept\":\"%1\"}").arg(kept[0]).toUtf8()));
+      QByteArray record;
+      for (const QByteArray& l : text.split('\n'))
+        if (l.contains("\"rec\":\"overwrite\"")) record = l;
+      QVERIFY(record.contains("\"pos\":1"));
+      QVERIFY(record.contains(QStringLiteral("\"kept\":\"%1\"").arg(kept[0]).toUtf8()));
       const JournalLog now = rig.parsed();
       QCOMPARE(now.rowRecords, 5);  // the rows written over are in the file too
       QCOMPARE(now.storedRows(), after);
