@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace zt {
 
@@ -17,6 +18,19 @@ bool QtPrompts::question(QWidget* parent, const QString& caption, const QString&
   QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+int QtPrompts::choice(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons,
+                      int defaultButton) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+  QList<QAbstractButton*> shown;
+  for (const QString& b : buttons) shown.append(box.addButton(b, QMessageBox::AcceptRole));
+  if (shown.isEmpty()) return -1;
+  box.setDefaultButton(static_cast<QPushButton*>(shown.value(defaultButton, shown.back())));
+  box.setEscapeButton(shown.back());
+  box.exec();
+  const qsizetype i = shown.indexOf(box.clickedButton());
+  return i < 0 ? static_cast<int>(shown.size() - 1) : static_cast<int>(i);
 }
 
 QString QtPrompts::openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,

@@ -15,6 +15,10 @@ class Prompts {
   virtual void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) = 0;
   // A yes/no question; true for yes.
   virtual bool question(QWidget* parent, const QString& caption, const QString& text) = 0;
+  // A question answered with one of `buttons` (Return presses the default
+  // one, Escape the last): the index of the one chosen.
+  virtual int choice(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons,
+                     int defaultButton) = 0;
   // A file to open, or the name of one to make: the dialogue also accepts a
   // name that does not exist yet. Returns the chosen path or an empty text
   // when cancelled.
@@ -36,6 +40,8 @@ class QtPrompts : public Prompts {
  public:
   void message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
   bool question(QWidget* parent, const QString& caption, const QString& text) override;
+  int choice(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons,
+             int defaultButton) override;
   QString openOrNewFileName(QWidget* parent, const QString& caption, const QString& dir,
                             const QString& filter) override;
   QString openFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override;

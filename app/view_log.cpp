@@ -123,6 +123,13 @@ void LogView::bindBand() {
   connect(c.B5, &QPushButton::clicked, recorder, &Recorder::clear);
   connect(c.CBox10, &QComboBox::activated, recorder, &Recorder::setMode);
   connect(c.SE1, &QSpinBox::valueChanged, recorder, &Recorder::setStartPosition);
+  // The window has an operator to ask before logged rows are written over;
+  // the box opens from the event loop, not inside the reading that asked.
+  recorder->setAskBeforeWritingOver(true);
+  connect(recorder, &Recorder::writeOverAsked, this, [this](const WriteOverQuestion& q) {
+    QMetaObject::invokeMethod(
+        this, [this, q] { askWriteOver(q); }, Qt::QueuedConnection);
+  });
 
   connect(recorder, &Recorder::recordingChanged, this, &LogView::renderRecording);
   connect(recorder, &Recorder::modeChanged, this, [this](int item) {
@@ -156,6 +163,21 @@ void LogView::moveTo(int gridRow) {
   const QModelIndex at = sg->model()->index(gridRow - 1, std::max(sg->currentIndex().column(), 0));
   sg->setCurrentIndex(at);
   sg->scrollTo(at);
+}
+
+void LogView::askWriteOver(const WriteOverQuestion& q) {
+  const Lexicon& d4 = v_.lex().D4;
+  QStringList buttons{d4[msg::kWriteOverReplace]};
+  if (q.canGoOn) buttons << d4[msg::kWriteOverGoOn].arg(q.goOnPosition());
+  buttons << d4[msg::kWriteOverCancel];
+  // Return keeps the rows: it goes on after them where it can.
+  const int chosen = v_.prompts->choice(v_.window, v_.window->windowTitle(),
+                                        d4[msg::kWriteOverQuestion].arg(q.position).arg(q.lastLogged), buttons,
+                                        q.canGoOn ? 1 : static_cast<int>(buttons.size()) - 1);
+  WriteOverAnswer answer = WriteOverAnswer::Cancel;
+  if (chosen == 0) answer = WriteOverAnswer::WriteOver;
+  if (q.canGoOn && chosen == 1) answer = WriteOverAnswer::GoOn;
+  v_.session->recorder().answerWriteOver(answer);
 }
 
 void LogView::selectCell(int gridRow, int col) {

@@ -20,6 +20,7 @@ class LogView : public QObject {
   void renderRecording(bool on, bool byOperator);
   void moveTo(int gridRow);
   void selectCell(int gridRow, int col);
+  void askWriteOver(const WriteOverQuestion& q);
 
   ViewContext v_;
 };

@@ -116,6 +116,11 @@ enum : int {
   kFieldSecondaryKind,      //
   kFieldSecondaryUnit,      //
   kFieldSettings,           // %1 the byte of the meter settings (1-18)
+  kWriteOverQuestion,       // %1 the position about to be written, %2 the last position written
+  kWriteOverReplace,        // the question's buttons: write over the written rows,
+  kWriteOverGoOn,           //   go on at %1 (after the last row written),
+  kWriteOverCancel,         //   cancel the recording
+  kJournalProfileLost,      // %1 profile number, %2 file (added to kJournalRestored)
   kCount
 };
 }  // namespace msg

@@ -259,7 +259,9 @@ void BatchStats::erase(int position) {
 }
 
 void BatchStats::reserve(int position) {
-  if (position > 0) byPosition_.reserve(static_cast<size_t>(position) + 1);
+  // Reserving alone leaves the pages untouched until the row comes.
+  if (position > 0 && static_cast<size_t>(position) >= byPosition_.size())
+    byPosition_.resize(static_cast<size_t>(position) + 1);
 }
 
 void BatchStats::setLimits(int group, const ToleranceLimits& limits) { groups_[group].limits = limits; }

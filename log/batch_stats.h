@@ -153,8 +153,9 @@ class BatchStats {
   void put(BatchSample s);
   // Row `position` holds no reading any more.
   void erase(int position);
-  // Room for rows up to `position` made now, so that the first row written
-  // there later does not pay for it (a log restored at a high position).
+  // Room for rows up to `position` made now, and its memory touched (empty
+  // rows), so that the first row written there later does not pay for it: a
+  // log restored at 100,000 would otherwise fault in 6 MB on that row.
   void reserve(int position);
   // The band of a group (what its rows are sorted against).
   void setLimits(int group, const ToleranceLimits& limits);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "journal_file.h"
 #include "journal_format.h"
@@ -51,7 +52,8 @@ class Journal : public QObject {
   // when, what was skipped); empty when there was nothing to restore.
   QString restore();
 
-  // Waits until everything journaled so far is on disk.
+  // Waits until everything journaled so far is on disk (and the copy of a
+  // log kept before rows were written over is complete).
   void sync();
 
  public slots:
@@ -69,6 +71,15 @@ class Journal : public QObject {
   void position(int position);
   void end(LogEnd why);
   void link(bool up);
+  void profile();
+  void writingOver(int position);
+  // The profile the journaled log was sorted against, selected again when its
+  // file is the current one; otherwise the words for the operator.
+  QString restoreProfile(const JournalLog& log);
+  // A free name in the archive for a log begun at `started`.
+  QString archiveName(const QDateTime& started) const;
+  void waitForKeeper();
+  QString restoreRows();
 
   bool ensureOpen(const QDateTime& started, bool multiPart);
   bool write(const QByteArray& line);
@@ -92,6 +103,9 @@ class Journal : public QObject {
   int rowsInFile_ = 0;      // row records in the open journal
   bool needBreak_ = false;  // the file may end inside a line
   bool failing_ = false;    // a failure to write has been told
+  int profileNumber_ = 0;   // the profile the open journal names last
+  QString profileFile_;
+  std::thread keeper_;  // copies the log into the archive before rows are written over
 };
 
 }  // namespace zt

@@ -25,51 +25,7 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 }
 constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
-// ---- writing JSON: only what the records need, written straight into the line.
-
-// UTF-16 to UTF-8 with JSON's escapes, in one pass and without a temporary
-// (the journal builds a row on the UI thread).
-void PutString(QByteArray& out, QStringView text) {
-  out += '"';
-  const qsizetype n = text.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    char32_t c = text[i].unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-      c = QChar::surrogateToUcs4(char16_t(c), text[i + 1].unicode());
-      ++i;
-    } else if (QChar::isSurrogate(c)) {
-      c = 0xFFFD;  // half a pair: never written by us, never taken back
-    }
-    if (c < 0x80) {
-      switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-          if (c < 0x20) {
-            static const char kHex[] = "0123456789abcdef";
-            const char esc[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
-            out.append(esc, 6);
-          } else {
-            out += char(c);
-          }
-      }
-    } else if (c < 0x800) {
-      const char b[] = {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
-      out.append(b, 2);
-    } else if (c < 0x10000) {
-      const char b[] = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
-      out.append(b, 3);
-    } else {
-      const char b[] = {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)), char(0x80 | ((c >> 6) & 0x3F)),
-                        char(0x80 | (c & 0x3F))};
-      out.append(b, 4);
-    }
-  }
-  out += '"';
-}
+// ---- writing: each record is a QJsonObject, written compact by QJsonDocument.
 
 // A local time's offset from UTC. Asking the system for it costs tens of
 // microseconds each time (it reads the time zone anew), so the offset is kept
@@ -87,56 +43,25 @@ int OffsetFromUtc(const QDateTime& t, QDate d, QTime h) {
 }
 
 // Local time with its offset from UTC ("2024-02-01T10:11:12.345+03:00"), so
-// the moment is unambiguous in any zone. Written by hand: the general date
-// formatting costs several times more on the UI thread.
-void PutIsoTime(QByteArray& out, const QDateTime& t) {
-  out += '"';
-  if (t.isValid()) {
-    const QDate d = t.date();
-    const QTime h = t.time();
-    const int offset = OffsetFromUtc(t, d, h);
-    const int mins = std::abs(offset) / 60;
-    char buf[48];
-    const int len =
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", d.year(), d.month(), d.day(),
-                      h.hour(), h.minute(), h.second(), h.msec(), offset < 0 ? '-' : '+', mins / 60, mins % 60);
-    if (len > 0 && len < int(sizeof buf)) out.append(buf, len);
-  }
-  out += '"';
+// the moment is unambiguous in any zone; empty for an invalid time. Written
+// by hand: the general date formatting costs several times more on the UI
+// thread.
+QString IsoTime(const QDateTime& t) {
+  if (!t.isValid()) return QString();
+  const QDate d = t.date();
+  const QTime h = t.time();
+  const int offset = OffsetFromUtc(t, d, h);
+  const int mins = std::abs(offset) / 60;
+  char buf[48];
+  const int len =
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", d.year(), d.month(), d.day(),
+                    h.hour(), h.minute(), h.second(), h.msec(), offset < 0 ? '-' : '+', mins / 60, mins % 60);
+  return len > 0 && len < int(sizeof buf) ? QString::fromLatin1(buf, len) : QString();
 }
 
-void PutKey(QByteArray& out, const char* key) {
-  out += ",\"";
-  out += key;
-  out += "\":";
-}
-
-void PutTime(QByteArray& out, const char* key, const QDateTime& t) {
-  PutKey(out, key);
-  PutIsoTime(out, t);
-}
-
-void PutInt(QByteArray& out, const char* key, qint64 v) {
-  PutKey(out, key);
-  out += QByteArray::number(v);
-}
-
-void PutBool(QByteArray& out, const char* key, bool v) {
-  PutKey(out, key);
-  out += v ? "true" : "false";
-}
-
-QByteArray Begin(const char* rec) {
-  QByteArray json;
-  json.reserve(512);
-  json += "{\"rec\":\"";
-  json += rec;
-  json += '"';
-  return json;
-}
-
-QByteArray Seal(QByteArray json) {
-  json += '}';
+// The CRC, a blank, the compact JSON text and the line break.
+QByteArray Seal(const QJsonObject& record) {
+  const QByteArray json = QJsonDocument(record).toJson(QJsonDocument::Compact);
   char crc[9];
   std::snprintf(crc, sizeof crc, "%08x", Crc32(json));
   QByteArray line;
@@ -269,32 +194,23 @@ std::uint32_t Crc32(QByteArrayView bytes, std::uint32_t crc) {
 // ---------------------------------------------------------------- encoding
 
 QByteArray JournalHeaderLine(const QDateTime& started, bool multiPart) {
-  QByteArray j = Begin("journal");
-  PutInt(j, "version", kJournalVersion);
-  PutTime(j, "started", started);
-  PutKey(j, "mode");
-  j += multiPart ? "\"multi\"" : "\"single\"";
-  return Seal(std::move(j));
+  return Seal({{QStringLiteral("rec"), QStringLiteral("journal")},
+               {QStringLiteral("version"), kJournalVersion},
+               {QStringLiteral("started"), IsoTime(started)},
+               {QStringLiteral("mode"), multiPart ? QStringLiteral("multi") : QStringLiteral("single")}});
 }
 
 QByteArray JournalRowLine(const LogModel::StoredRow& row, const QDateTime& time, int profileNumber) {
-  QByteArray j = Begin("row");
-  PutInt(j, "pos", row.gridRow);
-  PutTime(j, "time", time);
-  PutKey(j, "cells");
-  j += '[';
-  for (int c = 0; c < kLogColumns; ++c) {
-    if (c) j += ',';
-    PutString(j, row.texts[c]);
-  }
-  j += ']';
-  PutKey(j, "mark");
-  j += '"';
-  j += MarkName(row.mark);
-  j += '"';
-  PutInt(j, "sort", row.verdict);
-  if (profileNumber > 0) PutInt(j, "profile", profileNumber);
-  return Seal(std::move(j));
+  QJsonArray cells;
+  for (const QString& text : row.texts) cells.append(text);
+  QJsonObject o{{QStringLiteral("rec"), QStringLiteral("row")},
+                {QStringLiteral("pos"), row.gridRow},
+                {QStringLiteral("time"), IsoTime(time)},
+                {QStringLiteral("cells"), cells},
+                {QStringLiteral("mark"), QLatin1String(MarkName(row.mark))},
+                {QStringLiteral("sort"), static_cast<int>(row.verdict)}};
+  if (profileNumber > 0) o.insert(QStringLiteral("profile"), profileNumber);
+  return Seal(o);
 }
 
 QByteArray JournalRowLine(const LogRow& row) {
@@ -307,50 +223,51 @@ QByteArray JournalRowLine(const LogRow& row) {
 }
 
 QByteArray JournalRecordingLine(const QDateTime& time, bool on) {
-  QByteArray j = Begin("recording");
-  PutTime(j, "time", time);
-  PutBool(j, "on", on);
-  return Seal(std::move(j));
+  return Seal({{QStringLiteral("rec"), QStringLiteral("recording")},
+               {QStringLiteral("time"), IsoTime(time)},
+               {QStringLiteral("on"), on}});
 }
 
 QByteArray JournalLinkLine(const QDateTime& time, bool up) {
-  QByteArray j = Begin("link");
-  PutTime(j, "time", time);
-  PutBool(j, "up", up);
-  return Seal(std::move(j));
+  return Seal({{QStringLiteral("rec"), QStringLiteral("link")},
+               {QStringLiteral("time"), IsoTime(time)},
+               {QStringLiteral("up"), up}});
 }
 
 QByteArray JournalPositionLine(const QDateTime& time, int position) {
-  QByteArray j = Begin("position");
-  PutTime(j, "time", time);
-  PutInt(j, "pos", position);
-  return Seal(std::move(j));
+  return Seal({{QStringLiteral("rec"), QStringLiteral("position")},
+               {QStringLiteral("time"), IsoTime(time)},
+               {QStringLiteral("pos"), position}});
 }
 
 QByteArray JournalEndLine(const QDateTime& time, LogEnd why) {
-  QByteArray j = Begin("end");
-  PutTime(j, "time", time);
-  PutKey(j, "why");
-  j += '"';
-  j += EndName(why);
-  j += '"';
-  return Seal(std::move(j));
+  return Seal({{QStringLiteral("rec"), QStringLiteral("end")},
+               {QStringLiteral("time"), IsoTime(time)},
+               {QStringLiteral("why"), QLatin1String(EndName(why))}});
+}
+
+QByteArray JournalProfileLine(const QDateTime& time, int number, const QString& file) {
+  return Seal({{QStringLiteral("rec"), QStringLiteral("profile")},
+               {QStringLiteral("time"), IsoTime(time)},
+               {QStringLiteral("number"), number},
+               {QStringLiteral("file"), file}});
+}
+
+QByteArray JournalWriteOverLine(const QDateTime& time, int position, const QString& kept) {
+  return Seal({{QStringLiteral("rec"), QStringLiteral("overwrite")},
+               {QStringLiteral("time"), IsoTime(time)},
+               {QStringLiteral("pos"), position},
+               {QStringLiteral("kept"), kept}});
 }
 
 QByteArray JournalRestoredLine(const QDateTime& time, int rows, const QDateTime& from, int skipped,
                                std::uint32_t gridDigest) {
-  QByteArray j = Begin("restored");
-  PutTime(j, "time", time);
-  PutInt(j, "rows", rows);
-  PutTime(j, "from", from);
-  PutInt(j, "skipped", skipped);
-  char digest[9];
-  std::snprintf(digest, sizeof digest, "%08x", gridDigest);
-  PutKey(j, "grid");
-  j += '"';
-  j.append(digest, 8);
-  j += '"';
-  return Seal(std::move(j));
+  return Seal({{QStringLiteral("rec"), QStringLiteral("restored")},
+               {QStringLiteral("time"), IsoTime(time)},
+               {QStringLiteral("rows"), rows},
+               {QStringLiteral("from"), IsoTime(from)},
+               {QStringLiteral("skipped"), skipped},
+               {QStringLiteral("grid"), QStringLiteral("%1").arg(gridDigest, 8, 16, QLatin1Char('0'))}});
 }
 
 void RowsDigest::add(const LogModel::StoredRow& row) {
@@ -455,6 +372,19 @@ JournalLog ParseJournal(QByteArrayView bytes) {
       log.lastPosition = r.row.gridRow;
       ++log.rowRecords;
       log.rows[r.row.gridRow] = std::move(r);
+      continue;
+    }
+    if (rec == u"profile") {
+      qint64 number = 0;
+      const QJsonValue file = o.value(QLatin1String("file"));
+      if (!IntOf(o.value(QLatin1String("number")), 1, kJournalMaxPosition, &number) || !file.isString() ||
+          file.toString().size() > kJournalMaxCell) {
+        log.damage.add(lineNo);
+        continue;
+      }
+      // Selected for every log that follows in the file, not only this one.
+      log.profileNumber = static_cast<int>(number);
+      log.profileFile = file.toString();
       continue;
     }
     JournalEvent e;

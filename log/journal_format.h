@@ -47,6 +47,11 @@ QByteArray JournalRecordingLine(const QDateTime& time, bool on);      // recordi
 QByteArray JournalLinkLine(const QDateTime& time, bool up);           // the link came up / went down
 QByteArray JournalPositionLine(const QDateTime& time, int position);  // start position set by hand
 QByteArray JournalEndLine(const QDateTime& time, LogEnd why);         // the log ended
+// The profile rows are sorted against: its number in the profile file at `file`.
+QByteArray JournalProfileLine(const QDateTime& time, int number, const QString& file);
+// The operator chose to write over logged rows from `position` on; the log
+// as it stood before is kept in the archive as `kept` (a file name).
+QByteArray JournalWriteOverLine(const QDateTime& time, int position, const QString& kept);
 // The rows of the last run were put back: how many, when that log began,
 // what was skipped, and the digest of the grid as restored.
 QByteArray JournalRestoredLine(const QDateTime& time, int rows, const QDateTime& from, int skipped,
@@ -109,6 +114,9 @@ struct JournalLog {
   std::vector<JournalEvent> events;  // in file order (the first kKeptEvents)
   bool ended = false;                // an end record closes the log
   LogEnd endedWhy = LogEnd::Cleared;
+  // The profile selected last (0: none journaled) and its file.
+  int profileNumber = 0;
+  QString profileFile;
   qsizetype lines = 0;  // lines in the file (not counting empty ones)
   JournalDamage damage;
 

@@ -166,6 +166,7 @@ std::int32_t ProfileBook::RememberProfilePath(const QString& path) {
 }
 
 std::int32_t ProfileBook::RestoreProfileFile(const QString& path) {
+  if (path != path_) loaded_ = 0;
   path_ = path;
   QString title = QFileInfo(path).fileName();
   title.chop(kProfileSuffix.size());
@@ -192,6 +193,7 @@ bool ProfileBook::ReadProfile(int n) {
   }
   ReportProfileProblems(io.problems);
   reference_ = ReferenceOfRecord(r, DecimalOf(sep_));
+  loaded_ = n;
   emit referenceLoaded(reference_);
   emit referenceChanged(reference_);
   MeterSettings s = r.Settings;
@@ -242,6 +244,7 @@ bool ProfileBook::create(const QString& chosenName) {
     emit notice(NoticeLevel::Critical, lex().D1[5] + QLatin1Char('\n') + io.message);
     return false;
   }
+  if (path != path_) loaded_ = 0;
   path_ = path;
   setCount(1, 2);
   emit notice(NoticeLevel::Information, lex().D1[4]);
@@ -254,6 +257,7 @@ bool ProfileBook::open(const QString& path) {
   if (path.isEmpty()) return false;
   const QString& failed = kOpenFailed;
   if (!QFileInfo::exists(path)) {
+    if (path != path_) loaded_ = 0;
     path_ = path;
     // A new name: a file with the editor as its one profile. 1.dat and the
     // caption stay as they were.
@@ -279,6 +283,7 @@ bool ProfileBook::open(const QString& path) {
         failed + QLatin1Char('\n') + lex().D4[msg::kNotProfileFile].arg(QDir::toNativeSeparators(path), check.reason));
     return false;
   }
+  if (path != path_) loaded_ = 0;
   path_ = path;
   ReportProfileProblems(check.problems);
   std::int32_t count = 0;

@@ -75,6 +75,9 @@ class ProfileBook : public QObject {
   bool currentStored() const { return number_ <= count_; }
   const QStringList& names() const { return names_; }
   const Reference& reference() const { return reference_; }
+  // The profile of the current file read into the reference last (0: none
+  // since the file became current): what the log's rows are sorted against.
+  int loadedNumber() const { return loaded_; }
   // The reference's primary tolerance as limits on the primary value.
   ToleranceLimits primaryLimits() const;
   const Verdict& verdict() const { return verdict_; }
@@ -176,6 +179,7 @@ class ProfileBook : public QObject {
   int maximum_ = 2;
   QStringList names_;
   Reference reference_;
+  int loaded_ = 0;
   Verdict verdict_;
   QString profileError_;      // what the last failed record access said
   QString unstoredPath_;      // the current file when 1.dat could not take its path (too long, 1.dat gone)

@@ -78,6 +78,7 @@ void Recorder::setHeadings(const GridRowTexts& headings) {
 // ---------------------------------------------------------------- state changes
 
 void Recorder::setRecordingState(bool on, bool byOperator) {
+  if (on != recording_) askAgain();
   recording_ = on;
   emit recordingChanged(on, byOperator);
 }
@@ -100,7 +101,28 @@ bool Recorder::moveStartPosition(int position) {
 }
 
 void Recorder::setStartPosition(int position) {
-  if (moveStartPosition(position)) emit startPositionChosen(startPosition_);
+  if (!moveStartPosition(position)) return;
+  askAgain();
+  emit startPositionChosen(startPosition_);
+}
+
+void Recorder::setAskBeforeWritingOver(bool on) {
+  askBeforeWritingOver_ = on;
+  askAgain();
+}
+
+void Recorder::askAgain() {
+  writeOver_ = WriteOver::Ask;
+  pending_.reset();
+}
+
+int Recorder::lastLoggedPosition() const {
+  if (multiPart()) return 0;
+  // Every row the log wrote shows its position; the grid grows only to the
+  // row after the highest one written, so this looks at a few rows at most.
+  for (int p = model_.gridRowCount() - 1; p >= 1; --p)
+    if (!model_.cell(p, 0).isEmpty()) return p;
+  return 0;
 }
 
 // ---------------------------------------------------------------- grid routines
@@ -110,6 +132,7 @@ void Recorder::ResetLogGrid(int n) {
   logFull_ = false;
   model_.resetGrid(n);
   batch_.reset();
+  askAgain();
   emit rowsReset();
 }
 
@@ -188,7 +211,6 @@ void Recorder::takeReading(const MeterReading& reading) {
 bool Recorder::AppendLogRow(const QDateTime& when) {
   // The meter marks the frames that may be logged.
   if (!lastReading_ || lastReading_->settings.LogReady != 1) return false;
-  const MeterReading& reading = *lastReading_;
   const bool multi = multiPart();
   // The row: the start position, or the current profile.
   const int p = multi ? book_->currentNumber() : startPosition_;
@@ -196,11 +218,62 @@ bool Recorder::AppendLogRow(const QDateTime& when) {
   if (multi && (p < 1 || p > book_->profileCount())) return false;
   // Row 100,000 is written once; later readings would only overwrite it.
   if (!multi && logFull_ && p >= kMaxPosition) return false;
+  if (!mayWrite(p, when)) return false;
+  writeRow(p, when, *lastReading_, book_->verdict());
+  return true;
+}
+
+bool Recorder::mayWrite(int p, const QDateTime& when) {
+  // In "Мульти" a profile's row is measured again by design.
+  if (multiPart() || !askBeforeWritingOver_ || model_.cell(p, 0).isEmpty()) return true;
+  switch (writeOver_) {
+    case WriteOver::Allowed: return true;
+    case WriteOver::Asking:
+    case WriteOver::Refused: return false;
+    case WriteOver::Ask: break;
+  }
+  writeOver_ = WriteOver::Asking;
+  pending_ = Pending{when, *lastReading_, book_->verdict()};
+  const int last = lastLoggedPosition();
+  emit writeOverAsked(WriteOverQuestion{p, last, last < kMaxPosition});
+  return false;
+}
+
+void Recorder::answerWriteOver(WriteOverAnswer answer) {
+  if (writeOver_ != WriteOver::Asking || !pending_) return;
+  const Pending row = std::move(*pending_);
+  pending_.reset();
+  const int last = lastLoggedPosition();
+  if (answer == WriteOverAnswer::GoOn && last >= kMaxPosition) answer = WriteOverAnswer::Cancel;
+  switch (answer) {
+    case WriteOverAnswer::WriteOver:
+      writeOver_ = WriteOver::Allowed;
+      emit writingOver(startPosition_);
+      break;
+    case WriteOverAnswer::GoOn:
+      writeOver_ = WriteOver::Allowed;
+      if (moveStartPosition(last + 1)) emit startPositionChosen(startPosition_);
+      break;
+    case WriteOverAnswer::Cancel:
+      // A recording stops as if "Стоп" was pressed (and the next one asks
+      // again); rows of the hold or the space bar stay refused until the
+      // start position is set or recording starts.
+      if (recording_) {
+        setRecording(false);
+      } else {
+        writeOver_ = WriteOver::Refused;
+      }
+      return;
+  }
+  writeRow(startPosition_, row.when, row.reading, row.verdict);
+}
+
+void Recorder::writeRow(int p, const QDateTime& when, const MeterReading& reading, const Verdict& v) {
+  const bool multi = multiPart();
   logPosition_ = p;
   if (p + 1 >= model_.gridRowCount()) model_.setGridRowCount(p + 1);
   if (p > 2 && cellSelectable()) emit currentRowChanged(p);
 
-  const Verdict& v = book_->verdict();
   LogReading r;
   r.position = FormatFixed(p, 7, 0, false, sep_);
   if (!multi) r.time = when.toString(QStringLiteral("dd.MM.yy hh'%1'mm'%1'ss").arg(timeSep_));
@@ -243,7 +316,6 @@ bool Recorder::AppendLogRow(const QDateTime& when) {
   batch_.setLimits(group, book_->primaryLimits());
   batch_.put(SampleOf(p, when, group, reading, v));
   emit rowWritten(row);
-  return true;
 }
 
 void Recorder::logOnDemand() {
@@ -316,6 +388,7 @@ void Recorder::languageChanged() {
 Recorder::Restored Recorder::restoreLog(Mode mode, const std::vector<LogModel::StoredRow>& rows, int lastPosition) {
   Restored done;
   if (mode != mode_) setMode(static_cast<int>(mode));
+  askAgain();
   const bool multi = multiPart();
   if (multi) {
     // The table as recording would prepare it, without locking the profile

@@ -47,6 +47,20 @@ struct LogRow {
 // multi-part table built anew (profiles edited, the table prepared again).
 enum class LogEnd { Cleared, ModeChanged, TableRebuilt };
 
+// The operator's answer when a row of the single-part log would be written
+// over a row already logged.
+enum class WriteOverAnswer { WriteOver, GoOn, Cancel };
+
+// The question before such a row: the position about to be written, the
+// last position written (the highest holding a row), and whether the log
+// can go on after it (not when that is the last position of the log).
+struct WriteOverQuestion {
+  int position = 0;
+  int lastLogged = 0;
+  bool canGoOn = false;
+  int goOnPosition() const { return lastLogged + 1; }
+};
+
 // The system's time separator, from its short time format (":" when it has none).
 QString SystemTimeSeparator();
 
@@ -72,6 +86,10 @@ class Recorder : public QObject {
   // The meter side of the space bar: input not held, measuring (not editing
   // a profile), link up, meter awake. Unset: always.
   void setOnDemandGate(std::function<bool()> gate) { gate_ = std::move(gate); }
+  // Whether the single-part log asks (writeOverAsked) before its first row
+  // that would write over a row already logged. Off by default: a program
+  // with nobody to answer writes over as the start position says.
+  void setAskBeforeWritingOver(bool on);
 
   // ---- state
   LogModel* model() { return &model_; }
@@ -87,6 +105,13 @@ class Recorder : public QObject {
   // SGSelectCell: in single-part mode cells are selected only while recording.
   bool cellSelectable() const { return !(mode_ == Mode::SinglePart && !recording_); }
   const std::optional<MeterReading>& lastReading() const { return lastReading_; }
+  // The highest position of the single-part log that holds a row (0: none).
+  int lastLoggedPosition() const;
+  // Writing over logged rows: not asked yet in this recording, the question
+  // is open (rows wait), the operator let it, or refused it.
+  enum class WriteOver { Ask, Asking, Allowed, Refused };
+  WriteOver writeOver() const { return writeOver_; }
+  ProfileBook* book() const { return book_; }
 
   // The sorting statistics of the rows the log holds (a row written again
   // replaces the one before it), kept row by row: the single-part log is
@@ -136,6 +161,8 @@ class Recorder : public QObject {
   void setStartPosition(int position);  // SE1
   void gridClicked(int row, int col);   // mouse released on a grid cell (col -1: outside the columns)
   void languageChanged();               // headings follow; rows stay
+  // The operator's answer to writeOverAsked (ignored when no question is open).
+  void answerWriteOver(zt::WriteOverAnswer answer);
 
  signals:
   // The latest reading's sorting (the panel's colour).
@@ -170,9 +197,30 @@ class Recorder : public QObject {
   // The start position was set from outside (SE1 by hand, or a profile
   // read): not the advance after a row, nor the reset of an emptied log.
   void startPositionChosen(int position);
+  // The next row of the single-part log would write over a logged row: ask
+  // the operator, and hand the answer to answerWriteOver. Until then no row
+  // is written; the row that asked is written after a "write over" or a "go
+  // on". Asked once per recording: again after recording starts or stops, the
+  // start position is set from outside, or the log is emptied.
+  void writeOverAsked(const zt::WriteOverQuestion& question);
+  // The operator chose to write over logged rows, from `position` on: the
+  // rows about to be replaced are still in the log (the journal keeps them).
+  void writingOver(int position);
 
  private:
+  // A row held while the operator is asked about writing over.
+  struct Pending {
+    QDateTime when;
+    MeterReading reading;
+    Verdict verdict;
+  };
+
   bool AppendLogRow(const QDateTime& when);
+  void writeRow(int p, const QDateTime& when, const MeterReading& reading, const Verdict& v);
+  // Whether the row at `p` may be written now; false when it waits for the
+  // operator or was refused.
+  bool mayWrite(int p, const QDateTime& when);
+  void askAgain();
   // Moves SE1 (clamped); true when it changed.
   bool moveStartPosition(int position);
   void buildMultiGrid();
@@ -202,6 +250,9 @@ class Recorder : public QObject {
   bool multiGridReady_ = false;
   bool logFull_ = false;
   bool gridEnabled_ = true;
+  bool askBeforeWritingOver_ = false;
+  WriteOver writeOver_ = WriteOver::Ask;
+  std::optional<Pending> pending_;
   std::optional<MeterReading> lastReading_;
 };
 

@@ -167,6 +167,27 @@ void BM_RowWithoutJournal(benchmark::State& state) {
 BENCHMARK(BM_RowWithoutJournal)->ArgName("paced")->Arg(1)->Iterations(300)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RowWithoutJournal)->ArgName("paced")->Arg(0)->Unit(benchmark::kMicrosecond);
 
+// Building one row's record alone (its JSON text and checksum): the part of
+// the journal's cost that its format decides.
+void BM_RowLine(benchmark::State& state) {
+  zt::LogModel::StoredRow s;
+  s.gridRow = 100000;
+  s.texts = {QStringLiteral("100000"),
+             QStringLiteral("01.02.24 10:11:12"),
+             QStringLiteral("R 10.050 кОм"),
+             QStringLiteral("Q 0.0123"),
+             QStringLiteral("S"),
+             QStringLiteral("1кГц"),
+             QStringLiteral("1.0Вскз"),
+             QStringLiteral("-"),
+             QStringLiteral("0.50"),
+             QString()};
+  s.mark = zt::LogModel::RowMark::Pass;
+  const QDateTime t = QDateTime::currentDateTime();
+  for (auto _ : state) benchmark::DoNotOptimize(zt::JournalRowLine(s, t, 0));
+}
+BENCHMARK(BM_RowLine)->Unit(benchmark::kMicrosecond);
+
 // Start-up after a crash with a full log: the journal read and parsed and
 // the grid filled (once, at start).
 void BM_Restore(benchmark::State& state) {

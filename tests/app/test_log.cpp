@@ -3,6 +3,7 @@
 // what the recorder's reports put on them; 1.dat across restarts; and a
 // multi-part run against the simulated meter. The recorder's own table is
 // tests/log/test_recorder.cpp.
+#include <QDir>
 #include <QFile>
 #include <QtTest>
 
@@ -32,7 +33,7 @@ struct LogWindow : WindowFixture {
   const LogModel& grid = *recorder().model();
   template <typename T = QWidget>
   T* c(const char* name) {
-    return Control<T>(f, name);
+    return Control<T>(window(), name);  // the window of now, also after a restart
   }
   void record() {
     c("SP1")->setEnabled(true);  // as a link allows
@@ -142,6 +143,72 @@ class TestLog : public QObject {
     sg = Control<QTableView>(w.window(), "SG");
     QVERIFY(sg->model()->data(sg->model()->index(0, 2)).toString().isEmpty());
     QVERIFY(!Control<QPlainTextEdit>(w.window(), "Memo1")->toPlainText().contains(QStringLiteral("Восстановлено")));
+  }
+
+  // After a restart, reading a profile sets the start position back into the
+  // restored rows: "Пуск" asks once before writing over them, in a box with
+  // three buttons, and each answer does what it says.
+  void writingOverRestoredRowsAsks() {
+    LogWindow w;
+    zt::test::OpenProfiles(w, {QStringLiteral("A"), QStringLiteral("B")});
+    w.record();
+    for (double ohms : {100.5, 102.0, 100.2})
+      w.recorder().takeReading(ResistorReading(ohms, QString::number(ohms) + QStringLiteral(" Ом")));
+    w.stop();
+    w.start();
+    QCOMPARE(w.recorder().startPosition(), 4);
+    auto* names = w.c<QComboBox>("CBox6");
+    emit names->activated(1);  // profile 2, stored with start position 1
+    QCOMPARE(w.c<QSpinBox>("SE1")->value(), 1);
+
+    w.prompts.choiceAnswers = {1, 0};  // go on; then write over
+    w.record();
+    w.recorder().takeReading(ResistorReading(150, QStringLiteral("150 Ом")));
+    QTRY_COMPARE(w.prompts.choices.size(), 1);
+    const auto& q = w.prompts.choices.first();
+    QCOMPARE(q.text, QStringLiteral("Позиция 1 уже записана (последняя записанная позиция — 3): новые строки "
+                                    "заменят записанные."));
+    QCOMPARE(q.buttons, QStringList({QStringLiteral("Записать поверх"), QStringLiteral("Продолжить с позиции 4"),
+                                     QStringLiteral("Отмена")}));
+    QCOMPARE(q.defaultButton, 1);  // Return keeps the rows
+    QTRY_COMPARE(w.recorder().model()->cell(4, 2), QStringLiteral("R 150 Ом"));
+    QCOMPARE(w.recorder().model()->cell(1, 2), QStringLiteral("R 100.5 Ом"));
+    QCOMPARE(w.c<QSpinBox>("SE1")->value(), 5);
+
+    w.c<QSpinBox>("SE1")->setValue(2);  // by hand, while recording: asked again
+    w.recorder().takeReading(ResistorReading(160, QStringLiteral("160 Ом")));
+    QTRY_COMPARE(w.prompts.choices.size(), 2);
+    QTRY_COMPARE(w.recorder().model()->cell(2, 2), QStringLiteral("R 160 Ом"));
+    QCOMPARE(QDir(w.session->journal().archiveFolder()).entryList(QDir::Files).size(), 1);  // the rows before
+
+    w.c<QPushButton>("SP1")->click();  // a new recording asks again: cancelled
+    w.record();
+    w.c<QSpinBox>("SE1")->setValue(1);
+    w.recorder().takeReading(ResistorReading(170, QStringLiteral("170 Ом")));
+    QTRY_COMPARE(w.prompts.choices.size(), 3);
+    QTRY_VERIFY(!w.c<QPushButton>("SP1")->isChecked());
+    QCOMPARE(w.c<QPushButton>("SP1")->text(), QStringLiteral("Пуск"));
+    QCOMPARE(w.recorder().model()->cell(1, 2), QStringLiteral("R 100.5 Ом"));
+  }
+
+  // A restart brings the profile in use back with the rows, so "Пуск" goes
+  // on sorting against its tolerance.
+  void restartBringsTheProfileBack() {
+    LogWindow w;
+    zt::test::OpenProfiles(w, {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
+                           QStringLiteral("parts.hex1"), QStringLiteral("1%"));
+    emit w.c<QComboBox>("CBox6")->activated(2);  // C: 300 Ом ±1 %
+    w.record();
+    w.recorder().takeReading(ResistorReading(300, QStringLiteral("300 Ом")));
+    w.stop();
+    w.start();
+    QCOMPARE(w.book().loadedNumber(), 3);
+    QCOMPARE(w.c<QComboBox>("CBox6")->currentText(), QStringLiteral("C"));
+    QCOMPARE(w.c<QSpinBox>("SE2")->value(), 3);
+    QCOMPARE(w.c<QSpinBox>("SE1")->value(), 2);
+    w.record();
+    w.recorder().takeReading(ResistorReading(301, QStringLiteral("301 Ом")));
+    QCOMPARE(w.recorder().model()->cell(2, 7), QStringLiteral("-"));  // in tolerance of C, not of A
   }
 
   // The space bar, seen by the window before the focused control, asks the

@@ -2,6 +2,7 @@
 // A profile book over a fresh data folder, with the meter's state and the
 // log's table played by the fixture, and everything it tells the operator
 // kept for the test.
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QSignalSpy>
@@ -40,7 +41,8 @@ struct BookFixture {
     });
   }
 
-  QString path(const QString& name) const { return dir.filePath(name); }
+  // A file in the fixture's folder, or `name` itself when it is absolute.
+  QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
 
   // A profile file with these names (nominal values 100, 200, ...), made
   // current with "Открыть".

@@ -2,8 +2,9 @@
 // it, events are written where they happen, a log that was not ended comes
 // back at the next start (single- and multi-part, with texts, colours and
 // the position after the last row), a damaged journal gives back what it
-// can, an ended log moves to the archive, and a journal that cannot be
-// written or is kept by another copy is told.
+// can, an ended log moves to the archive, rows written over stay in the
+// archive, the profile in use comes back with the rows, and a journal that
+// cannot be written or is kept by another copy is told.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -173,11 +174,13 @@ class TestJournal : public QObject {
     QFETCH(int, profilesNow);
     QFETCH(QString, line);
     QTemporaryDir folder;
+    // The same profile file at both starts, as the data folder keeps it.
+    const QString file = folder.filePath(QStringLiteral("parts.hex1"));
     std::vector<LogModel::StoredRow> before;
     {
       Rig rig(folder.path());
       rig.journal.restore();
-      rig.openProfiles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+      rig.openProfiles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, file);
       rig.rec.setMode(1);
       rig.rec.setRecording(true);
       for (const int n : {2, 3, 2}) {  // profile 2 measured again
@@ -187,7 +190,8 @@ class TestJournal : public QObject {
       before = rig.rows(1, 3);
     }
     Rig again(folder.path());
-    again.openProfiles(QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}.mid(0, profilesNow));
+    again.openProfiles(QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}.mid(0, profilesNow),
+                       file);
     QSignalSpy locked(&again.rec, &Recorder::profileEditingLocked);
     QCOMPARE(again.journal.restore(), line);
     QVERIFY(again.rec.multiPart());
@@ -390,6 +394,99 @@ class TestJournal : public QObject {
     QCOMPARE(second.grid().cell(1, 2), QString());  // nothing restored from a live journal
     second.record(1, 500);
     QCOMPARE(first.parsed().rows.size(), std::size_t(2));
+  }
+
+  // Rows the operator chose to write over stay in the archive: a copy of the
+  // log as it stood. The journal goes on in its file and names the copy, and
+  // a restore gives the newest row at each position.
+  void rowsWrittenOverStayInTheArchive() {
+    QTemporaryDir folder;
+    std::vector<LogModel::StoredRow> after;
+    {
+      Rig rig(folder.path());
+      rig.rec.setAskBeforeWritingOver(true);
+      rig.journal.restore();
+      rig.record(3);
+      const std::vector<LogModel::StoredRow> before = rig.rows(1, 3);
+      rig.rec.setStartPosition(1);
+      rig.rec.setRecording(true);
+      rig.rec.takeReading(Reading(200, QStringLiteral("200 Ом")));
+      rig.rec.answerWriteOver(WriteOverAnswer::WriteOver);
+      rig.rec.takeReading(Reading(201, QStringLiteral("201 Ом")));
+      rig.journal.sync();
+      after = rig.rows(1, 3);
+      QCOMPARE(after[0].texts[2], QStringLiteral("R 200 Ом"));
+
+      const QStringList kept = ArchiveNames(rig.journal);
+      QCOMPARE(kept.size(), 1);
+      const JournalLog old = ParseJournal(ReadAll(QDir(rig.journal.archiveFolder()).filePath(kept[0])));
+      QCOMPARE(old.damage.lines, 0);
+      QCOMPARE(old.storedRows(), before);
+      const QByteArray text = ReadAll(rig.journal.currentPath());
+      QByteArray record;
+      for (const QByteArray& l : text.split('\n'))
+        if (l.contains("\"rec\":\"overwrite\"")) record = l;
+      QVERIFY(record.contains("\"pos\":1"));
+      QVERIFY(record.contains(QStringLiteral("\"kept\":\"%1\"").arg(kept[0]).toUtf8()));
+      const JournalLog now = rig.parsed();
+      QCOMPARE(now.rowRecords, 5);  // the rows written over are in the file too
+      QCOMPARE(now.storedRows(), after);
+    }
+    Rig again(folder.path());
+    again.journal.restore();
+    QCOMPARE(again.rows(1, 3), after);
+    QCOMPARE(again.rec.startPosition(), 3);
+    QCOMPARE(ArchiveNames(again.journal).size(), 1);
+  }
+
+  // The profile the rows were sorted against comes back with them (number
+  // and file: the one selected last), when its file is the one open again;
+  // otherwise the line says it was not selected.
+  void profileInUseComesBack_data() {
+    QTest::addColumn<bool>("sameFile");
+    QTest::newRow("same file") << true;
+    QTest::newRow("another file") << false;
+  }
+  void profileInUseComesBack() {
+    QFETCH(bool, sameFile);
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("parts.hex1"));
+    {
+      Rig rig(folder.path());
+      rig.openProfiles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, file);
+      rig.journal.restore();
+      rig.book.chooseName(2);
+      QCOMPARE(rig.book.loadedNumber(), 3);
+      rig.record(2);
+      rig.book.chooseName(1);                // the one selected last counts
+      QCOMPARE(rig.rec.startPosition(), 1);  // the profile's own start position
+      const JournalLog log = rig.parsed();
+      QCOMPARE(log.profileNumber, 2);
+      QCOMPARE(log.profileFile, file);
+    }
+    Rig again(folder.path());
+    // As 1.dat makes a file current at start: profile 1 is read.
+    again.openProfiles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
+                       sameFile ? file : folder.filePath(QStringLiteral("other.hex1")));
+    QCOMPARE(again.book.loadedNumber(), 1);
+    const QString line = again.journal.restore();
+    QVERIFY2(line.startsWith(QStringLiteral("Восстановлено строк журнала: 2")), qPrintable(line));
+    QCOMPARE(again.rec.startPosition(), 3);  // after the rows, not the profile's
+    if (sameFile) {
+      QCOMPARE(line.indexOf(QStringLiteral("профиль")), -1);
+      QCOMPARE(again.book.loadedNumber(), 2);
+      QCOMPARE(again.book.currentNumber(), 2);
+      QCOMPARE(again.book.reference().primary.nominalText, QStringLiteral("200"));
+    } else {
+      QVERIFY2(line.endsWith(QStringLiteral("; профиль 2 файла %1 не выбран снова: этот файл сейчас не открыт "
+                                            "или в нём нет такого профиля")
+                                 .arg(QDir::toNativeSeparators(file))),
+               qPrintable(line));
+      QCOMPARE(again.book.loadedNumber(), 1);
+      // The profile in use now is journaled, for the next start.
+      QCOMPARE(again.parsed().profileFile, again.book.currentProfilePath());
+      QCOMPARE(again.parsed().profileNumber, 1);
+    }
   }
 
   // A full disk: told once, the rows stay in the grid.

@@ -101,6 +101,40 @@ class TestJournalFormat : public QObject {
     QVERIFY(JournalRowLine(odd, At(2), 0).count('\n') == 1);
   }
 
+  // Journals written before the records went through QJsonDocument (keys in
+  // that writer's own order, "rec" first, its escapes) read as they did.
+  void earlierJournalsStillRead() {
+    const char* const records[] = {
+        "{\"rec\":\"journal\",\"version\":1,\"started\":\"2024-02-01T10:11:12.345+03:00\",\"mode\":\"single\"}",
+        "{\"rec\":\"recording\",\"time\":\"2024-02-01T10:11:12.901+03:00\",\"on\":true}",
+        "{\"rec\":\"row\",\"pos\":1,\"time\":\"2024-02-01T10:11:13.402+03:00\",\"cells\":[\"1\",\"01.02.24 10:11:13\","
+        "\"R 1.0002 кОм\",\"Q \\\"0.0100\\\" \\\\ "
+        "\\u0001\\t\",\"S\",\"1кГц\",\"1.0Вскз\",\"+\",\"0.02\",\"\"],\"mark\":\"reject\",\"sort\":3}",
+        "{\"rec\":\"position\",\"time\":\"2024-02-01T10:11:14.000+03:00\",\"pos\":7}",
+    };
+    QByteArray j;
+    for (const char* r : records) {
+      const QByteArray json(r);
+      j += QByteArray::number(Crc32(json), 16).rightJustified(8, '0') + ' ' + json + '\n';
+    }
+    const JournalLog log = ParseJournal(j);
+    QCOMPARE(log.damage.lines, 0);
+    QVERIFY(log.header);
+    QCOMPARE(log.started, QDateTime::fromString(QStringLiteral("2024-02-01T10:11:12.345+03:00"), Qt::ISODateWithMs));
+    QCOMPARE(Positions(log), QList<int>{1});
+    const LogModel::StoredRow& row = log.rows.at(1).row;
+    QCOMPARE(row.texts[2], QStringLiteral("R 1.0002 кОм"));
+    QCOMPARE(row.texts[3], QStringLiteral("Q \"0.0100\" \\ \x01\t"));
+    QCOMPARE(row.mark, LogModel::RowMark::Reject);
+    QCOMPARE(row.verdict, 3);
+    QCOMPARE(log.events.size(), std::size_t(2));
+    QCOMPARE(log.events[1].value, 7);
+    // What is written now reads back the same; its keys come in QJsonDocument's order.
+    QCOMPARE(ParseJournal(JournalRowLine(row, log.rows.at(1).time, 0)).rows.at(1).row, row);
+    QCOMPARE(JournalRecordingLine(log.events[0].time, true),
+             QByteArray("a9d1f07f {\"on\":true,\"rec\":\"recording\",\"time\":\"2024-02-01T10:11:12.901+03:00\"}\n"));
+  }
+
   // Times carry the offset in force at that moment, across a change of
   // summer time, and read back as the same moments.
   void timesKeepTheirOffset() {

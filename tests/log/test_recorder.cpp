@@ -1,12 +1,14 @@
 // The recorder without widgets: rows built from reading values, positions
 // and the start position, the full log, the space bar's conditions, the
 // multi-part table and its names, the language switch keeping the log, and
-// what the export copies.
+// what the export copies; the question before logged rows are written over.
 #include <QDateTime>
 #include <QTest>
 
 #include "lang_man.h"
 #include "recorder_fixture.h"
+
+Q_DECLARE_METATYPE(zt::WriteOverQuestion)
 
 using namespace zt;
 using namespace zt::test;
@@ -35,6 +37,9 @@ class TestRecorder : public QObject {
   void exportRows();
   void statisticsFollowTheLog();
   void statisticsPerProfile();
+  void writingOverAsksOnce_data();
+  void writingOverAsksOnce();
+  void writingOverAskedOnlyWhereItApplies();
 };
 
 void TestRecorder::rowColumns_data() {
@@ -662,6 +667,149 @@ void TestRecorder::statisticsPerProfile() {
   QCOMPARE(t.cell(int(StatsRow::Count), 0).number, 2.0);
   QCOMPARE(t.cell(int(StatsRow::Mean), 0).text, QString());  // the profiles' values are not one part's
   QCOMPARE(t.cell(int(StatsRow::Mean), 2).number, 210.0);
+}
+
+namespace {
+
+// Column 2 of rows 1..n: "100" for "R 100 Ом", "" for an empty row.
+QString Primaries(const LogModel& m, int n) {
+  QStringList out;
+  for (int r = 1; r <= n; ++r) out << m.cell(r, 2).remove(QStringLiteral("R ")).remove(QStringLiteral(" Ом"));
+  return out.join(QLatin1Char(','));
+}
+
+MeterReading Ohms(double ohms) { return Reading(ohms, QStringLiteral("%1 Ом").arg(ohms)); }
+
+}  // namespace
+
+// Rows 1-3 logged, the start position set back to 2 (as reading a profile
+// does): the first row asks, the rows that come while the question is open
+// wait, and the answer decides where the row that asked goes; after it the
+// recording is not asked again.
+void TestRecorder::writingOverAsksOnce_data() {
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<QString>("rows");  // after one more reading
+  QTest::addColumn<int>("start");
+  QTest::addColumn<bool>("recording");
+  QTest::addColumn<int>("questions");
+  QTest::newRow("write over") << int(WriteOverAnswer::WriteOver) << "100,200,202,," << 4 << true << 1;
+  QTest::newRow("go on") << int(WriteOverAnswer::GoOn) << "100,101,102,200,202" << 6 << true << 1;
+  // Stopped as by "Стоп"; the next recording asks again.
+  QTest::newRow("cancel") << int(WriteOverAnswer::Cancel) << "100,101,102,," << 2 << false << 2;
+}
+
+void TestRecorder::writingOverAsksOnce() {
+  QFETCH(int, answer);
+  RecorderFixture fx;
+  fx.rec.setAskBeforeWritingOver(true);
+  fx.rec.setRecording(true);
+  for (double ohms : {100, 101, 102}) fx.rec.takeReading(Ohms(ohms));
+  fx.rec.setRecording(false);
+  fx.rec.setStartPosition(2);
+  QSignalSpy asked(&fx.rec, &Recorder::writeOverAsked);
+  QSignalSpy over(&fx.rec, &Recorder::writingOver);
+  QSignalSpy written(&fx.rec, &Recorder::rowWritten);
+
+  fx.rec.setRecording(true);
+  fx.rec.takeReading(Ohms(200));
+  fx.rec.takeReading(Ohms(201));  // the question is open: not logged
+  QCOMPARE(asked.size(), 1);
+  const auto q = asked.first().at(0).value<WriteOverQuestion>();
+  QCOMPARE(q.position, 2);
+  QCOMPARE(q.lastLogged, 3);
+  QVERIFY(q.canGoOn);
+  QCOMPARE(fx.rec.writeOver(), Recorder::WriteOver::Asking);
+  QCOMPARE(written.size(), 0);
+  QCOMPARE(Primaries(fx.grid(), 3), QStringLiteral("100,101,102"));
+
+  fx.rec.answerWriteOver(static_cast<WriteOverAnswer>(answer));
+  fx.rec.answerWriteOver(WriteOverAnswer::WriteOver);  // no question open: ignored
+  if (!fx.rec.recording()) fx.rec.setRecording(true);
+  fx.rec.takeReading(Ohms(202));
+  QTEST(Primaries(fx.grid(), 5), "rows");
+  QFETCH(int, questions);
+  QCOMPARE(int(asked.size()), questions);
+  QCOMPARE(over.size(), answer == int(WriteOverAnswer::WriteOver) ? 1 : 0);
+  if (!over.isEmpty()) QCOMPARE(over.first().at(0).toInt(), 2);
+  if (answer == int(WriteOverAnswer::Cancel)) {
+    QCOMPARE(written.size(), 0);
+    fx.rec.setRecording(false);
+  }
+  QTEST(fx.rec.startPosition(), "start");
+  QTEST(fx.rec.recording(), "recording");
+}
+
+// No question where nothing logged is written over, in "Мульти" (a
+// profile's row measured again is the design), or when nobody asks; asked
+// again once the start position is set anew; refused hold rows stay refused
+// until then; no "go on" after the last position of the log.
+void TestRecorder::writingOverAskedOnlyWhereItApplies() {
+  {
+    RecorderFixture fx;  // nobody to ask: written over as before
+    fx.rec.setRecording(true);
+    fx.rec.takeReading(Ohms(100));
+    fx.rec.setStartPosition(1);
+    fx.rec.takeReading(Ohms(200));
+    QCOMPARE(Primaries(fx.grid(), 1), QStringLiteral("200"));
+  }
+  RecorderFixture fx;
+  fx.rec.setAskBeforeWritingOver(true);
+  QSignalSpy asked(&fx.rec, &Recorder::writeOverAsked);
+  fx.rec.setRecording(true);
+  fx.rec.takeReading(Ohms(100));
+  fx.rec.takeReading(Ohms(101));
+  fx.rec.setStartPosition(10);  // past the rows: a gap, nothing written over
+  fx.rec.takeReading(Ohms(110));
+  QCOMPARE(asked.size(), 0);
+  QCOMPARE(fx.rec.lastLoggedPosition(), 10);
+
+  fx.rec.setStartPosition(1);
+  fx.rec.takeReading(Ohms(200));
+  QCOMPARE(asked.size(), 1);
+  fx.rec.answerWriteOver(WriteOverAnswer::WriteOver);
+  fx.rec.takeReading(Ohms(201));
+  QCOMPARE(asked.size(), 1);
+  fx.rec.setStartPosition(10);  // chosen again while recording: asked again
+  fx.rec.takeReading(Ohms(300));
+  QCOMPARE(asked.size(), 2);
+  fx.rec.answerWriteOver(WriteOverAnswer::Cancel);
+  QVERIFY(!fx.rec.recording());
+  QCOMPARE(Primaries(fx.grid(), 2), QStringLiteral("200,201"));
+
+  // The hold's rows: refused once, then not asked again for every frame.
+  MeterReading held = Ohms(400);
+  held.settings.Hold = 1;
+  fx.rec.takeReading(held);
+  QCOMPARE(asked.size(), 3);
+  fx.rec.answerWriteOver(WriteOverAnswer::Cancel);
+  fx.rec.takeReading(held);
+  fx.rec.takeReading(held);
+  QCOMPARE(asked.size(), 3);
+  QCOMPARE(fx.rec.writeOver(), Recorder::WriteOver::Refused);
+  QCOMPARE(fx.grid().cell(10, 2), QStringLiteral("R 110 Ом"));
+
+  // The last position logged: nowhere to go on to.
+  fx.rec.setStartPosition(Recorder::kMaxPosition);
+  fx.rec.takeReading(held);
+  fx.rec.setStartPosition(Recorder::kMaxPosition - 1);
+  fx.rec.takeReading(held);
+  QCOMPARE(fx.rec.startPosition(), Recorder::kMaxPosition);
+  fx.rec.setStartPosition(1);
+  fx.rec.takeReading(held);
+  QCOMPARE(asked.size(), 4);
+  QVERIFY(!asked.last().at(0).value<WriteOverQuestion>().canGoOn);
+  fx.rec.answerWriteOver(WriteOverAnswer::GoOn);  // taken as a refusal
+  QCOMPARE(fx.grid().cell(1, 2), QStringLiteral("R 200 Ом"));
+  QCOMPARE(fx.rec.startPosition(), 1);
+
+  // "Мульти": the same profile's row again, without a question.
+  fx.openProfiles({QStringLiteral("R1"), QStringLiteral("R2")});
+  fx.rec.setMode(1);
+  fx.rec.setRecording(true);
+  fx.rec.takeReading(Ohms(100));
+  fx.rec.takeReading(Ohms(101));
+  QCOMPARE(fx.grid().cell(1, 2), QStringLiteral("R 101 Ом"));
+  QCOMPARE(asked.size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestRecorder)

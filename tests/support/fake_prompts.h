@@ -19,8 +19,15 @@ class FakePrompts : public Prompts {
   QList<Message> messages;
   QStringList questions;        // the text of each question asked
   QList<bool> questionAnswers;  // taken front first; empty = "no"
-  QStringList openAnswers;      // taken front first; empty = cancelled
-  QStringList saveAnswers;      // for both kinds of save dialogue
+  struct Choice {
+    QString text;
+    QStringList buttons;
+    int defaultButton;
+  };
+  QList<Choice> choices;     // each question with its own buttons
+  QList<int> choiceAnswers;  // button indexes, taken front first; empty = the last button
+  QStringList openAnswers;   // taken front first; empty = cancelled
+  QStringList saveAnswers;   // for both kinds of save dialogue
   QString saveFilterAnswer;
   QStringList dialogCaptions;
   // Each dialogue shown, in order: "open-or-new", "open" (existing files), "save" (asks before
@@ -36,6 +43,10 @@ class FakePrompts : public Prompts {
   bool question(QWidget*, const QString&, const QString& text) override {
     questions.append(text);
     return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
+  }
+  int choice(QWidget*, const QString&, const QString& text, const QStringList& buttons, int defaultButton) override {
+    choices.append({text, buttons, defaultButton});
+    return choiceAnswers.isEmpty() ? static_cast<int>(buttons.size()) - 1 : choiceAnswers.takeFirst();
   }
   QString openOrNewFileName(QWidget*, const QString& caption, const QString& dir, const QString&) override {
     dialogCaptions.append(caption);
