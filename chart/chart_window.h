@@ -61,6 +61,8 @@ class ChartWindow : public QWidget {
   ~ChartWindow() override;
 
   void setPrompts(Prompts prompts) { prompts_ = std::move(prompts); }
+  // Where "Save image" proposes its picture (empty: the working folder).
+  void setImageFolder(const QString& folder) { imageFolder_ = folder; }
   // The lexicons of the language in use; languageChanged() after a switch.
   void setLexicons(const Lexicons* lex);
   void languageChanged();
@@ -130,6 +132,7 @@ class ChartWindow : public QWidget {
   Recorder* recorder_;
   ProfileBook* book_;
   QString stateFile_;
+  QString imageFolder_;
   const Lexicons* lex_;
   Prompts prompts_;
 

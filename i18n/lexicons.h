@@ -102,6 +102,15 @@ enum : int {
   kPublishOff,              //
   kPublishSaveError,        // %1 file, %2 the system's reason
   kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
+  kExportStoppedRecording,  // the memo: the export ended the recording
+  kValuesPrimary,           // headings of the workbook's "Values" sheet: the primary quantity's letter,
+  kValuesPrimaryValue,      // its value (SI units),
+  kValuesPrimaryUnit,       // its unit;
+  kValuesSecondary,         // the same for the secondary quantity
+  kValuesSecondaryValue,    //
+  kValuesSecondaryUnit,     //
+  kValuesFrequency,         // the test frequency in Hz
+  kValuesLevel,             // the test level in V
   kCount
 };
 }  // namespace msg

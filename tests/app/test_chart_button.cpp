@@ -104,6 +104,19 @@ class TestChartButton : public QObject {
     QCOMPARE(again.size(), placed.size());
   }
 
+  // "Сохранить снимок" proposes its picture in the data folder, not in
+  // whatever folder the program was started from.
+  void pictureProposedInTheDataFolder() {
+    WindowFixture fx;
+    ChartWindow* w = OpenChart(fx);
+    QVERIFY(w);
+    Control<QPushButton>(*w, "BSaveImage")->click();  // and cancelled
+    QCOMPARE(fx.prompts.saveDirs.size(), 1);
+    const QFileInfo proposed(fx.prompts.saveDirs.first());
+    QCOMPARE(proposed.absolutePath(), QFileInfo(fx.dataDir.path()).absoluteFilePath());
+    QVERIFY(proposed.fileName().endsWith(QLatin1String(".png")));
+  }
+
   // The workbook the export button writes: the log's sheet, then the
   // statistics of the same rows.
   void workbookCarriesTheStatistics() {

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRegularExpression>
@@ -169,6 +170,55 @@ class TestExport : public QObject {
     QCOMPARE(fx.prompts.messages.first().caption, fx.button->text());
     QCOMPARE(fx.prompts.messages.first().icon, Prompts::Icon::Information);
     QVERIFY(fx.prompts.messages.first().text.contains(QDir::toNativeSeparators(path)));
+  }
+
+  // The progress dialogue is off the screen before the file is opened or
+  // any message shows: with no window manager to raise the message box, a
+  // dialogue left up covers it, its "Отмена" where the box's OK is. The
+  // memo says that the export ended the recording.
+  void progressGoneBeforeTheMessage_data() {
+    QTest::addColumn<bool>("recording");
+    QTest::addRow("recording") << true;
+    QTest::addRow("not recording: nothing for the memo") << false;
+  }
+  void progressGoneBeforeTheMessage() {
+    QFETCH(bool, recording);
+    ExportWindow fx;
+    fx.window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&fx.window()));
+    fx.log(3);
+    if (!recording) fx.recorder().setRecording(false);
+    auto* memo = Control<QPlainTextEdit>(fx.window(), "Memo1");
+    const QString memoBefore = memo->toPlainText();
+    fx.openSucceeds = false;  // the message telling where the file is
+    const QString path = QDir(fx.exportFolder()).filePath(QStringLiteral("x.xlsx"));
+    fx.prompts.saveAnswers << path;
+    // What is on screen when the message box comes up.
+    QStringList shownThen;
+    const auto onScreen = [&] {
+      QStringList shown;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QProgressDialog*>(w)) shown << w->objectName();
+      return shown;
+    };
+    bool looked = false;
+    fx.prompts.onMessage = [&](const auto&) {
+      shownThen = onScreen();
+      looked = true;
+    };
+    QTest::mouseClick(fx.button, Qt::LeftButton);
+    QPointer<QProgressDialog> progress = fx.window().findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
+    QVERIFY(progress);
+    progress->show();  // as its timer shows it on a long export
+    QVERIFY(progress->isVisible());
+    QVERIFY(QTest::qWaitFor([&] { return fx.button->isEnabled(); }, 60000));
+    QVERIFY(looked);
+    QCOMPARE(shownThen, QStringList());
+    QTRY_VERIFY(!fx.window().findChild<QProgressDialog*>());  // and gone for good
+    const QString stopped = fx.lex().D4[msg::kExportStoppedRecording];
+    const QString added = memo->toPlainText().mid(memoBefore.size());
+    QCOMPARE(added.contains(stopped), recording);
+    QVERIFY(!fx.recorder().recording());
   }
 
   // A long log shows a progress dialogue whose cancel leaves no file.
