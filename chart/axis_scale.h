@@ -29,6 +29,15 @@ struct NiceRange {
 };
 NiceRange NiceRangeOf(double lo, double hi, int ticks = 6);
 
+// The printf format of the labels of a value axis from lo to hi with `ticks`
+// ticks at even steps: fixed decimals, as few as tell neighbouring ticks
+// apart, while the numbers stay short; scientific notation ("2.70e+41")
+// from 10^5 up and below 10^-3, where a prefix does not help (Q, D, or
+// beyond the prefixes), so that no label is longer than the axis has room
+// for.
+QString AxisLabelFormat(double lo, double hi, int ticks);
+inline constexpr int kAxisLabelMaxChars = 10;
+
 // "<letter>, <prefix><unit>", or just the letter when there is nothing to add.
 QString AxisTitle(const QString& letter, Quantity kind, const AxisScale& scale, const Lexicons& lex);
 

@@ -44,6 +44,10 @@ void SetNiceRange(QValueAxis* axis, double lo, double hi) {
   const NiceRange r = NiceRangeOf(lo, hi);
   if (axis->min() != r.lo || axis->max() != r.hi) axis->setRange(r.lo, r.hi);
   if (axis->tickCount() != r.ticks) axis->setTickCount(r.ticks);
+  // Huge or tiny values (a Q of 10^41) in scientific notation: never a
+  // label too long for the axis.
+  const QString format = AxisLabelFormat(r.lo, r.hi, r.ticks);
+  if (axis->labelFormat() != format) axis->setLabelFormat(format);
 }
 
 void HideFromLegend(QChart* chart, QAbstractSeries* s) {

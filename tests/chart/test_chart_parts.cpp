@@ -149,6 +149,69 @@ class TestChartParts : public QObject {
     QCOMPARE(r.ticks, ticks);
   }
 
+  // Tick labels as the value axes write them, over the range the window
+  // gives the axis: short enough for the axis whatever the magnitude, and
+  // no two neighbouring ticks alike.
+  void axisLabels_data() {
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("kΩ around 1") << 0.956 << 1.036 << "%.2f"
+                                 << "0.94"
+                                 << "1.04";
+    QTest::newRow("counts") << 0.0 << 6519.35 << "%.0f"
+                            << "0"
+                            << "8000";
+    QTest::newRow("phase angle") << -89.2 << 88.7 << "%.0f"
+                                 << "-100"
+                                 << "100";
+    QTest::newRow("Q of a part without ESR, one value") << 2.7e41 << 2.7e41 << "%.2e"
+                                                        << "2.66e+41"
+                                                        << "2.74e+41";
+    QTest::newRow("Q of 10^5 and more") << 120000.0 << 380000.0 << "%.1e"
+                                        << "1.0e+05"
+                                        << "4.0e+05";
+    QTest::newRow("negative and huge") << -3.1e12 << -1.2e12 << "%.1e"
+                                       << "-3.5e+12"
+                                       << "-1.0e+12";
+    QTest::newRow("D below 10^-3") << 0.00012 << 0.00047 << "%.1e"
+                                   << "1.0e-04"
+                                   << "5.0e-04";
+    QTest::newRow("a narrow band near 10^5") << 99999.91 << 99999.94 << "%.2f"
+                                             << "99999.91"
+                                             << "99999.94";
+    // (The width wins: the panel's five digits never make such a range.)
+    QTest::newRow("too narrow for the width") << 9999.00001 << 9999.00004 << "%.3e"
+                                              << "9.999e+03"
+                                              << "9.999e+03";
+    QTest::newRow("nothing yet") << 0.0 << 0.0 << "%.1f"
+                                 << "-1.0"
+                                 << "1.0";
+  }
+
+  void axisLabels() {
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(QString, format);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    const NiceRange r = NiceRangeOf(lo, hi);
+    QCOMPARE(AxisLabelFormat(r.lo, r.hi, r.ticks), format);
+    const QByteArray f = format.toLatin1();
+    QStringList labels;
+    for (int i = 0; i < r.ticks; ++i)
+      labels << QString::asprintf(f.constData(), r.lo + (r.hi - r.lo) * i / (r.ticks - 1));
+    QCOMPARE(labels.first(), first);
+    QCOMPARE(labels.last(), last);
+    const bool resolvable = first != last;
+    for (int i = 0; i < labels.size(); ++i) {
+      QVERIFY2(labels[i].size() <= kAxisLabelMaxChars, qPrintable(labels[i]));
+      if (resolvable && i > 0) QVERIFY2(labels[i] != labels[i - 1], qPrintable(labels.join(u' ')));
+    }
+  }
+
   void axisPrefixes_data() {
     QTest::addColumn<double>("magnitude");
     QTest::addColumn<int>("kind");
