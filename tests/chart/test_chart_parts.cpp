@@ -10,6 +10,7 @@
 #include "batch_stats.h"
 #include "column_decimator.h"
 #include "histogram_bins.h"
+#include "window_placement.h"
 
 using namespace zt;
 
@@ -210,6 +211,63 @@ class TestChartParts : public QObject {
       QVERIFY2(labels[i].size() <= kAxisLabelMaxChars, qPrintable(labels[i]));
       if (resolvable && i > 0) QVERIFY2(labels[i] != labels[i - 1], qPrintable(labels.join(u' ')));
     }
+  }
+
+  // Where the chart window opens (frames, title bars included): the main
+  // window 1024 x 719 centred as it opens itself, unless said otherwise.
+  void chartPlacement_data() {
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QRect>("main");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("1024 x 768: as large as the screen, over the main window")
+        << QRect(0, 0, 1024, 768) << QRect(0, 24, 1024, 719) << QRect(0, 8, 1024, 760);
+    QTest::newRow("1400 x 1000: no gap wide enough, against the right edge")
+        << QRect(0, 0, 1400, 1000) << QRect(188, 140, 1024, 719) << QRect(300, 140, 1100, 760);
+    QTest::newRow("2560 x 1440: beside it, made narrower")
+        << QRect(0, 0, 2560, 1440) << QRect(768, 360, 1024, 719) << QRect(1792, 360, 768, 760);
+    QTest::newRow("3840 x 2160: beside it, full size")
+        << QRect(0, 0, 3840, 2160) << QRect(1408, 720, 1024, 719) << QRect(2432, 720, 1100, 760);
+    QTest::newRow("room on the left only")
+        << QRect(0, 0, 2560, 1440) << QRect(1500, 100, 1024, 719) << QRect(400, 100, 1100, 760);
+    QTest::newRow("main window partly off the screen, low down")
+        << QRect(0, 0, 1920, 1080) << QRect(1500, 900, 1024, 719) << QRect(400, 320, 1100, 760);
+    QTest::newRow("main window at the left edge")
+        << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1024, 719) << QRect(1024, 0, 896, 760);
+    QTest::newRow("second screen, right of the first")
+        << QRect(1920, 0, 1280, 1024) << QRect(2048, 152, 1024, 719) << QRect(2100, 152, 1100, 760);
+    QTest::newRow("panel on top, screen lower than the window")
+        << QRect(0, 40, 1024, 728) << QRect(0, 44, 1024, 719) << QRect(0, 40, 1024, 728);
+    QTest::newRow("no main window: centred") << QRect(0, 0, 1920, 1080) << QRect() << QRect(410, 160, 1100, 760);
+  }
+
+  void chartPlacement() {
+    QFETCH(QRect, area);
+    QFETCH(QRect, main);
+    QFETCH(QRect, expected);
+    const QRect got = ChartPlacement(area, main, QSize(1100, 760), QSize(720, 0));
+    QCOMPARE(got, expected);
+    QVERIFY(area.contains(got));
+  }
+
+  // A kept geometry brought inside the screen it is shown on.
+  void fitInside_data() {
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("already inside") << QRect(0, 0, 1920, 1080) << QRect(100, 50, 800, 600) << QRect(100, 50, 800, 600);
+    QTest::newRow("larger than the screen now")
+        << QRect(0, 0, 1024, 768) << QRect(500, 300, 1600, 1000) << QRect(0, 0, 1024, 768);
+    QTest::newRow("on a screen that has gone")
+        << QRect(0, 0, 1920, 1080) << QRect(3000, 200, 800, 600) << QRect(1120, 200, 800, 600);
+    QTest::newRow("above and left of the area")
+        << QRect(0, 40, 1920, 1040) << QRect(-500, -50, 800, 600) << QRect(0, 40, 800, 600);
+  }
+
+  void fitInside() {
+    QFETCH(QRect, area);
+    QFETCH(QRect, frame);
+    QFETCH(QRect, expected);
+    QCOMPARE(FitInside(area, frame), expected);
   }
 
   void axisPrefixes_data() {
