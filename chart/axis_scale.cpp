@@ -78,6 +78,16 @@ QString AxisLabelFormat(double lo, double hi, int ticks) {
   return QStringLiteral("%.%1e").arg(digits);
 }
 
+std::pair<double, double> ReadableRange(double lo, double hi) {
+  if (!std::isfinite(lo) || !std::isfinite(hi)) return {lo, hi};
+  if (hi < lo) std::swap(lo, hi);
+  const double top = std::max(std::fabs(lo), std::fabs(hi));
+  const double want = 0.2 * top;
+  if (top < 1e5 || hi - lo >= want) return {lo, hi};
+  const double mid = lo / 2 + hi / 2;
+  return {mid - want / 2, mid + want / 2};
+}
+
 QString AxisTitle(const QString& letter, Quantity kind, const AxisScale& scale, const Lexicons& lex) {
   const QString unit = scale.prefix + QuantityUnit(kind, lex);
   if (unit.isEmpty()) return letter;

@@ -22,7 +22,9 @@ using zt::test::WindowFixture;
 
 namespace {
 
-QString Text(const QRect& r) { return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
+QString Text(const QRect& r) {
+  return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
 
 // The screens by size, whatever order the platform lists them in.
 QScreen* Screen(int width) {
