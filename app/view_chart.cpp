@@ -22,6 +22,8 @@ ChartWindow* ChartView::window() {
   // Owned by the main window (it closes with it), a window of its own.
   chart_ = new ChartWindow(&v_.session->recorder(), &v_.session->book(), state, v_.window);
   chart_->setLexicons(&v_.lex());
+  // Pictures go where the program keeps its other files.
+  chart_->setImageFolder(v_.session->dataFolder());
   Prompts* prompts = v_.prompts;
   ChartWindow::Prompts p;
   p.savePath = [prompts](QWidget* parent, const QString& caption, const QString& suggested, const QString& filter) {

@@ -21,7 +21,11 @@ void ExportView::Button4Click() {
   FormControls& c = *v_.ui;
   const Lexicons& lex = v_.lex();
   Recorder& recorder = v_.session->recorder();
+  // The export ends a recording (it is not started again afterwards); the
+  // operator reads why the button says "Пуск" again.
+  const bool wasRecording = recorder.recording();
   recorder.stop();
+  if (wasRecording) c.Memo1->appendPlainText(lex.D4[msg::kExportStoppedRecording]);
   c.Button4->setEnabled(false);
 
   // Where to write: the data folder's Export subfolder by default.
@@ -66,13 +70,28 @@ void ExportView::Button4Click() {
   progress->setValue(0);
   connect(progress, &QProgressDialog::canceled, runner_, &ExportRunner::cancel);
   connect(runner_, &ExportRunner::progress, progress, &QProgressDialog::setValue);
-  connect(runner_, &ExportRunner::finished, progress, &QObject::deleteLater);
+  progress_ = progress;
   runner_->start(std::move(snap), path, opts);
 }
 
 void ExportView::ExportFinished(const ExportResult& result) {
   FormControls& c = *v_.ui;
   const Lexicons& lex = v_.lex();
+  // Off the screen now, not when the event loop next deletes it: a message
+  // box opened below runs a loop of its own in which a deferred deletion
+  // never comes, and without a window manager to raise the box the dialogue
+  // would stay drawn over it at 100 %, its "Cancel" over the box's OK.
+  // (Deleted later, not here: a modal progress dialogue's setValue runs the
+  // event loop, so this may be called from inside it. Cancelled first, so
+  // that its own timer never shows it again in the meantime.)
+  if (progress_) {
+    disconnect(progress_, nullptr, runner_, nullptr);
+    disconnect(runner_, nullptr, progress_, nullptr);
+    progress_->cancel();
+    progress_->hide();
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
   c.Button4->setEnabled(true);
   switch (result.status) {
     case ExportResult::Status::Cancelled: return;

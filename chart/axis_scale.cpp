@@ -60,6 +60,34 @@ NiceRange NiceRangeOf(double lo, double hi, int ticks) {
   return r;
 }
 
+QString AxisLabelFormat(double lo, double hi, int ticks) {
+  const double top = std::max(std::fabs(lo), std::fabs(hi));
+  if (!std::isfinite(top) || top == 0) return QStringLiteral("%.0f");
+  const double span = std::fabs(hi - lo);
+  const double step = ticks > 1 && span > 0 ? span / (ticks - 1) : top;
+  // Powers of ten of the largest number and of the step (a hair added so
+  // that a step of exactly 0.1 counts as 10^-1).
+  const int topExp = static_cast<int>(std::floor(std::log10(top) + 1e-9));
+  const int stepExp = static_cast<int>(std::floor(std::log10(step) + 1e-9));
+  const int decimals = std::max(0, -stepExp);
+  // Sign, integer digits, point and decimals.
+  const int fixedChars = 1 + std::max(topExp, 0) + 1 + (decimals > 0 ? decimals + 1 : 0);
+  if (topExp < 5 && topExp >= -3 && fixedChars <= kAxisLabelMaxChars) return QStringLiteral("%.%1f").arg(decimals);
+  // "-d.ddde+41": as many digits as tell the ticks apart, within the width.
+  const int digits = std::clamp(topExp - stepExp, 1, kAxisLabelMaxChars - 7);
+  return QStringLiteral("%.%1e").arg(digits);
+}
+
+std::pair<double, double> ReadableRange(double lo, double hi) {
+  if (!std::isfinite(lo) || !std::isfinite(hi)) return {lo, hi};
+  if (hi < lo) std::swap(lo, hi);
+  const double top = std::max(std::fabs(lo), std::fabs(hi));
+  const double want = 0.2 * top;
+  if (top < 1e5 || hi - lo >= want) return {lo, hi};
+  const double mid = lo / 2 + hi / 2;
+  return {mid - want / 2, mid + want / 2};
+}
+
 QString AxisTitle(const QString& letter, Quantity kind, const AxisScale& scale, const Lexicons& lex) {
   const QString unit = scale.prefix + QuantityUnit(kind, lex);
   if (unit.isEmpty()) return letter;

@@ -8,12 +8,14 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QTimer>
@@ -25,6 +27,7 @@
 #include "profile_book.h"
 #include "recorder.h"
 #include "trend_view.h"
+#include "window_placement.h"
 
 namespace zt {
 
@@ -39,13 +42,25 @@ constexpr double kMinTimeSpan = 60'000;
 // leaves it (each growth draws everything again; growing by a share keeps
 // that O(1) a row on average).
 constexpr double kFrameGrowth = 1.25;
+// The size the window asks for, and the narrowest it is made to stand
+// beside the main window rather than over it.
+constexpr QSize kPreferredSize(1100, 760);
+constexpr int kNarrowestBeside = 720;
+
+// The frame's widths around a window's client area (none before a window
+// manager has framed it).
+QMargins FrameMargins(const QWidget* w) {
+  const QRect f = w->frameGeometry();
+  const QRect g = w->geometry();
+  return {g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
+}
 
 }  // namespace
 
 ChartWindow::ChartWindow(Recorder* recorder, ProfileBook* book, const QString& stateFile, QWidget* parent)
     : QWidget(parent, Qt::Window), recorder_(recorder), book_(book), stateFile_(stateFile), lex_(&Lexicons::russian()) {
   setObjectName(QStringLiteral("ChartWindow"));
-  resize(1100, 760);
+  resize(kPreferredSize);
   buildControls();
   syncTimer_ = new QTimer(this);
   syncTimer_->setSingleShot(true);
@@ -360,7 +375,8 @@ void ChartWindow::restoreState() {
   charts_->setSizes({420, 280});
   if (stateFile_.isEmpty()) return;
   QSettings s(stateFile_, QSettings::IniFormat);
-  if (s.contains(QStringLiteral("geometry"))) restoreGeometry(s.value(QStringLiteral("geometry")).toByteArray());
+  if (s.contains(QStringLiteral("geometry")))
+    restoredGeometry_ = restoreGeometry(s.value(QStringLiteral("geometry")).toByteArray());
   // States kept under "split" and "bottom" belong to splitters arranged the
   // other way round, and restoring one turns a splitter: new keys.
   if (s.contains(QStringLiteral("columns"))) split_->restoreState(s.value(QStringLiteral("columns")).toByteArray());
@@ -386,6 +402,37 @@ void ChartWindow::saveState() const {
 void ChartWindow::closeEvent(QCloseEvent* e) {
   saveState();
   QWidget::closeEvent(e);
+}
+
+void ChartWindow::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  if (isWindow()) placeOnScreen();
+}
+
+void ChartWindow::placeOnScreen() {
+  QWidget* main = parentWidget() ? parentWidget()->window() : nullptr;
+  const bool mainShown = main && main->isVisible();
+  // Until it has a frame of its own, the main window's frame (the same
+  // desktop draws both) tells how much the frame adds.
+  QMargins m = FrameMargins(this);
+  if (m.isNull() && mainShown) m = FrameMargins(main);
+  const QSize extra(m.left() + m.right(), m.top() + m.bottom());
+  const QRect frame = geometry().marginsAdded(m);
+  const bool beside = !placed_ && !restoredGeometry_;
+  placed_ = true;
+  // The screen the window is on, or the main window's when it is on none
+  // (a screen that has gone since the geometry was kept) or not placed yet.
+  QScreen* on = beside ? nullptr : QGuiApplication::screenAt(frame.center());
+  if (!on && mainShown) on = main->screen();
+  if (!on) on = screen();
+  if (!on) return;
+  const QRect area = on->availableGeometry();
+  const QRect want = beside ? ChartPlacement(area, mainShown ? main->frameGeometry() : QRect(), kPreferredSize + extra,
+                                             QSize(kNarrowestBeside + extra.width(), 0))
+                            : FitInside(area, frame);
+  if (want == frame) return;
+  resize(want.size() - extra);
+  move(want.topLeft());
 }
 
 void ChartWindow::hideEvent(QHideEvent* e) {

@@ -61,6 +61,8 @@ class ChartWindow : public QWidget {
   ~ChartWindow() override;
 
   void setPrompts(Prompts prompts) { prompts_ = std::move(prompts); }
+  // Where "Save image" proposes its picture (empty: the working folder).
+  void setImageFolder(const QString& folder) { imageFolder_ = folder; }
   // The lexicons of the language in use; languageChanged() after a switch.
   void setLexicons(const Lexicons* lex);
   void languageChanged();
@@ -100,6 +102,7 @@ class ChartWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* e) override;
   void hideEvent(QHideEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   void buildControls();
@@ -125,11 +128,15 @@ class ChartWindow : public QWidget {
   std::vector<const BatchSample*> samplesInXOrder() const;
   void restoreState();
   void saveState() const;
+  // Inside the screen; the first time (no geometry kept from an earlier
+  // run) beside the main window.
+  void placeOnScreen();
   const Lexicons& lex() const { return *lex_; }
 
   Recorder* recorder_;
   ProfileBook* book_;
   QString stateFile_;
+  QString imageFolder_;
   const Lexicons* lex_;
   Prompts prompts_;
 
@@ -180,6 +187,8 @@ class ChartWindow : public QWidget {
   bool haveY_ = false, haveS_ = false;
   std::vector<char> plotted_;  // by position: a row is drawn there
   bool following_ = true;
+  bool placed_ = false;            // shown at least once
+  bool restoredGeometry_ = false;  // the geometry came from the state file
   bool byTime_ = false;
   bool secondaryShown_ = false;
   bool settingRange_ = false;  // the window itself moves the axes

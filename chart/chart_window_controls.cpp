@@ -198,9 +198,10 @@ void ChartWindow::buildControls() {
   auto* end = new QShortcut(QKeySequence(Qt::Key_End), this);
   connect(end, &QShortcut::activated, this, &ChartWindow::followNewest);
   connect(saveButton_, &QPushButton::clicked, this, [this] {
-    const QString name = QStringLiteral("chart ") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")) +
-                         QStringLiteral(".png");
+    QString name = QStringLiteral("chart ") +
+                   QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")) +
+                   QStringLiteral(".png");
+    if (!imageFolder_.isEmpty()) name = QDir(imageFolder_).filePath(name);
     const QString caption = lex().D5[chart::kSaveImage];
     const QString filter = lex().D5[chart::kImageFilter];
     QString path = prompts_.savePath ? prompts_.savePath(this, caption, name, filter)

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "chart_window.h"
 #include "recorder.h"
@@ -41,9 +42,14 @@ std::pair<double, double> Padded(double lo, double hi) {
 // Round ends and ticks; the axis is touched only when they change, as each
 // change lays out the whole chart again.
 void SetNiceRange(QValueAxis* axis, double lo, double hi) {
+  std::tie(lo, hi) = ReadableRange(lo, hi);
   const NiceRange r = NiceRangeOf(lo, hi);
   if (axis->min() != r.lo || axis->max() != r.hi) axis->setRange(r.lo, r.hi);
   if (axis->tickCount() != r.ticks) axis->setTickCount(r.ticks);
+  // Huge or tiny values (a Q of 10^41) in scientific notation: never a
+  // label too long for the axis.
+  const QString format = AxisLabelFormat(r.lo, r.hi, r.ticks);
+  if (axis->labelFormat() != format) axis->setLabelFormat(format);
 }
 
 void HideFromLegend(QChart* chart, QAbstractSeries* s) {

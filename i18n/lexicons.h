@@ -121,6 +121,15 @@ enum : int {
   kWriteOverGoOn,           //   go on at %1 (after the last row written),
   kWriteOverCancel,         //   cancel the recording
   kJournalProfileLost,      // %1 profile number, %2 file (added to kJournalRestored)
+  kExportStoppedRecording,  // the memo: the export ended the recording
+  kValuesPrimary,           // headings of the workbook's "Values" sheet: the primary quantity's letter,
+  kValuesPrimaryValue,      // its value (SI units),
+  kValuesPrimaryUnit,       // its unit;
+  kValuesSecondary,         // the same for the secondary quantity
+  kValuesSecondaryValue,    //
+  kValuesSecondaryUnit,     //
+  kValuesFrequency,         // the test frequency in Hz
+  kValuesLevel,             // the test level in V
   kCount
 };
 }  // namespace msg

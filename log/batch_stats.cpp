@@ -109,6 +109,8 @@ BatchSample SampleOf(int position, const QDateTime& time, int group, const Meter
   s.sortResult = verdict.SortResult;
   s.primaryOn = verdict.primaryOn;
   s.secondaryOn = verdict.secondaryOn;
+  if (!reading.noTestFrequency && reading.testFreqHz > 0) s.frequencyHz = reading.testFreqHz;
+  if (reading.level.valid()) s.levelV = reading.level.volts;
   return s;
 }
 

@@ -91,6 +91,8 @@ struct BatchSample {
   std::int32_t sortResult = kSortPass;
   bool primaryOn = false;
   bool secondaryOn = false;
+  double frequencyHz = kNoValue;  // the test frequency; NaN without one (DC)
+  double levelV = kNoValue;       // the test level, volts (RMS for AC)
 
   bool hasValue() const;
   bool sorted() const { return primaryOn || secondaryOn; }  // a tolerance was on

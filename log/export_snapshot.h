@@ -17,6 +17,51 @@ namespace zt {
 
 class LogModel;
 
+// The workbook's "Values" sheet: each logged row as numbers a spreadsheet
+// can compute with, taken from the readings the recorder keeps (not from
+// the grid's texts).
+struct ExportValueRow {
+  int position = 0;
+  double time = kNoValue;  // local time as a spreadsheet date: days since 1899-12-30
+  Quantity primaryKind = Quantity::None;
+  double primary = kNoValue;  // SI units; NaN where the panel showed a limit or no number
+  Quantity secondaryKind = Quantity::None;
+  double secondary = kNoValue;
+  double frequencyHz = kNoValue;
+  double levelV = kNoValue;
+  int reject = -1;  // 1 rejected, 0 passed, -1 sorted against no tolerance
+};
+
+// Columns of the "Values" sheet, in order.
+enum class ValueColumn : int {
+  Position,
+  Time,
+  Primary,
+  PrimaryValue,
+  PrimaryUnit,
+  Secondary,
+  SecondaryValue,
+  SecondaryUnit,
+  Frequency,
+  Level,
+  Reject,
+};
+inline constexpr int kValueColumns = static_cast<int>(ValueColumn::Reject) + 1;
+inline constexpr int kQuantityKinds = static_cast<int>(Quantity::PhaseAngle) + 1;
+
+struct ExportValues {
+  std::array<QString, kValueColumns> headings;  // in the language in use
+  std::array<QString, kQuantityKinds> units;    // by Quantity, as the statistics sheet writes them
+  std::vector<ExportValueRow> rows;
+};
+
+// The headings and units in the language in use; no rows yet.
+ExportValues MakeExportValues(const Lexicons& lex);
+// A logged row as the statistics keep it.
+ExportValueRow ValueRowOf(const BatchSample& s);
+// A quantity's letter on the sheet ("R", "C", "L", "Z", "Q", "D", "θ").
+QString QuantityLetter(Quantity kind);
+
 // Rows the export copies from the log grid, the heading row included:
 // nothing while the meter's last frame did not allow logging (LogReady 0);
 // ProfileCount + 1 in multi-part mode; else LogPosition. Negative inputs
@@ -51,11 +96,22 @@ class ExportSnapshot {
   // file holds the grid only).
   void setStatistics(StatsTable table) { statistics_ = std::move(table); }
   const std::optional<StatsTable>& statistics() const { return statistics_; }
+  // The rows as numbers, for a workbook's "Values" sheet after the
+  // statistics (a CSV file holds the grid only).
+  void setValues(ExportValues values) { values_ = std::move(values); }
+  const std::optional<ExportValues>& values() const { return values_; }
+  // The decimal separator the grid's numbers were written with: a
+  // workbook stores the position and the deviations as numbers. Unset (a
+  // snapshot built from texts alone), every cell is written as text.
+  void setDecimalSeparator(QChar decimal) { decimal_ = decimal; }
+  QChar decimalSeparator() const { return decimal_; }
 
  private:
   QByteArray data_;
   std::vector<qsizetype> rowStart_;
   std::optional<StatsTable> statistics_;
+  std::optional<ExportValues> values_;
+  QChar decimal_;
 };
 
 }  // namespace zt

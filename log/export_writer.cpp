@@ -7,7 +7,9 @@
 
 #include <xlsxwriter.h>
 
+#include <cmath>
 #include <cstring>
+#include <string>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -117,6 +119,109 @@ ExportResult WriteStatisticsSheet(lxw_workbook* wb, const StatsTable& t, const Q
   return Done(path, ExportResult::Status::Ok);
 }
 
+// The columns of the log's sheet whose cells are plain numbers: the
+// position and the two deviations.
+bool NumericColumn(int col) { return col == 0 || col == 8 || col == 9; }
+
+// A plain number as the grid writes one: an optional minus, digits, and
+// optionally the decimal separator and more digits; nothing else (no
+// grouping, no exponent, no unit). Its value, and how many decimals it
+// shows.
+bool PlainNumber(const char* text, char decimal, double& value, int& decimals) {
+  QByteArray c;
+  const char* p = text;
+  if (*p == '-') c.append(*p++);
+  const char* digits = p;
+  while (*p >= '0' && *p <= '9') c.append(*p++);
+  if (p == digits) return false;
+  decimals = 0;
+  if (*p == decimal) {
+    c.append('.');
+    ++p;
+    const char* frac = p;
+    while (*p >= '0' && *p <= '9') c.append(*p++);
+    decimals = static_cast<int>(p - frac);
+    if (decimals == 0) return false;
+  }
+  if (*p) return false;
+  bool ok = false;
+  value = c.toDouble(&ok);
+  return ok;
+}
+
+// Number formats that show as many decimals as the grid did ("0.00"),
+// made once per workbook.
+class DecimalFormats {
+ public:
+  explicit DecimalFormats(lxw_workbook* wb) : wb_(wb) {}
+  lxw_format* get(int decimals) {
+    if (decimals <= 0) return nullptr;  // the general format writes whole numbers as they are
+    decimals = std::min(decimals, 15);
+    lxw_format*& f = formats_[static_cast<size_t>(decimals)];
+    if (!f) {
+      f = workbook_add_format(wb_);
+      if (f) format_set_num_format(f, ("0." + std::string(static_cast<size_t>(decimals), '0')).c_str());
+    }
+    return f;
+  }
+
+ private:
+  lxw_workbook* wb_;
+  std::array<lxw_format*, 16> formats_{};
+};
+
+// The "Values" sheet: a heading row, then a row of numbers per logged row.
+ExportResult WriteValuesSheet(lxw_workbook* wb, const ExportValues& v, const QString& path, const Lexicon& m,
+                              const std::atomic<bool>* cancel) {
+  lxw_worksheet* ws = workbook_add_worksheet(wb, kValuesSheetName);
+  if (!ws) return Fail(path, m[msg::kExportNoWorksheet], m);
+  lxw_format* date = workbook_add_format(wb);
+  if (date) format_set_num_format(date, "yyyy-mm-dd hh:mm:ss");
+  auto failed = [&](int row, int col, lxw_error err) {
+    return Fail(path, m[msg::kExportCellError].arg(row + 1).arg(col + 1).arg(QString::fromUtf8(lxw_strerror(err))), m);
+  };
+  auto text = [&](int row, int col, const QString& s) -> lxw_error {
+    if (s.isEmpty()) return LXW_NO_ERROR;
+    const QByteArray u = s.toUtf8();
+    return worksheet_write_string(ws, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), u.constData(), nullptr);
+  };
+  auto number = [&](int row, int col, double x, lxw_format* f = nullptr) -> lxw_error {
+    if (!std::isfinite(x)) return LXW_NO_ERROR;  // no number: an empty cell
+    return worksheet_write_number(ws, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), x, f);
+  };
+  auto unit = [&](Quantity k) { return v.units[static_cast<size_t>(k)]; };
+  worksheet_set_column(ws, static_cast<lxw_col_t>(ValueColumn::Time), static_cast<lxw_col_t>(ValueColumn::Time), 20,
+                       nullptr);
+  for (int c = 0; c < kValueColumns; ++c)
+    if (const lxw_error err = text(0, c, v.headings[static_cast<size_t>(c)]); err != LXW_NO_ERROR)
+      return failed(0, c, err);
+  int row = 1;
+  for (const ExportValueRow& r : v.rows) {
+    if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
+    const bool primary = r.primaryKind != Quantity::None;
+    const bool secondary = r.secondaryKind != Quantity::None;
+    const std::pair<ValueColumn, lxw_error> cells[] = {
+        {ValueColumn::Position, number(row, int(ValueColumn::Position), r.position)},
+        {ValueColumn::Time, number(row, int(ValueColumn::Time), r.time, date)},
+        {ValueColumn::Primary, text(row, int(ValueColumn::Primary), QuantityLetter(r.primaryKind))},
+        {ValueColumn::PrimaryValue, number(row, int(ValueColumn::PrimaryValue), r.primary)},
+        {ValueColumn::PrimaryUnit,
+         primary ? text(row, int(ValueColumn::PrimaryUnit), unit(r.primaryKind)) : LXW_NO_ERROR},
+        {ValueColumn::Secondary, text(row, int(ValueColumn::Secondary), QuantityLetter(r.secondaryKind))},
+        {ValueColumn::SecondaryValue, number(row, int(ValueColumn::SecondaryValue), r.secondary)},
+        {ValueColumn::SecondaryUnit,
+         secondary ? text(row, int(ValueColumn::SecondaryUnit), unit(r.secondaryKind)) : LXW_NO_ERROR},
+        {ValueColumn::Frequency, number(row, int(ValueColumn::Frequency), r.frequencyHz)},
+        {ValueColumn::Level, number(row, int(ValueColumn::Level), r.levelV)},
+        {ValueColumn::Reject, r.reject >= 0 ? number(row, int(ValueColumn::Reject), r.reject) : LXW_NO_ERROR},
+    };
+    for (const auto& [col, err] : cells)
+      if (err != LXW_NO_ERROR) return failed(row, int(col), err);
+    ++row;
+  }
+  return Done(path, ExportResult::Status::Ok);
+}
+
 ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QString& tmpPath, const Lexicon& m,
                        const std::atomic<bool>* cancel, const ExportProgressFn& progress) {
   lxw_workbook_options opts{};
@@ -131,13 +236,25 @@ ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QS
 
   const int total = snap.rowCount();
   const int step = ProgressStep(total);
+  DecimalFormats formats(wb.get());
+  // Without a known separator (or with one outside ASCII) every cell is text.
+  const QChar sep = snap.decimalSeparator();
+  const char decimal = sep.unicode() > 0 && sep.unicode() < 0x80 ? sep.toLatin1() : '\0';
   for (int i = 0; i < total; ++i) {
     if (Cancelled(cancel)) return Done(path, ExportResult::Status::Cancelled);
     const char* text = snap.utf8(i, 0);  // the row's cells follow one another
     for (int c = 0; c < ExportSnapshot::kColumns; ++c, text += std::strlen(text) + 1) {
       if (!*text) continue;  // an empty grid cell stays an empty worksheet cell
+      // The position and the deviations as numbers (shown with the grid's
+      // decimals), as a spreadsheet fed the same texts would read them;
+      // everything else as the grid shows it.
+      double value = 0;
+      int decimals = 0;
+      const bool numeric = decimal && i > 0 && NumericColumn(c) && PlainNumber(text, decimal, value, decimals);
       const lxw_error err =
-          worksheet_write_string(ws, static_cast<lxw_row_t>(i), static_cast<lxw_col_t>(c), text, nullptr);
+          numeric ? worksheet_write_number(ws, static_cast<lxw_row_t>(i), static_cast<lxw_col_t>(c), value,
+                                           formats.get(decimals))
+                  : worksheet_write_string(ws, static_cast<lxw_row_t>(i), static_cast<lxw_col_t>(c), text, nullptr);
       if (err != LXW_NO_ERROR)
         return Fail(path, m[msg::kExportCellError].arg(i + 1).arg(c + 1).arg(QString::fromUtf8(lxw_strerror(err))), m);
     }
@@ -147,6 +264,10 @@ ExportResult WriteXlsx(const ExportSnapshot& snap, const QString& path, const QS
   if (snap.statistics()) {
     const ExportResult r = WriteStatisticsSheet(wb.get(), *snap.statistics(), path, m);
     if (r.status == ExportResult::Status::Failed) return r;
+  }
+  if (snap.values()) {
+    const ExportResult r = WriteValuesSheet(wb.get(), *snap.values(), path, m, cancel);
+    if (!r.ok()) return r;
   }
   // workbook_close frees the workbook whatever it returns.
   const lxw_error err = workbook_close(wb.release());

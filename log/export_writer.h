@@ -1,10 +1,16 @@
 #pragma once
 // Writes a snapshot of the log grid to an .xlsx workbook or a CSV file.
-// Grid cell (column c, row i) lands in worksheet row i + 1, column c + 1; every
-// value is written as text exactly as the grid shows it. A snapshot that
-// carries the sorting statistics gives a workbook a second sheet,
+// Grid cell (column c, row i) lands in worksheet row i + 1, column c + 1. In
+// a workbook whose snapshot knows the grid's decimal separator (the window's
+// export), the cells of the position and the two deviations that are plain
+// numbers are numbers (with the grid's decimals); every other value is text
+// exactly as the grid shows it, and a CSV file holds texts only. A snapshot
+// that carries the sorting statistics gives a workbook a second sheet,
 // "Statistics": the statistics' names down column A, one column per group,
-// numbers as numbers in SI units (the "Unit" row names them). The file appears
+// numbers as numbers in SI units (the "Unit" row names them); one that
+// carries the values a third, "Values": each row's position, time,
+// quantities with their values in SI units and units, frequency in Hz,
+// level in V and reject mark (1 or 0) as numbers. The file appears
 // under its name only when complete: the data goes to a temporary file in the
 // target folder that is renamed at the end, so a failure or a cancel leaves
 // nothing behind (and an existing file of that name untouched).
@@ -41,6 +47,9 @@ struct ExportResult {
 // The name of the statistics sheet (kept the same in every language, so
 // that programs reading the workbook find it).
 inline constexpr char kStatisticsSheetName[] = "Statistics";
+// The sheet of the rows as numbers (after the statistics; the same in every
+// language too).
+inline constexpr char kValuesSheetName[] = "Values";
 
 // Page margins of the worksheet, in points.
 inline constexpr double kExportLeftMarginPt = 30.0;

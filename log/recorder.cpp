@@ -436,6 +436,14 @@ ExportSnapshot Recorder::exportSnapshot() {
   if (lastReading_ && lastReading_->settings.LogReady == 1 && multiPart()) logPosition_ = book_->profileCount() + 1;
   ExportSnapshot snap = ExportSnapshot::Capture(model_, rows);
   snap.setStatistics(statisticsTable());
+  snap.setDecimalSeparator(sep_.decimal.isEmpty() ? QChar(u'.') : sep_.decimal.front());
+  // The same rows as numbers, from the readings the statistics keep (rows
+  // put back from the journal have their texts only, and no numbers).
+  ExportValues values = MakeExportValues(lex());
+  values.rows.reserve(static_cast<size_t>(std::min(batch_.rowCount(), std::max(rows, 0))));
+  for (int p = 1; p < rows; ++p)
+    if (const BatchSample* s = batch_.at(p)) values.rows.push_back(ValueRowOf(*s));
+  snap.setValues(std::move(values));
   return snap;
 }
 

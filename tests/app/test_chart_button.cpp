@@ -90,7 +90,8 @@ class TestChartButton : public QObject {
 
     // Closed and opened again: the same window, its geometry written to the
     // data folder for the next run.
-    const QRect placed(w->x() + 10, w->y() + 10, 900, 640);
+    // (Inside the offscreen screen, 800 x 600: a larger one is brought inside.)
+    const QRect placed(w->x() + 10, w->y() + 10, 700, 500);
     w->setGeometry(placed);
     w->close();
     QVERIFY(!w->isVisible());
@@ -102,6 +103,19 @@ class TestChartButton : public QObject {
     QVERIFY(state.contains(QStringLiteral("geometry")));
     ChartWindow again(&fx.recorder(), &fx.book(), state.fileName());
     QCOMPARE(again.size(), placed.size());
+  }
+
+  // "Сохранить снимок" proposes its picture in the data folder, not in
+  // whatever folder the program was started from.
+  void pictureProposedInTheDataFolder() {
+    WindowFixture fx;
+    ChartWindow* w = OpenChart(fx);
+    QVERIFY(w);
+    Control<QPushButton>(*w, "BSaveImage")->click();  // and cancelled
+    QCOMPARE(fx.prompts.saveDirs.size(), 1);
+    const QFileInfo proposed(fx.prompts.saveDirs.first());
+    QCOMPARE(proposed.absolutePath(), QFileInfo(fx.dataDir.path()).absoluteFilePath());
+    QVERIFY(proposed.fileName().endsWith(QLatin1String(".png")));
   }
 
   // The workbook the export button writes: the log's sheet, then the
@@ -118,7 +132,7 @@ class TestChartButton : public QObject {
     QVERIFY(fx.prompts.messages.isEmpty());
     QJsonObject back;
     QVERIFY(ReadXlsx(path, back));
-    QCOMPARE(back.value("sheets").toInt(), 2);
+    QCOMPARE(back.value("sheets").toInt(), 3);  // and "Values" (tests/app/test_export.cpp)
     QCOMPARE(back.value("names").toArray().at(1).toString(), QStringLiteral("Statistics"));
     // The log's sheet: headings and three rows.
     int lastRow = 0;

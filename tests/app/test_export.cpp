@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRegularExpression>
@@ -133,9 +134,58 @@ class TestExport : public QObject {
       QCOMPARE(cells.size(), filled);
       for (const QJsonValue& v : cells) {
         const QJsonArray a = v.toArray();
-        QCOMPARE(a.at(2).toString(), fx.text(a.at(0).toInt() - 1, a.at(1).toInt() - 1));
+        const int row = a.at(0).toInt() - 1, col = a.at(1).toInt() - 1;
+        // The position and the deviations are numbers, the rest texts.
+        const bool numeric = row > 0 && (col == 0 || col == 8 || col == 9);
+        QCOMPARE(a.at(3).toString(), numeric ? QStringLiteral("n") : QStringLiteral("s"));
+        if (numeric)
+          QCOMPARE(a.at(2).toDouble(), fx.text(row, col).toDouble());
+        else
+          QCOMPARE(a.at(2).toString(), fx.text(row, col));
       }
     }
+  }
+
+  // The workbook's "Values" sheet holds the recorder's own readings as
+  // numbers: what the panel showed as "100.5 Ом" is 100.5, in ohms.
+  void valuesSheetFromTheRecordersReadings() {
+    ExportWindow fx;
+    zt::test::OpenProfiles(fx, {QStringLiteral("R1")}, QStringLiteral("parts.hex1"), QStringLiteral("2%"));
+    fx.recorder().setRecording(true);
+    const double ohms[] = {100.5, 103.25, 99.0};
+    for (double r : ohms) {
+      MeterReading m = ResistorReading(r, QStringLiteral("%1 Ом").arg(r));
+      m.primary = {Quantity::Resistance, r, QStringLiteral("Ω"), Bound::Exact};
+      m.secondary = {Quantity::QualityFactor, 0.01, QString(), Bound::Exact};
+      m.level.volts = 1.0;
+      fx.recorder().takeReading(m);
+    }
+    const QString path = QDir(fx.exportFolder()).filePath(QStringLiteral("v.xlsx"));
+    fx.prompts.saveAnswers << path;
+    QVERIFY(fx.exportNow());
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(ZT_READ_BACK_SCRIPT), QStringLiteral("xlsx"), path});
+    QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+    const QJsonObject back = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    QCOMPARE(back.value("names").toArray().last().toString(), QStringLiteral("Values"));
+    QHash<QPair<int, int>, QJsonArray> got;
+    for (const QJsonValue& v : back.value("others").toArray().last().toArray())
+      got.insert({v[0].toInt(), v[1].toInt()}, v.toArray());
+    const auto at = [&](int row, ValueColumn c) { return got.value({row, int(c) + 1}).at(2); };
+    for (int i = 0; i < 3; ++i) {
+      const int row = i + 2;
+      QCOMPARE(at(row, ValueColumn::Position).toDouble(), i + 1.0);
+      QCOMPARE(at(row, ValueColumn::Primary).toString(), QStringLiteral("R"));
+      QCOMPARE(at(row, ValueColumn::PrimaryValue).toDouble(), ohms[i]);
+      QCOMPARE(at(row, ValueColumn::PrimaryUnit).toString(), QStringLiteral("Ом"));
+      QCOMPARE(at(row, ValueColumn::Secondary).toString(), QStringLiteral("Q"));
+      QCOMPARE(at(row, ValueColumn::SecondaryValue).toDouble(), 0.01);
+      QCOMPARE(at(row, ValueColumn::Frequency).toDouble(), 1000.0);
+      QCOMPARE(at(row, ValueColumn::Level).toDouble(), 1.0);
+      QCOMPARE(at(row, ValueColumn::Reject).toDouble(), i == 1 ? 1.0 : 0.0);  // 103.25 is out of 2 %
+      QVERIFY(!at(row, ValueColumn::Time).toString().isEmpty());
+    }
+    QVERIFY(!got.contains({5, 1}));
   }
 
   void failureIsTold() {
@@ -169,6 +219,55 @@ class TestExport : public QObject {
     QCOMPARE(fx.prompts.messages.first().caption, fx.button->text());
     QCOMPARE(fx.prompts.messages.first().icon, Prompts::Icon::Information);
     QVERIFY(fx.prompts.messages.first().text.contains(QDir::toNativeSeparators(path)));
+  }
+
+  // The progress dialogue is off the screen before the file is opened or
+  // any message shows: with no window manager to raise the message box, a
+  // dialogue left up covers it, its "Отмена" where the box's OK is. The
+  // memo says that the export ended the recording.
+  void progressGoneBeforeTheMessage_data() {
+    QTest::addColumn<bool>("recording");
+    QTest::addRow("recording") << true;
+    QTest::addRow("not recording: nothing for the memo") << false;
+  }
+  void progressGoneBeforeTheMessage() {
+    QFETCH(bool, recording);
+    ExportWindow fx;
+    fx.window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&fx.window()));
+    fx.log(3);
+    if (!recording) fx.recorder().setRecording(false);
+    auto* memo = Control<QPlainTextEdit>(fx.window(), "Memo1");
+    const QString memoBefore = memo->toPlainText();
+    fx.openSucceeds = false;  // the message telling where the file is
+    const QString path = QDir(fx.exportFolder()).filePath(QStringLiteral("x.xlsx"));
+    fx.prompts.saveAnswers << path;
+    // What is on screen when the message box comes up.
+    QStringList shownThen;
+    const auto onScreen = [&] {
+      QStringList shown;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && qobject_cast<QProgressDialog*>(w)) shown << w->objectName();
+      return shown;
+    };
+    bool looked = false;
+    fx.prompts.onMessage = [&](const auto&) {
+      shownThen = onScreen();
+      looked = true;
+    };
+    QTest::mouseClick(fx.button, Qt::LeftButton);
+    QPointer<QProgressDialog> progress = fx.window().findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
+    QVERIFY(progress);
+    progress->show();  // as its timer shows it on a long export
+    QVERIFY(progress->isVisible());
+    QVERIFY(QTest::qWaitFor([&] { return fx.button->isEnabled(); }, 60000));
+    QVERIFY(looked);
+    QCOMPARE(shownThen, QStringList());
+    QTRY_VERIFY(!fx.window().findChild<QProgressDialog*>());  // and gone for good
+    const QString stopped = fx.lex().D4[msg::kExportStoppedRecording];
+    const QString added = memo->toPlainText().mid(memoBefore.size());
+    QCOMPARE(added.contains(stopped), recording);
+    QVERIFY(!fx.recorder().recording());
   }
 
   // A long log shows a progress dialogue whose cancel leaves no file.

@@ -10,6 +10,7 @@
 #include "batch_stats.h"
 #include "column_decimator.h"
 #include "histogram_bins.h"
+#include "window_placement.h"
 
 using namespace zt;
 
@@ -147,6 +148,130 @@ class TestChartParts : public QObject {
     QVERIFY2(std::fabs(r.lo - niceLo) < 1e-9 && std::fabs(r.hi - niceHi) < 1e-9,
              qPrintable(QStringLiteral("%1..%2").arg(r.lo).arg(r.hi)));
     QCOMPARE(r.ticks, ticks);
+  }
+
+  // Tick labels as the value axes write them, over the range the window
+  // gives the axis: short enough for the axis whatever the magnitude, and
+  // no two neighbouring ticks alike.
+  void axisLabels_data() {
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("kΩ around 1") << 0.956 << 1.036 << "%.2f"
+                                 << "0.94"
+                                 << "1.04";
+    QTest::newRow("counts") << 0.0 << 6519.35 << "%.0f"
+                            << "0"
+                            << "8000";
+    QTest::newRow("phase angle") << -89.2 << 88.7 << "%.0f"
+                                 << "-100"
+                                 << "100";
+    QTest::newRow("Q of a part without ESR, one value") << 2.7e41 << 2.7e41 << "%.1e"
+                                                        << "2.4e+41"
+                                                        << "3.0e+41";
+    QTest::newRow("Q of 1.069e37 wandering in its fifth digit") << 1.06891e37 << 1.06903e37 << "%.1e"
+                                                                << "9.0e+36"
+                                                                << "1.2e+37";
+    QTest::newRow("Q of 10^5 and more") << 120000.0 << 380000.0 << "%.1e"
+                                        << "1.0e+05"
+                                        << "4.0e+05";
+    QTest::newRow("negative and huge") << -3.1e12 << -1.2e12 << "%.1e"
+                                       << "-3.5e+12"
+                                       << "-1.0e+12";
+    QTest::newRow("D below 10^-3") << 0.00012 << 0.00047 << "%.1e"
+                                   << "1.0e-04"
+                                   << "5.0e-04";
+    QTest::newRow("a narrow band near 10^4") << 9999.91 << 9999.94 << "%.2f"
+                                             << "9999.91"
+                                             << "9999.94";
+    // (The width wins: the panel's five digits never make such a range.)
+    QTest::newRow("too narrow for the width") << 999.000001 << 999.000004 << "%.1e"
+                                              << "1.0e+03"
+                                              << "1.0e+03";
+    QTest::newRow("nothing yet") << 0.0 << 0.0 << "%.1f"
+                                 << "-1.0"
+                                 << "1.0";
+  }
+
+  void axisLabels() {
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(QString, format);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    const auto [a, b] = ReadableRange(lo, hi);  // as the window sets an axis
+    const NiceRange r = NiceRangeOf(a, b);
+    QCOMPARE(AxisLabelFormat(r.lo, r.hi, r.ticks), format);
+    const QByteArray f = format.toLatin1();
+    QStringList labels;
+    for (int i = 0; i < r.ticks; ++i)
+      labels << QString::asprintf(f.constData(), r.lo + (r.hi - r.lo) * i / (r.ticks - 1));
+    QCOMPARE(labels.first(), first);
+    QCOMPARE(labels.last(), last);
+    const bool resolvable = first != last;
+    for (int i = 0; i < labels.size(); ++i) {
+      QVERIFY2(labels[i].size() <= kAxisLabelMaxChars, qPrintable(labels[i]));
+      if (resolvable && i > 0) QVERIFY2(labels[i] != labels[i - 1], qPrintable(labels.join(u' ')));
+    }
+  }
+
+  // Where the chart window opens (frames, title bars included): the main
+  // window 1024 x 719 centred as it opens itself, unless said otherwise.
+  void chartPlacement_data() {
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QRect>("main");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("1024 x 768: as large as the screen, over the main window")
+        << QRect(0, 0, 1024, 768) << QRect(0, 24, 1024, 719) << QRect(0, 8, 1024, 760);
+    QTest::newRow("1400 x 1000: no gap wide enough, against the right edge")
+        << QRect(0, 0, 1400, 1000) << QRect(188, 140, 1024, 719) << QRect(300, 140, 1100, 760);
+    QTest::newRow("2560 x 1440: beside it, made narrower")
+        << QRect(0, 0, 2560, 1440) << QRect(768, 360, 1024, 719) << QRect(1792, 360, 768, 760);
+    QTest::newRow("3840 x 2160: beside it, full size")
+        << QRect(0, 0, 3840, 2160) << QRect(1408, 720, 1024, 719) << QRect(2432, 720, 1100, 760);
+    QTest::newRow("room on the left only")
+        << QRect(0, 0, 2560, 1440) << QRect(1500, 100, 1024, 719) << QRect(400, 100, 1100, 760);
+    QTest::newRow("main window partly off the screen, low down")
+        << QRect(0, 0, 1920, 1080) << QRect(1500, 900, 1024, 719) << QRect(400, 320, 1100, 760);
+    QTest::newRow("main window at the left edge")
+        << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1024, 719) << QRect(1024, 0, 896, 760);
+    QTest::newRow("second screen, right of the first")
+        << QRect(1920, 0, 1280, 1024) << QRect(2048, 152, 1024, 719) << QRect(2100, 152, 1100, 760);
+    QTest::newRow("panel on top, screen lower than the window")
+        << QRect(0, 40, 1024, 728) << QRect(0, 44, 1024, 719) << QRect(0, 40, 1024, 728);
+    QTest::newRow("no main window: centred") << QRect(0, 0, 1920, 1080) << QRect() << QRect(410, 160, 1100, 760);
+  }
+
+  void chartPlacement() {
+    QFETCH(QRect, area);
+    QFETCH(QRect, main);
+    QFETCH(QRect, expected);
+    const QRect got = ChartPlacement(area, main, QSize(1100, 760), QSize(720, 0));
+    QCOMPARE(got, expected);
+    QVERIFY(area.contains(got));
+  }
+
+  // A kept geometry brought inside the screen it is shown on.
+  void fitInside_data() {
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("already inside") << QRect(0, 0, 1920, 1080) << QRect(100, 50, 800, 600) << QRect(100, 50, 800, 600);
+    QTest::newRow("larger than the screen now")
+        << QRect(0, 0, 1024, 768) << QRect(500, 300, 1600, 1000) << QRect(0, 0, 1024, 768);
+    QTest::newRow("on a screen that has gone")
+        << QRect(0, 0, 1920, 1080) << QRect(3000, 200, 800, 600) << QRect(1120, 200, 800, 600);
+    QTest::newRow("above and left of the area")
+        << QRect(0, 40, 1920, 1040) << QRect(-500, -50, 800, 600) << QRect(0, 40, 800, 600);
+  }
+
+  void fitInside() {
+    QFETCH(QRect, area);
+    QFETCH(QRect, frame);
+    QFETCH(QRect, expected);
+    QCOMPARE(FitInside(area, frame), expected);
   }
 
   void axisPrefixes_data() {

@@ -5,16 +5,22 @@ usage: read_back.py xlsx FILE
        read_back.py member FILE NAME     (the raw bytes of one part of the zip)
 """
 import csv
+import datetime
 import json
 import sys
 
 
 def sheet_cells(ws):
+    """[row, column, value, type] of each filled cell; a date cell's value
+    is its ISO text and its type "d", with its number format appended."""
     cells = []
     for row in ws.iter_rows():
         for cell in row:
             if cell.value is not None:
-                cells.append([cell.row, cell.column, cell.value, cell.data_type])
+                value = cell.value
+                if isinstance(value, (datetime.datetime, datetime.date, datetime.time)):
+                    value = value.isoformat()
+                cells.append([cell.row, cell.column, value, cell.data_type, cell.number_format])
     return cells
 
 

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,6 +18,7 @@
 #include "export_runner.h"
 #include "export_snapshot.h"
 #include "export_writer.h"
+#include "recorder.h"
 
 using namespace zt;
 
@@ -61,7 +63,20 @@ struct Grid {
 };
 
 ExportSnapshot Snap(const Grid& g, int n) {
-  return ExportSnapshot::Capture(n, [&](int r, int c) { return g.cell(r, c); });
+  ExportSnapshot s = ExportSnapshot::Capture(n, [&](int r, int c) { return g.cell(r, c); });
+  s.setDecimalSeparator(u',');  // as the grid's texts are written
+  return s;
+}
+
+// What a worksheet cell of the log's sheet holds for a grid text: the
+// position and the deviations that are plain numbers as numbers, the rest
+// as text.
+bool NumberCell(int row, int col, const QString& text, double& value) {
+  if (row == 0 || (col != 0 && col != 8 && col != 9)) return false;
+  static const QRegularExpression plain(QStringLiteral("^-?[0-9]+(,[0-9]+)?$"));
+  if (!plain.match(text).hasMatch()) return false;
+  value = QString(text).replace(u',', u'.').toDouble();
+  return true;
 }
 
 // The grid the files under fixtures/ were written from before the workbook
@@ -235,11 +250,10 @@ class TestExportWriter : public QObject {
     if (fmt.format == ExportFormat::Xlsx) {
       QVERIFY(ReadBack({QStringLiteral("xlsx"), path}, back));
       QCOMPARE(back.value("sheets").toInt(), 1);
-      QHash<QPair<int, int>, QString> cells;
+      QHash<QPair<int, int>, QJsonArray> cells;
       for (const QJsonValue& v : back.value("cells").toArray()) {
         const QJsonArray a = v.toArray();
-        QCOMPARE(a.at(3).toString(), QStringLiteral("s"));  // text, never a number
-        cells.insert({a.at(0).toInt(), a.at(1).toInt()}, a.at(2).toString());
+        cells.insert({a.at(0).toInt(), a.at(1).toInt()}, a);
       }
       int expectedCells = 0;
       for (int i = 0; i < n; ++i) {
@@ -250,7 +264,17 @@ class TestExportWriter : public QObject {
             continue;
           }
           ++expectedCells;
-          QCOMPARE(cells.value({i + 1, c + 1}), want);
+          const QJsonArray got = cells.value({i + 1, c + 1});
+          double number = 0;
+          if (NumberCell(i, c, want, number)) {
+            QCOMPARE(got.at(3).toString(), QStringLiteral("n"));
+            QCOMPARE(got.at(2).toDouble(), number);
+            // Shown with the grid's decimals: "-0,50" stays two decimals.
+            QCOMPARE(got.at(4).toString(), want.contains(u',') ? QStringLiteral("0.00") : QStringLiteral("General"));
+          } else {
+            QCOMPARE(got.at(3).toString(), QStringLiteral("s"));
+            QCOMPARE(got.at(2).toString(), want);
+          }
         }
       }
       QCOMPARE(cells.size(), expectedCells);  // nothing outside rows 1..N, columns 1..10
@@ -323,11 +347,148 @@ class TestExportWriter : public QObject {
     QVERIFY(!cells.contains({2 + int(StatsRow::Mean), 3}));  // no values, no mean
   }
 
-  // The log's sheet and the CSV file are byte for byte what they were
-  // before the statistics sheet came.
+  // Which texts of the numeric columns become numbers: only what the grid
+  // writes as a plain number with the separator it used.
+  void plainNumbers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");
+    QTest::addColumn<double>("value");
+    QTest::addRow("decimal comma") << "-0,50" << true << -0.5;
+    QTest::addRow("whole") << "12" << true << 12.0;
+    QTest::addRow("zero") << "0,00" << true << 0.0;
+    QTest::addRow("the other separator") << "0.43" << false << 0.0;
+    QTest::addRow("exponent (the grid's very large deviations)") << "1,2E5" << false << 0.0;
+    QTest::addRow("not a number") << "NAN" << false << 0.0;
+    QTest::addRow("infinite") << "-INF" << false << 0.0;
+    QTest::addRow("sign alone") << "-" << false << 0.0;
+    QTest::addRow("separator without decimals") << "5," << false << 0.0;
+    QTest::addRow("separator without an integer part") << ",5" << false << 0.0;
+    QTest::addRow("grouped") << "1 000" << false << 0.0;
+    QTest::addRow("with a unit") << "5 %" << false << 0.0;
+  }
+  void plainNumbers() {
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    QFETCH(double, value);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.xlsx"));
+    ExportSnapshot snap;
+    std::array<QString, ExportSnapshot::kColumns> cells;
+    cells[8] = QStringLiteral("heading");
+    snap.appendRow(cells);
+    cells[8] = text;
+    cells[2] = QStringLiteral("12");  // not a numeric column: stays text
+    snap.appendRow(cells);
+    snap.setDecimalSeparator(u',');
+    QVERIFY(WriteExport(snap, path, Options(ExportFormat::Xlsx, ",")).ok());
+    QJsonObject back;
+    QVERIFY(ReadBack({QStringLiteral("xlsx"), path}, back));
+    QHash<QPair<int, int>, QJsonArray> got;
+    for (const QJsonValue& v : back.value("cells").toArray()) got.insert({v[0].toInt(), v[1].toInt()}, v.toArray());
+    QCOMPARE(got.value({1, 9}).at(3).toString(), QStringLiteral("s"));
+    QCOMPARE(got.value({2, 3}).at(3).toString(), QStringLiteral("s"));
+    QCOMPARE(got.value({2, 9}).at(3).toString(), number ? QStringLiteral("n") : QStringLiteral("s"));
+    if (number)
+      QCOMPARE(got.value({2, 9}).at(2).toDouble(), value);
+    else
+      QCOMPARE(got.value({2, 9}).at(2).toString(), text);
+  }
+
+  // The "Values" sheet: after the statistics, the rows as numbers in SI
+  // units with their units, the time as a date, empty where there is no
+  // number.
+  void valuesSheet() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("v.xlsx"));
+    ExportSnapshot snap = Snap(Grid{16, 1, 3}, 4);
+    snap.setStatistics(Statistics());
+    ExportValues values = MakeExportValues(Lexicons::russian());
+    const QDateTime when(QDate(2024, 3, 12), QTime(14, 5, 9, 500));
+    MeterReading m;
+    m.testFreqHz = 10000;
+    m.primary = {Quantity::Capacitance, 100.2e-9, QStringLiteral("F"), Bound::Exact};
+    m.secondary = {Quantity::DissipationFactor, 0.0012, QString(), Bound::Exact};
+    m.level.volts = 0.5;
+    Verdict pass;
+    pass.primaryOn = true;
+    values.rows.push_back(ValueRowOf(SampleOf(1, when, 0, m, pass)));
+    // Over range on the primary side, no test frequency, no tolerance on.
+    m.primary = {Quantity::Resistance, 20e6, QStringLiteral("Ω"), Bound::Above};
+    m.secondary = {Quantity::PhaseAngle, -89.5, QStringLiteral("°"), Bound::Exact};
+    m.noTestFrequency = true;
+    m.level.volts = 1.0;
+    values.rows.push_back(ValueRowOf(SampleOf(2, when.addSecs(60), 0, m, Verdict{})));
+    Verdict reject;
+    reject.primaryOn = true;
+    reject.SortResult = kSortPrimaryOut;
+    m.noTestFrequency = false;
+    m.testFreqHz = 100000;
+    m.primary = {Quantity::Inductance, 4.7e-6, QStringLiteral("H"), Bound::Exact};
+    m.secondary = {Quantity::QualityFactor, 2.7e41, QString(), Bound::Exact};
+    values.rows.push_back(ValueRowOf(SampleOf(3, when.addSecs(120), 0, m, reject)));
+    snap.setValues(values);
+
+    QVERIFY(WriteExport(snap, path, Options(ExportFormat::Xlsx, ",")).ok());
+    QJsonObject back;
+    QVERIFY(ReadBack({QStringLiteral("xlsx"), path}, back));
+    QCOMPARE(back.value("names").toArray(),
+             QJsonArray({back.value("names").toArray().at(0), QStringLiteral("Statistics"), QStringLiteral("Values")}));
+    QHash<QPair<int, int>, QJsonArray> got;
+    for (const QJsonValue& v : back.value("others").toArray().at(1).toArray())
+      got.insert({v[0].toInt(), v[1].toInt()}, v.toArray());
+    const auto cell = [&](int row, ValueColumn c) { return got.value({row, int(c) + 1}); };
+    for (int c = 0; c < kValueColumns; ++c) QCOMPARE(got.value({1, c + 1}).at(2).toString(), values.headings[c]);
+    QCOMPARE(cell(1, ValueColumn::Frequency).at(2).toString(), QStringLiteral("Частота, Гц"));
+
+    const auto number = [&](int row, ValueColumn c, double want) {
+      const QJsonArray a = cell(row, c);
+      QCOMPARE(a.at(3).toString(), QStringLiteral("n"));
+      QCOMPARE(a.at(2).toDouble(), want);
+    };
+    const auto text = [&](int row, ValueColumn c, const QString& want) {
+      const QJsonArray a = cell(row, c);
+      QCOMPARE(a.at(3).toString(), QStringLiteral("s"));
+      QCOMPARE(a.at(2).toString(), want);
+    };
+    // Row 1: a passed capacitor.
+    number(2, ValueColumn::Position, 1);
+    QCOMPARE(cell(2, ValueColumn::Time).at(2).toString(), QStringLiteral("2024-03-12T14:05:09.500000"));
+    QCOMPARE(cell(2, ValueColumn::Time).at(3).toString(), QStringLiteral("d"));
+    text(2, ValueColumn::Primary, QStringLiteral("C"));
+    number(2, ValueColumn::PrimaryValue, 100.2e-9);
+    text(2, ValueColumn::PrimaryUnit, QStringLiteral("Ф"));
+    text(2, ValueColumn::Secondary, QStringLiteral("D"));
+    number(2, ValueColumn::SecondaryValue, 0.0012);
+    QVERIFY(cell(2, ValueColumn::SecondaryUnit).isEmpty());  // D has no unit
+    number(2, ValueColumn::Frequency, 10000);
+    number(2, ValueColumn::Level, 0.5);
+    number(2, ValueColumn::Reject, 0);
+    // Row 2: over range, no frequency, not sorted.
+    QCOMPARE(cell(3, ValueColumn::Time).at(2).toString(), QStringLiteral("2024-03-12T14:06:09.500000"));
+    text(3, ValueColumn::Primary, QStringLiteral("R"));
+    QVERIFY(cell(3, ValueColumn::PrimaryValue).isEmpty());  // the panel showed a limit
+    text(3, ValueColumn::PrimaryUnit, QStringLiteral("Ом"));
+    number(3, ValueColumn::SecondaryValue, -89.5);
+    text(3, ValueColumn::SecondaryUnit, QStringLiteral("°"));
+    QVERIFY(cell(3, ValueColumn::Frequency).isEmpty());
+    number(3, ValueColumn::Level, 1.0);
+    QVERIFY(cell(3, ValueColumn::Reject).isEmpty());
+    // Row 3: a rejected inductor with a huge Q.
+    number(4, ValueColumn::PrimaryValue, 4.7e-6);
+    text(4, ValueColumn::PrimaryUnit, QStringLiteral("Гн"));
+    number(4, ValueColumn::SecondaryValue, 2.7e41);
+    number(4, ValueColumn::Frequency, 100000);
+    number(4, ValueColumn::Reject, 1);
+    QVERIFY(!got.contains({5, 1}));
+  }
+
+  // The CSV file is byte for byte what it was before the workbook had more
+  // sheets and numbers; the log's sheet (fixtures/log_sheet1.xml: the same
+  // texts, with the position and the deviations as numbers since then) is
+  // the same whatever sheets follow it.
   void firstSheetAndCsvUnchanged_data() {
     QTest::addColumn<bool>("withStatistics");
-    QTest::newRow("snapshot with statistics") << true;
+    QTest::newRow("snapshot with statistics and values") << true;
     QTest::newRow("snapshot without") << false;
   }
 
@@ -335,7 +496,11 @@ class TestExportWriter : public QObject {
     QFETCH(bool, withStatistics);
     QTemporaryDir dir;
     ExportSnapshot snap = ExportSnapshot::Capture(7, Fixed);
-    if (withStatistics) snap.setStatistics(Statistics());
+    snap.setDecimalSeparator(u',');
+    if (withStatistics) {
+      snap.setStatistics(Statistics());
+      snap.setValues(MakeExportValues(Lexicons::russian()));
+    }
     const QString xlsx = dir.filePath(QStringLiteral("log.xlsx"));
     const QString csv = dir.filePath(QStringLiteral("log.csv"));
     QVERIFY(WriteExport(snap, xlsx, Options(ExportFormat::Xlsx, ",")).ok());

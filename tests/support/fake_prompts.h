@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "prompts.h"
 
@@ -36,9 +37,12 @@ class FakePrompts : public Prompts {
   QStringList saveDirs;     // the proposed path of each save dialogue
   QStringList openDirs;     // the folder each open dialogue starts in
   QStringList saveFilters;  // the file types each save dialogue offered
+  // Called as each message box would show (what else is on screen then).
+  std::function<void(const Message&)> onMessage;
 
   void message(QWidget*, const QString& caption, const QString& text, Icon icon) override {
     messages.append({caption, text, icon});
+    if (onMessage) onMessage(messages.last());
   }
   bool question(QWidget*, const QString&, const QString& text) override {
     questions.append(text);
