@@ -28,6 +28,7 @@ enum class Opt {
   Quiet,
   Mqtt,
   MqttCa,
+  Capture,
   Help,
   Version
 };
@@ -47,7 +48,8 @@ constexpr OptionDef kOptions[] = {
     {"out", 'o', Opt::Out, true},         {"lang", 0, Opt::Lang, true},
     {"wait", 0, Opt::Wait, true},         {"quiet", 'q', Opt::Quiet, false},
     {"mqtt", 0, Opt::Mqtt, true},         {"mqtt-ca", 0, Opt::MqttCa, true},
-    {"help", 'h', Opt::Help, false},      {"version", 0, Opt::Version, false},
+    {"capture", 0, Opt::Capture, true},   {"help", 'h', Opt::Help, false},
+    {"version", 0, Opt::Version, false},
 };
 
 const OptionDef* FindLong(const QString& name) {
@@ -87,7 +89,7 @@ QString RecordSynopsis() {
   return QStringLiteral(
       "[--port PATH] [--count N] [--duration SECONDS] [--interval 0.5|1|2] "
       "[--profile FILE.hex1 [--index N]] [--start N] [--out FILE|-] [--lang LANGUAGE] [--wait SECONDS] "
-      "[--mqtt URL [--mqtt-ca FILE]] [--quiet] | --list-ports | --help | --version");
+      "[--mqtt URL [--mqtt-ca FILE]] [--capture FILE] [--quiet] | --list-ports | --help | --version");
 }
 
 QString RecordHelpText() {
@@ -128,6 +130,10 @@ QString RecordHelpText() {
              "      --lang LANGUAGE    language of the column texts: English (en, the\n"
              "                         default), Russian (ru), or the name or code of\n"
              "                         another language file\n"
+             "      --capture FILE     also write every burst received from the meter and\n"
+             "                         every write sent to it, timed, into FILE (a text\n"
+             "                         capture for a bug report; zt-meter-sim --replay\n"
+             "                         plays it back)\n"
              "  -q, --quiet            no progress line and no notes on standard error\n"
              "                         (warnings and errors are still written)\n"
              "  -h, --help             show this text and exit\n"
@@ -290,6 +296,10 @@ RecordCommand ParseRecordArguments(const QStringList& args) {
       case Opt::MqttCa:
         if (value.isEmpty()) return fail(QStringLiteral("--mqtt-ca needs a file"));
         mqttCa = value;
+        break;
+      case Opt::Capture:
+        if (value.isEmpty()) return fail(QStringLiteral("--capture needs a file"));
+        o.capture = value;
         break;
       case Opt::Help: help = true; break;
       case Opt::Version: version = true; break;

@@ -12,6 +12,7 @@
 #include "format.h"
 #include "journal.h"
 #include "lang_man.h"
+#include "link_capture.h"
 #include "meter_link.h"
 #include "meter_state.h"
 #include "notices.h"
@@ -48,6 +49,9 @@ class Session : public QObject {
   ProfileBook& book() { return *book_; }
   Recorder& recorder() { return *recorder_; }
   Journal& journal() { return *journal_; }
+  // A capture of the exchange with the meter ("Записать обмен…", zt-record
+  // --capture): the link's tap; start() and stop() it.
+  LinkCapture& capture() { return *capture_; }
   const QString& dataFolder() const { return dataFolder_; }
 
   // The start-up steps that concern no window: the link's poll and Bluetooth
@@ -81,6 +85,8 @@ class Session : public QObject {
   void report(const SettingsWrite& w);
 
   QString dataFolder_;
+  // Before the link: it outlives the link, whose last words it still takes.
+  std::unique_ptr<LinkCapture> capture_;
   std::unique_ptr<LangMan> lang_;
   std::unique_ptr<MeterLink> link_;
   std::unique_ptr<MeterState> meter_;
