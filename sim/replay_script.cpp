@@ -18,6 +18,8 @@ bool IsLinkUp(const QByteArray& b) {
 
 bool IsLost(const QByteArray& b) { return b == "OK+LOST"; }
 
+bool IsCommand(const QByteArray& b) { return b.size() >= 6 && b.size() % 6 == 0 && b[4] == '\x0A'; }
+
 }  // namespace
 
 bool BuildReplayScript(const QList<CaptureRecord>& records, ReplayScript* script, QString* error) {
@@ -34,7 +36,7 @@ bool BuildReplayScript(const QList<CaptureRecord>& records, ReplayScript* script
   s.dongle = dongle;
   ReplaySession cur;
   enum class At { Dialogue, Stream, Closing } at = dongle ? At::Dialogue : At::Stream;
-  bool originSet = !dongle;
+  bool originSet = false;
   bool anything = false;
   auto closeSession = [&] {
     s.sessions.append(std::move(cur));
@@ -53,7 +55,7 @@ bool BuildReplayScript(const QList<CaptureRecord>& records, ReplayScript* script
           cur.exchanges.append({r.bytes, r.timeUs, {}});
         }
         // A text while the link is closing: the close is still answered.
-      } else if (at == At::Stream && originSet) {
+      } else if (at == At::Stream && originSet && IsCommand(r.bytes)) {
         cur.stream.append({r.timeUs, {}, true});
       }
       continue;
@@ -235,7 +237,12 @@ std::optional<QByteArray> ReplayModel::takeDue(qint64 now) {
       ++pos_;
       continue;
     }
-    if (pauseUntilUs_ < 0) pauseUntilUs_ = now + kCommandWaitMs * 1000;
+    if (pauseUntilUs_ < 0) {
+      // The wait begins when the captured program sent its command.
+      const qint64 due = itemDue(pos_);
+      if (now < due) return std::nullopt;
+      pauseUntilUs_ = due + kCommandWaitMs * 1000;
+    }
     if (now < pauseUntilUs_) return std::nullopt;
     // The program sent no command here: the stream goes on from now.
     pauseUntilUs_ = -1;
@@ -258,7 +265,7 @@ qint64 ReplayModel::nextEventUs() const {
   if (pos_ >= s.stream.size()) return kFar;
   if (s.stream[pos_].command) {
     if (commandsSeen_ > anchorsPassed_) return 0;  // passes at once
-    return pauseUntilUs_ < 0 ? 0 : pauseUntilUs_;
+    return pauseUntilUs_ < 0 ? itemDue(pos_) : pauseUntilUs_;
   }
   return notBefore(itemDue(pos_));
 }
