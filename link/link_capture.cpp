@@ -31,8 +31,7 @@ bool LinkCapture::start(const QString& path, const QString& program, QString* er
     overrun_ = false;
     stopping_ = false;
   }
-  const QByteArray header =
-      CaptureHeader(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), program);
+  const QByteArray header = CaptureHeader(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), program);
   // The header goes through the writer like every line, so a full disk is
   // noticed in one place.
   clock_.start();

@@ -38,10 +38,9 @@ const QByteArray kCmd = QByteArray::fromHex("800101010a01");
 // with the program's wake-up between the second and the third, then the
 // program's "AT" and the dongle's "OK+LOST".
 QList<CaptureRecord> DongleCapture() {
-  return {Tx(0, "AT"),        Rx(5, "OK"),           Tx(300, "AT+CONNL"),   Rx(310, "OK+CONNL"),
-          Rx(610, "OK+CONNF"), Tx(2800, "AT+CONNL"), Rx(2810, "OK+CONNL"), Rx(3110, "OK+CONN"),
-          Rx(3500, Frame('a')), Rx(4000, Frame('b')), Tx(4110, kCmd),     Rx(4200, Frame('c')),
-          Rx(4700, Frame('d')), Tx(5000, "AT"),       Rx(5010, "OK+LOST")};
+  return {Tx(0, "AT"),          Rx(5, "OK"),          Tx(300, "AT+CONNL"),  Rx(310, "OK+CONNL"),  Rx(610, "OK+CONNF"),
+          Tx(2800, "AT+CONNL"), Rx(2810, "OK+CONNL"), Rx(3110, "OK+CONN"),  Rx(3500, Frame('a')), Rx(4000, Frame('b')),
+          Tx(4110, kCmd),       Rx(4200, Frame('c')), Rx(4700, Frame('d')), Tx(5000, "AT"),       Rx(5010, "OK+LOST")};
 }
 
 ReplayScript Script(const QList<CaptureRecord>& records) {
