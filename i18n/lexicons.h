@@ -102,6 +102,13 @@ enum : int {
   kPublishOff,              //
   kPublishSaveError,        // %1 file, %2 the system's reason
   kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
+  kCaptureStart,            // the memo's context menu: start a capture of the link
+  kCaptureStop,             // ... and stop it
+  kCaptureFilter,           // file types of the capture's save dialogue
+  kCaptureStarted,          // %1 file
+  kCaptureStopped,          // %1 file, %2 records written
+  kCaptureFailed,           // %1 file, %2 the reason
+  kCaptureOpenError,        // %1 file, %2 the system's reason
   kCount
 };
 }  // namespace msg

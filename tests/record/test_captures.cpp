@@ -127,8 +127,7 @@ class CapturesTest : public QObject {
       QVERIFY2(rec.exitCode() == 0, qPrintable(rec.report()));
       const QList<QJsonObject> again = JsonLines(FileBytes(out));
       QCOMPARE(again.size(), logged.size());
-      for (qsizetype i = 0; i < logged.size(); ++i)
-        QCOMPARE(Comparable(again[i], true), Comparable(logged[i], true));
+      for (qsizetype i = 0; i < logged.size(); ++i) QCOMPARE(Comparable(again[i], true), Comparable(logged[i], true));
     }
 
     // The window's controllers: the same readings and verdicts in order.
