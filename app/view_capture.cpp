@@ -12,14 +12,16 @@ namespace zt {
 
 CaptureView::CaptureView(const ViewContext& v) : QObject(v.window), v_(v) {
   FormControls& c = *v_.ui;
-  for (QWidget* w : {static_cast<QWidget*>(c.Memo1), static_cast<QWidget*>(c.L_righ5), static_cast<QWidget*>(c.L_righ6)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(c.Memo1), static_cast<QWidget*>(c.L_righ5), static_cast<QWidget*>(c.L_righ6)}) {
     if (!w) continue;
     w->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& at) { showMenu(w, at); });
   }
   LinkCapture& capture = v_.session->capture();
   connect(&capture, &LinkCapture::failed, this, [this](const QString& why) {
-    const QString text = v_.lex().D4[msg::kCaptureFailed].arg(QDir::toNativeSeparators(v_.session->capture().path()), why);
+    const QString text =
+        v_.lex().D4[msg::kCaptureFailed].arg(QDir::toNativeSeparators(v_.session->capture().path()), why);
     say(text);
     v_.tell(NoticeLevel::Warning, text);
   });
@@ -46,14 +48,13 @@ void CaptureView::startOrStop() {
   const Lexicon& d4 = v_.lex().D4;
   if (capture.active()) {
     capture.stop();
-    say(d4[msg::kCaptureStopped]
-            .arg(QDir::toNativeSeparators(capture.path()))
-            .arg(capture.recordsWritten()));
+    say(d4[msg::kCaptureStopped].arg(QDir::toNativeSeparators(capture.path())).arg(capture.recordsWritten()));
     return;
   }
-  const QString suggested = QDir(v_.session->dataFolder())
-                                .filePath(QStringLiteral("exchange-%1.ztcap")
-                                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+  const QString suggested =
+      QDir(v_.session->dataFolder())
+          .filePath(QStringLiteral("exchange-%1.ztcap")
+                        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
   QString filter;
   QString caption = d4[msg::kCaptureStart];
   caption.remove(QChar(0x2026));
