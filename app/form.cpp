@@ -19,6 +19,7 @@
 #include "view_panel.h"
 #include "view_chart.h"
 #include "view_profile.h"
+#include "view_capture.h"
 #include "view_publish.h"
 
 namespace zt {
@@ -43,6 +44,7 @@ TForm1::TForm1(Session& session, const TForm1Deps& deps, QWidget* parent)
   export_ = new ExportView(v, std::move(open));
   chart_ = new ChartView(v);
   publish_ = new PublishView(v, deps.publishing);
+  capture_ = new CaptureView(v);
   // What the controllers have to tell the operator.
   connect(&session_, &Session::notice, this, [v](NoticeLevel level, const QString& text) { v.tell(level, text); });
   connect(&session_, &Session::journalRestored, ui_->Memo1, &QPlainTextEdit::appendPlainText);

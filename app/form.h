@@ -22,6 +22,7 @@ class LogView;
 class ExportView;
 class ChartView;
 class PublishView;
+class CaptureView;
 class MeterPublishing;
 
 // What only the view needs. Tests pass fakes; the program passes nothing.
@@ -73,6 +74,7 @@ class TForm1 : public QWidget {
   ExportView* export_ = nullptr;
   ChartView* chart_ = nullptr;
   PublishView* publish_ = nullptr;
+  CaptureView* capture_ = nullptr;
   bool shownOnce_ = false;
 };
 

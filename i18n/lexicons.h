@@ -130,6 +130,13 @@ enum : int {
   kValuesSecondaryUnit,     //
   kValuesFrequency,         // the test frequency in Hz
   kValuesLevel,             // the test level in V
+  kCaptureStart,            // the memo's context menu: start a capture of the link
+  kCaptureStop,             // ... and stop it
+  kCaptureFilter,           // file types of the capture's save dialogue
+  kCaptureStarted,          // %1 file
+  kCaptureStopped,          // %1 file, %2 records written
+  kCaptureFailed,           // %1 file, %2 the reason
+  kCaptureOpenError,        // %1 file, %2 the system's reason
   kCount
 };
 }  // namespace msg

@@ -21,6 +21,7 @@ void FakeBle::CancelDiscovery() {
 void FakeBle::DiscoverServices(const BleDevice& device) {
   if (pending_ || linkUp_) return;
   connectRequests.append(device.id);
+  SetTapPort(device.id);
   pending_ = true;
 }
 
@@ -31,6 +32,7 @@ void FakeBle::SubscribeToCharacteristic(const QBluetoothUuid& service, const QBl
 bool FakeBle::WriteCharacteristic(const QByteArray& value) {
   if (!linkUp_ || !subscribed) return false;
   writes.append(value);
+  TapWritten(value);
   return true;
 }
 

@@ -47,7 +47,9 @@ void Ble::ReportServicesDiscovered(const QList<QBluetoothUuid>& services) {
 }
 
 void Ble::ReportCharacteristicChanged(const QByteArray& value) {
-  if (enabled_) emit CharacteristicChanged(value);
+  if (!enabled_) return;
+  if (tap_) tap_->tapped(TapTransport::Ble, TapDirection::Received, tapPort_, value);
+  emit CharacteristicChanged(value);
 }
 
 }  // namespace zt

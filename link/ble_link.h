@@ -13,6 +13,7 @@
 #include <QString>
 
 #include "command.h"
+#include "link_tap.h"
 
 namespace zt {
 
@@ -83,6 +84,10 @@ class Ble : public QObject {
   // characteristic allows it. False when there is nothing to write to.
   virtual bool WriteCharacteristic(const QByteArray& value) = 0;
 
+  // Every notification delivered and every value written go to the tap too,
+  // named by the connected meter's id; null: none.
+  void SetTap(LinkTap* tap) { tap_ = tap; }
+
  signals:
   void DeviceFound(const zt::BleDevice& device);
   void DiscoveryFinished();
@@ -104,9 +109,16 @@ class Ble : public QObject {
   void ReportConnectFailed();
   void ReportServicesDiscovered(const QList<QBluetoothUuid>& services);
   void ReportCharacteristicChanged(const QByteArray& value);
+  // Backends name the meter they connect to and report each value written.
+  void SetTapPort(const QString& meterId) { tapPort_ = meterId; }
+  void TapWritten(const QByteArray& value) {
+    if (tap_) tap_->tapped(TapTransport::Ble, TapDirection::Sent, tapPort_, value);
+  }
 
  private:
   bool enabled_ = false;
+  LinkTap* tap_ = nullptr;
+  QString tapPort_;
 };
 
 }  // namespace zt

@@ -122,6 +122,7 @@ void QtBle::DiscoverServices(const BleDevice& device) {
   const QBluetoothDeviceInfo* info = nullptr;
   for (const auto& known : seen_)
     if (DeviceId(known) == device.id) info = &known;
+  SetTapPort(device.id);
   DropController();
   if (!info) {
     // Reported later so that the caller's handler is not re-entered.
@@ -190,6 +191,7 @@ bool QtBle::WriteCharacteristic(const QByteArray& value) {
   service_->writeCharacteristic(
       characteristic_, value,
       noResponse ? QLowEnergyService::WriteWithoutResponse : QLowEnergyService::WriteWithResponse);
+  TapWritten(value);
   return true;
 }
 

@@ -99,6 +99,8 @@ void ComPort::close() {
 qint64 ComPort::write(const QByteArray& bytes) {
   if (!port_.isOpen() || hangUpQueued_) return -1;
   const qint64 n = port_.write(bytes);
+  if (tap_ && n > 0)
+    tap_->tapped(TapTransport::Serial, TapDirection::Sent, name_, n == bytes.size() ? bytes : bytes.left(n));
   // Hand the bytes to the driver now: a close right after a write (the "AT"
   // of the before-close handling) must not lose them.
   if (n > 0) {
@@ -225,6 +227,7 @@ void ComPort::deliverFullBursts() {
 }
 
 void ComPort::deliver(QByteArray burst) {
+  if (tap_) tap_->tapped(TapTransport::Serial, TapDirection::Received, name_, burst);
   if (readDone_) {
     finishRead(burst);
     return;

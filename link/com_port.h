@@ -32,6 +32,7 @@
 
 #include <functional>
 
+#include "link_tap.h"
 #include "rx_burst.h"
 #include "transport.h"
 
@@ -88,6 +89,10 @@ class ComPort : public QObject, public Transport {
   // time; a new one replaces (and completes empty) the previous one.
   void readBurst(int maxBytes, int firstByteTimeoutMs, ReadCallback done);
 
+  // Every burst delivered (to burstReceived() or a readBurst()) and every
+  // write handed to the driver go to the tap too; null: none.
+  void setTap(LinkTap* tap) { tap_ = tap; }
+
  signals:
   void burstReceived(const QByteArray& burst);
   void afterOpen();
@@ -131,6 +136,7 @@ class ComPort : public QObject, public Transport {
   ReadCallback readDone_;
   QSerialPort::SerialPortError lastError_ = QSerialPort::NoError;
   QSet<QString> accessDeniedReported_;  // port names, until they open
+  LinkTap* tap_ = nullptr;
 };
 
 }  // namespace zt

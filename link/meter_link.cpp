@@ -85,6 +85,11 @@ QString MeterLink::portName() const { return comPort_->portName(); }
 
 bool MeterLink::probing() const { return probe_->isRunning(); }
 
+void MeterLink::setTap(LinkTap* tap) {
+  comPort_->setTap(tap);
+  ble_->SetTap(tap);
+}
+
 // ---- Life cycle ----
 
 void MeterLink::start() {

@@ -112,6 +112,9 @@ class MeterLink : public QObject, public MeterChannel {
   bool probing() const;
   bool polling() const { return t3_.isActive(); }
   const LinkTimings& timings() const { return timings_; }
+  // Both transports report every burst and write to `tap` (a capture of the
+  // exchange); null ends that.
+  void setTap(LinkTap* tap);
 
   // MeterChannel.
   bool linkUp() const override { return now_.state == LinkState::Up; }

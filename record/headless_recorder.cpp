@@ -13,6 +13,7 @@
 #include "menus.h"
 #include "row_json.h"
 #include "session.h"
+#include "zt_version.h"
 
 namespace zt {
 
@@ -188,6 +189,18 @@ int HeadlessRecorder::prepare() {
   so.path = options_.out;
   so.csvSeparator = CsvSeparatorFor(QLocale::system().decimalPoint());
   so.messages = s.lang().lexicons().D4;
+  if (!options_.capture.isEmpty()) {
+    LinkCapture& capture = s.capture();
+    if (!capture.start(options_.capture, QStringLiteral("zt-record %1").arg(QLatin1String(kVersion)), &error)) {
+      warn(QStringLiteral("cannot write the capture %1: %2").arg(QDir::toNativeSeparators(options_.capture), error));
+      return kExitOutput;
+    }
+    // A capture that cannot go on ends alone; the recording does not.
+    connect(&capture, &LinkCapture::failed, this, [this](const QString& why) {
+      warn(QStringLiteral("the capture %1 ended: %2; recording goes on")
+               .arg(QDir::toNativeSeparators(options_.capture), why));
+    });
+  }
   sink_ = MakeRowSink(so);
   GridRowTexts headings;
   for (int c = 0; c < kLogColumns; ++c) headings[c] = s.recorder().model()->header(c);
@@ -509,6 +522,14 @@ void HeadlessRecorder::finish(int code) {
   }
   // The dongle is told to let go of the meter; the port is closed.
   session_->link().shutdown();
+  // After the link's last words (the "AT" of the close).
+  LinkCapture& capture = session_->capture();
+  if (capture.active()) {
+    capture.stop();
+    note(QStringLiteral("%1 burst(s) and write(s) captured into %2")
+             .arg(capture.recordsWritten())
+             .arg(QDir::toNativeSeparators(options_.capture)));
+  }
   QMetaObject::invokeMethod(
       this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
 }

@@ -33,6 +33,7 @@ enum class Opt {
   Version,
   Mqtt,
   MqttCa,
+  Capture,
 };
 
 // Every option once: what QCommandLineParser is told and what --help lists,
@@ -67,6 +68,9 @@ constexpr OptionDef kOptions[] = {
     {Opt::Lang, "Output", 0, "lang", "LANGUAGE",
      "language of the column texts: English (en, the\ndefault), Russian (ru), or the name or code of\n"
      "another language file"},
+    {Opt::Capture, "Output", 0, "capture", "FILE",
+     "also write every burst received from the meter and\nevery write sent to it, timed, into FILE (a text\n"
+     "capture for a bug report; zt-meter-sim --replay\nplays it back)"},
     {Opt::Quiet, "Output", 'q', "quiet", nullptr,
      "no progress line and no notes on standard error\n(warnings and errors are still written)"},
     {Opt::Help, "Output", 'h', "help", nullptr, "show this text and exit"},
@@ -132,7 +136,7 @@ QString RecordSynopsis() {
   return QStringLiteral(
       "[--port PATH] [--count N] [--duration SECONDS] [--interval 0.5|1|2] "
       "[--profile FILE.hex1 [--index N]] [--start N] [--out FILE|-] [--lang LANGUAGE] [--wait SECONDS] "
-      "[--mqtt URL [--mqtt-ca FILE]] [--quiet] | --list-ports | --help | --version");
+      "[--mqtt URL [--mqtt-ca FILE]] [--capture FILE] [--quiet] | --list-ports | --help | --version");
 }
 
 QString RecordHelpText() {
@@ -276,6 +280,10 @@ QString TakeValue(Opt opt, const QString& value, RecordOptions& o, Gathered& g) 
     case Opt::MqttCa:
       if (value.isEmpty()) return QStringLiteral("--mqtt-ca needs a file");
       g.mqttCa = value;
+      break;
+    case Opt::Capture:
+      if (value.isEmpty()) return QStringLiteral("--capture needs a file");
+      o.capture = value;
       break;
   }
   return {};

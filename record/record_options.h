@@ -27,6 +27,7 @@ struct RecordOptions {
   QString lang = QStringLiteral("English");  // --lang: language name or code
   double waitS = 30;                         // --wait: seconds; 0 = no limit
   bool quiet = false;                        // --quiet
+  QString capture;                           // --capture: the exchange with the meter into this file
   // --mqtt URL (with --mqtt-ca FILE in its caFile): publish to this broker.
   std::optional<BrokerConfig> mqtt;
   bool toStdout() const { return out == QLatin1String("-"); }

@@ -16,6 +16,8 @@ Session::Session(SessionDeps deps, QObject* parent)
   const Lexicons* lex = &lang_->lexicons();
 
   link_ = std::make_unique<MeterLink>(MeterLinkDeps{deps.portLookup, deps.ble, deps.linkTimings});
+  capture_ = std::make_unique<LinkCapture>();
+  link_->setTap(capture_.get());
   meter_ = std::make_unique<MeterState>(link_.get(), lex);
   meter_->setSeparators(deps.separators);
   meter_->setMenuItemTranslator(MenuItemsOf(lang_.get()));

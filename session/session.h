@@ -13,6 +13,7 @@
 #include "format.h"
 #include "journal.h"
 #include "lang_man.h"
+#include "link_capture.h"
 #include "meter_link.h"
 #include "meter_state.h"
 #include "notices.h"
@@ -49,6 +50,9 @@ class Session : public QObject {
   ProfileBook& book() { return *book_; }
   Recorder& recorder() { return *recorder_; }
   Journal& journal() { return *journal_; }
+  // A capture of the exchange with the meter ("Записать обмен…", zt-record
+  // --capture): the link's tap; start() and stop() it.
+  LinkCapture& capture() { return *capture_; }
   const QString& dataFolder() const { return dataFolder_; }
 
   // The start-up steps that concern no window: the link's poll and Bluetooth
@@ -112,6 +116,8 @@ class Session : public QObject {
   LinkSettings linkSettings_ = LinkSettings::None;
 
   QString dataFolder_;
+  // Before the link: it outlives the link, whose last words it still takes.
+  std::unique_ptr<LinkCapture> capture_;
   std::unique_ptr<LangMan> lang_;
   std::unique_ptr<MeterLink> link_;
   std::unique_ptr<MeterState> meter_;

@@ -79,8 +79,14 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
       "Pick the dongle's text commands out of the byte stream however they arrive, glued or split "
       "(a real dongle answers only a burst that is exactly one command).");
   const QCommandLineOption printPort("print-port", "Print the terminal's path on standard output once it is ready.");
+  const QCommandLineOption replay("replay",
+                                  "Play a capture (zt-record --capture) back as the meter sent it: the dongle's "
+                                  "answers to the program's texts, then the frames with their spacing.",
+                                  "file");
+  const QCommandLineOption speed("speed", "With --replay: play N times as fast (default 1).", "N", "1");
   for (const auto* o : {&mode, &model, &dut, &partFrames, &interval, &hold, &sleepAfter, &fault, &replug, &connectFail,
-                        &connectFailures, &connectDelay, &connCrLf, &plus5, &seed, &name, &lenient, &printPort})
+                        &connectFailures, &connectDelay, &connCrLf, &plus5, &seed, &name, &lenient, &printPort, &replay,
+                        &speed})
     p.addOption(*o);
 
   if (!p.parse(arguments)) {
@@ -198,6 +204,20 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
       *error = QStringLiteral("--name must be a plain file name");
       return false;
     }
+  }
+  out.speed = p.value(speed).toDouble(&ok);
+  if (!ok || !(out.speed > 0) || out.speed > 1e6) {
+    *error = QStringLiteral("--speed must be a number above 0");
+    return false;
+  }
+  if (p.isSet(speed) && !p.isSet(replay)) {
+    *error = QStringLiteral("--speed needs --replay");
+    return false;
+  }
+  out.replay = p.value(replay);
+  if (p.isSet(replay) && out.replay.isEmpty()) {
+    *error = QStringLiteral("--replay needs a capture file");
+    return false;
   }
   out.options = o;
   out.printPort = p.isSet(printPort);

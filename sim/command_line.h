@@ -11,6 +11,8 @@ namespace zt::sim {
 struct CommandLine {
   Options options;
   bool printPort = false;
+  QString replay;      // --replay: play this capture back instead of simulating
+  double speed = 1.0;  // --speed: the replay's pace
 };
 
 // `arguments` includes the program name first, as QCoreApplication gives it.

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "command_line.h"
+#include "replay_device.h"
 #include "simulated_meter.h"
 
 namespace {
@@ -18,6 +19,37 @@ int gSignalPipe[2] = {-1, -1};
 void OnSignal(int) {
   const char c = 1;
   [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &c, 1);
+}
+
+// --replay: a capture played back instead of the simulated meter.
+int RunReplay(QCoreApplication& app, const zt::sim::CommandLine& cl) {
+  zt::sim::ReplayScript script;
+  QString error;
+  if (!zt::sim::ReplayDevice::Load(cl.replay, &script, &error)) {
+    std::fprintf(stderr, "zt-meter-sim: %s\n", qPrintable(error));
+    return 2;
+  }
+  const int frames = script.frames;
+  zt::sim::ReplayDevice device(std::move(script), cl.speed, cl.options.name);
+  QObject::connect(&device, &zt::sim::ReplayDevice::streamEnded, &app, [&device] {
+    std::fprintf(stderr, "zt-meter-sim: replay played to its end: %llu frames\n",
+                 static_cast<unsigned long long>(device.framesWritten()));
+  });
+  if (!device.start(&error)) {
+    std::fprintf(stderr, "zt-meter-sim: %s\n", qPrintable(error));
+    return 1;
+  }
+  if (cl.printPort) {
+    std::printf("%s\n", qPrintable(device.portPath()));
+    std::fflush(stdout);
+  }
+  std::fprintf(stderr, "zt-meter-sim: replaying %s (%d frames, speed %g) as \"%s\" on %s, registered as %s\n",
+               qPrintable(cl.replay), frames, cl.speed, qPrintable(device.friendlyName()),
+               qPrintable(device.portPath()), qPrintable(device.registrationPath()));
+  const int rc = app.exec();
+  device.stop();
+  std::fprintf(stderr, "zt-meter-sim: frames sent: %llu\n", static_cast<unsigned long long>(device.framesWritten()));
+  return rc;
 }
 
 }  // namespace
@@ -56,6 +88,8 @@ int main(int argc, char* argv[]) {
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
   ::sigaction(SIGHUP, &sa, nullptr);
+
+  if (!cl.replay.isEmpty()) return RunReplay(app, cl);
 
   zt::sim::SimulatedMeter meter(cl.options);
   const bool replugging = cl.options.replug.active();
