@@ -11,7 +11,7 @@ PACKAGES=(
   libmosquitto-dev mosquitto mosquitto-clients openssl
   libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth imagemagick
   python3-openpyxl
   fonts-crosextra-carlito
   dpkg-dev file lintian desktop-file-utils appstream x11-utils
