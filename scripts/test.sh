@@ -69,20 +69,28 @@ cmake --build "$TSAN" -j "$JOBS" --target "${TSAN_TESTS[@]}"
 # ---- clang-tidy, on the sanitized build's compile commands ----
 bash scripts/tidy.sh --changed -p "$ASAN"
 
-# ---- fuzz targets ----
-for dir in fuzz/*/; do
+# ---- fuzz targets, as many at once as there are cores ----
+fuzz_one() {
+  local dir=$1 name exe work
   name=$(basename "$dir")
   exe="$ASAN/fuzz/$name/fuzz_$name"
-  [ -x "$exe" ] || { echo "fuzz target $name not built" >&2; exit 1; }
+  [ -x "$exe" ] || { echo "fuzz target $name not built" >&2; return 1; }
   work=$(mktemp -d)
   cp -r "$dir/seeds/." "$work/" 2> /dev/null || true
   echo "fuzzing $name"
   # The fuzzer prints its own findings: no report file for it.
-  ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-    "$exe" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 -print_final_stats=0 "$work" > "$work.log" 2>&1 \
-    || { tail -50 "$work.log"; exit 1; }
+  if ! ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+    "$exe" -max_total_time="${FUZZ_SECONDS:-20}" -rss_limit_mb=2048 -print_final_stats=0 "$work" > "$work.log" 2>&1; then
+    echo "fuzz target $name failed:" >&2
+    tail -50 "$work.log" >&2
+    rm -rf "$work" "$work.log"
+    return 1
+  fi
   rm -rf "$work" "$work.log"
-done
+}
+export -f fuzz_one
+export ASAN
+printf '%s\0' fuzz/*/ | xargs -0 -n 1 -P "$JOBS" bash -c 'fuzz_one "$1"' _ || { echo "fuzzing failed" >&2; exit 1; }
 echo "fuzzing done"
 
 # ---- the Debian package, checked without installing it ----
