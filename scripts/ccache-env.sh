@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Sourced by the build scripts: every compiler call goes through ccache, set
 # up here rather than in the user's ccache.conf so a fresh clone, another
 # folder or another user's machine gets the same hits.

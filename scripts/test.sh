@@ -9,7 +9,8 @@
 #                  (publisher, journal, meter publishing, zt-record --mqtt)
 #   build/package  the Debian package's Release build, checked unpacked
 # clang-tidy (scripts/tidy.sh) runs on the sources changed since the last
-# tidy-clean run of this clone (the whole tree on the first).
+# tidy-clean run of this clone, on a fresh clone since the commit named in
+# .tidy-base.
 # Every compile goes through ccache (scripts/ccache-env.sh).
 #   FUZZ_SECONDS  how long each fuzz target runs (default 20)
 set -euo pipefail
