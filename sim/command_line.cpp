@@ -145,12 +145,13 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
   o.hold = p.isSet(hold);
   if (p.isSet(replug)) {
     const QStringList parts = p.value(replug).split(u',');
-    int in = 0, out = 0;
-    if (parts.size() != 2 || !ParseSeconds(parts[0], &in) || !ParseSeconds(parts[1], &out) || in <= 0 || out <= 0) {
+    int replugIn = 0, replugOut = 0;
+    if (parts.size() != 2 || !ParseSeconds(parts[0], &replugIn) || !ParseSeconds(parts[1], &replugOut) ||
+        replugIn <= 0 || replugOut <= 0) {
       *error = QStringLiteral("--replug needs two positive numbers of seconds, IN,OUT");
       return false;
     }
-    o.replug = {in, out};
+    o.replug = {replugIn, replugOut};
   }
   for (const QString& v : p.values(fault))
     for (const QString& item : v.split(u',', Qt::SkipEmptyParts))
