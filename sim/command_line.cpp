@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include <cmath>
+
 namespace zt::sim {
 
 namespace {
@@ -10,7 +12,7 @@ bool ParseSeconds(const QString& text, int* ms) {
   bool ok = false;
   const double s = text.toDouble(&ok);
   if (!ok || !(s >= 0) || s > 86400) return false;
-  *ms = int(s * 1000 + 0.5);
+  *ms = static_cast<int>(std::lround(s * 1000));
   return true;
 }
 
