@@ -181,7 +181,7 @@ void MeterLink::ComPortRxChar(const QByteArray& burst) {
     case RxBurstKind::Ok: emit linkEvent(LinkEvent::Ok); break;
     case RxBurstKind::Purge: comPort_->purge(); break;
     case RxBurstKind::DroppedWhileBusy: break;
-    case RxBurstKind::Frame: deliverFrame(burst); break;
+    case RxBurstKind::MeterFrame: deliverFrame(burst); break;
   }
 }
 

@@ -32,7 +32,7 @@ RxBurstKind ClassifyRxBurst(std::span<const std::uint8_t> burst, bool settingsBu
   if (Is(burst, "OK+LOST")) return RxBurstKind::Lost;
   if (Is(burst, "OK")) return RxBurstKind::Ok;
   if (burst.size() != 18) return RxBurstKind::Purge;
-  return settingsBusy ? RxBurstKind::DroppedWhileBusy : RxBurstKind::Frame;
+  return settingsBusy ? RxBurstKind::DroppedWhileBusy : RxBurstKind::MeterFrame;
 }
 
 const char* RxBurstKindName(RxBurstKind kind) {
@@ -44,7 +44,7 @@ const char* RxBurstKindName(RxBurstKind kind) {
     case RxBurstKind::Lost: return "Lost";
     case RxBurstKind::Ok: return "Ok";
     case RxBurstKind::Purge: return "Purge";
-    case RxBurstKind::Frame: return "Frame";
+    case RxBurstKind::MeterFrame: return "Frame";
     case RxBurstKind::DroppedWhileBusy: return "DroppedWhileBusy";
   }
   return "?";

@@ -19,7 +19,7 @@ enum class RxBurstKind {
   Lost,              // "OK+LOST"
   Ok,                // "OK"
   Purge,             // anything else not 18 bytes long: empty both buffers
-  Frame,             // 18 bytes to hand to the frame decoder
+  MeterFrame,        // 18 bytes to hand to the frame decoder
   DroppedWhileBusy,  // 18 bytes arriving while a settings change is in flight
 };
 

@@ -28,14 +28,12 @@ QJsonValue ModelWord(std::uint8_t model) {
   }
 }
 
-// A local time with its offset written out ("+02:00"); a time already in
-// UTC or at a fixed offset keeps it.
-QJsonValue IsoTime(const QDateTime& t) {
+}  // namespace
+
+QJsonValue RowTimeJson(const QDateTime& t) {
   if (!t.isValid()) return QJsonValue::Null;
   return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
-
-}  // namespace
 
 QString RowTextKey(int col) {
   static const char* const kKeys[kLogColumns] = {
@@ -75,7 +73,9 @@ QString VerdictWord(const Verdict& v) {
   return QStringLiteral("invalid");
 }
 
-QJsonObject RowToJson(const LogRow& row) {
+QJsonObject RowToJson(const LogRow& row) { return RowToJson(row, RowTimeJson(row.time)); }
+
+QJsonObject RowToJson(const LogRow& row, const QJsonValue& time) {
   const MeterReading& r = row.reading;
   const Verdict& v = row.verdict;
 
@@ -101,7 +101,7 @@ QJsonObject RowToJson(const LogRow& row) {
 
   QJsonObject o{
       {QStringLiteral("position"), row.position},
-      {QStringLiteral("time"), IsoTime(row.time)},
+      {QStringLiteral("time"), time},
       {QStringLiteral("model"), ModelWord(r.model)},
       {QStringLiteral("texts"), texts},
       {QStringLiteral("primary"), QuantityJson(r.primary)},

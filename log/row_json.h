@@ -6,7 +6,9 @@
 // a reader never has to parse a display text. The field list is documented
 // in docs/zt-record.md; keys and words are stable.
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 #include "meter_reading.h"
@@ -28,6 +30,14 @@ QString VerdictWord(const Verdict& verdict);
 
 // The row as a JSON object. Numbers that are not finite become null.
 QJsonObject RowToJson(const LogRow& row);
+// The same with its "time" made beforehand by RowTimeJson(row.time). Turning
+// a local time into text reads the C library's time-zone state, which the
+// thread that formats the row for the grid and the file reads too: a payload
+// made on another thread takes the text made on the row's own thread.
+QJsonObject RowToJson(const LogRow& row, const QJsonValue& time);
+// A row's "time": the local time with its offset written out ("+02:00"), a
+// time already in UTC or at a fixed offset keeping it; null when invalid.
+QJsonValue RowTimeJson(const QDateTime& time);
 // The same as one line of compact UTF-8 ending in "\n".
 QByteArray RowToJsonLine(const LogRow& row);
 

@@ -4,14 +4,14 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-connectivity-dev qt6-charts-dev libqt6sql6-sqlite
+  cmake ninja-build g++ pkg-config ccache
+  qt6-base-dev qt6-serialport-dev qt6-connectivity-dev qt6-charts-dev
   libqt6opengl6-dev  # Qt Charts needs its CMake files; qt6-charts-dev does not pull them in
   libxlsxwriter-dev
   libmosquitto-dev mosquitto mosquitto-clients openssl
   libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
-  xvfb xauth x11-apps imagemagick
+  clang libclang-rt-14-dev clang-format clang-tidy
+  xvfb xauth imagemagick
   python3-openpyxl
   fonts-crosextra-carlito
   dpkg-dev file lintian desktop-file-utils appstream x11-utils

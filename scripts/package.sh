@@ -17,10 +17,9 @@ CXXFLAGS=$(echo " $CXXFLAGS " | sed -e 's/ -g / /g')
 LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 
-launcher=()
-command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+source scripts/ccache-env.sh
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF -DZT_BUILD_FUZZ=OFF "${launcher[@]}" > /dev/null
+  -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF -DZT_BUILD_FUZZ=OFF "${ZT_LAUNCHER[@]}" > /dev/null
 cmake --build "$BUILD" -j "$(nproc)"
 
 rm -f "$BUILD"/*.deb

@@ -10,7 +10,8 @@ ROOT=$PWD
 bash scripts/deps.sh
 
 BUILD=build/release
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZT_BUILD_TESTS=OFF > /dev/null
+source scripts/ccache-env.sh
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZT_BUILD_TESTS=OFF "${ZT_LAUNCHER[@]}" > /dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target zt-logger zt-meter-sim
 
 # A data folder of the demo's own, so a real installation's settings stay as they are.

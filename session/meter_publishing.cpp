@@ -111,19 +111,27 @@ void MeterPublishing::reading(const MeterReading& reading, const Verdict& verdic
   // The first frame's reading comes before frameSeen() hears of the frame.
   if (meterId_.isEmpty()) frameSeen();
   publisher_.publish(
-      readingTopic_, [reading, verdict] { return ReadingJson(reading, verdict); }, Qos::AtMostOnce);
+      readingTopic_,
+      [reading, verdict, time = RowTimeJson(reading.time)] { return ReadingJson(reading, verdict, time); },
+      Qos::AtMostOnce);
 }
 
 void MeterPublishing::row(const LogRow& row) {
   if (!publisher_.enabled()) return;
   if (meterId_.isEmpty()) frameSeen();
   publisher_.publish(
-      rowTopic_, [row] { return RowJson(row); }, Qos::AtLeastOnce);
+      rowTopic_, [row, time = RowTimeJson(row.time)] { return RowJson(row, time); }, Qos::AtLeastOnce);
 }
 
-QByteArray MeterPublishing::RowJson(const LogRow& row) { return Compact(RowToJson(row)); }
+QByteArray MeterPublishing::RowJson(const LogRow& row) { return RowJson(row, RowTimeJson(row.time)); }
+
+QByteArray MeterPublishing::RowJson(const LogRow& row, const QJsonValue& time) { return Compact(RowToJson(row, time)); }
 
 QByteArray MeterPublishing::ReadingJson(const MeterReading& reading, const Verdict& verdict) {
+  return ReadingJson(reading, verdict, RowTimeJson(reading.time));
+}
+
+QByteArray MeterPublishing::ReadingJson(const MeterReading& reading, const Verdict& verdict, const QJsonValue& time) {
   // A reading carries a row's numbers; what only a logged row has (its
   // position, its grid texts, a profile) it has not. Its texts are the
   // panel's.
@@ -131,7 +139,7 @@ QByteArray MeterPublishing::ReadingJson(const MeterReading& reading, const Verdi
   asRow.time = reading.time;
   asRow.reading = reading;
   asRow.verdict = verdict;
-  QJsonObject o = RowToJson(asRow);
+  QJsonObject o = RowToJson(asRow, time);
   o.remove(QStringLiteral("position"));
   o.remove(QStringLiteral("profile"));
   o.insert(

@@ -9,6 +9,7 @@
 // payloads are made on the publisher's thread; the frame path only queues the
 // values. docs/publishing.md describes every field.
 #include <QByteArray>
+#include <QJsonValue>
 #include <QObject>
 #include <QString>
 
@@ -41,9 +42,13 @@ class MeterPublishing : public QObject {
   // The meter's id in the topics; empty until a frame has come from a meter.
   const QString& meterId() const { return meterId_; }
 
-  // The payloads.
+  // The payloads. The publisher makes them on its own thread, so the
+  // overloads with `time` take the time's text made on the caller's thread
+  // (RowTimeJson): see RowToJson.
   static QByteArray ReadingJson(const MeterReading& reading, const Verdict& verdict);
+  static QByteArray ReadingJson(const MeterReading& reading, const Verdict& verdict, const QJsonValue& time);
   static QByteArray RowJson(const LogRow& row);
+  static QByteArray RowJson(const LogRow& row, const QJsonValue& time);
   static QByteArray StatusJson(bool online, LinkState state, LinkTransport transport, std::uint8_t model,
                                const QString& port);
 

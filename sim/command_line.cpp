@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include <cmath>
+
 namespace zt::sim {
 
 namespace {
@@ -10,7 +12,7 @@ bool ParseSeconds(const QString& text, int* ms) {
   bool ok = false;
   const double s = text.toDouble(&ok);
   if (!ok || !(s >= 0) || s > 86400) return false;
-  *ms = int(s * 1000 + 0.5);
+  *ms = static_cast<int>(std::lround(s * 1000));
   return true;
 }
 
@@ -155,12 +157,13 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
   o.hold = p.isSet(hold);
   if (p.isSet(replug)) {
     const QStringList parts = p.value(replug).split(u',');
-    int in = 0, out = 0;
-    if (parts.size() != 2 || !ParseSeconds(parts[0], &in) || !ParseSeconds(parts[1], &out) || in <= 0 || out <= 0) {
+    int replugIn = 0, replugOut = 0;
+    if (parts.size() != 2 || !ParseSeconds(parts[0], &replugIn) || !ParseSeconds(parts[1], &replugOut) ||
+        replugIn <= 0 || replugOut <= 0) {
       *error = QStringLiteral("--replug needs two positive numbers of seconds, IN,OUT");
       return false;
     }
-    o.replug = {in, out};
+    o.replug = {replugIn, replugOut};
   }
   for (const QString& v : p.values(fault))
     for (const QString& item : v.split(u',', Qt::SkipEmptyParts))

@@ -20,7 +20,7 @@ void Check(bool ok) {
 void OneBurst(std::span<const std::uint8_t> burst, bool busy) {
   const zt::RxBurstKind kind = zt::ClassifyRxBurst(burst, busy);
   switch (kind) {
-    case zt::RxBurstKind::Frame:
+    case zt::RxBurstKind::MeterFrame:
     case zt::RxBurstKind::DroppedWhileBusy:
       Check(burst.size() == zt::kFrameSize);
       Check((kind == zt::RxBurstKind::DroppedWhileBusy) == busy);
@@ -29,7 +29,7 @@ void OneBurst(std::span<const std::uint8_t> burst, bool busy) {
     case zt::RxBurstKind::Purge: break;
     default: Check(burst.size() <= 16); break;
   }
-  if (kind != zt::RxBurstKind::Frame) return;
+  if (kind != zt::RxBurstKind::MeterFrame) return;
   zt::Frame frame{};
   Check(zt::FrameFromBytes(burst, frame));
   const zt::FrameStatus st = zt::ValidateFrame(frame);

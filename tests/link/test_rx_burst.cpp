@@ -40,7 +40,7 @@ class RxBurstTest : public QObject {
     QTest::newRow("glued + 1 byte (18)") << (kGlued + 'x') << false << RxBurstKind::Connected;
     QTest::newRow("glued + 1 byte while busy") << (kGlued + 'x') << true << RxBurstKind::Connected;
     QTest::newRow("glued + frame") << (kGlued + frame18) << false << RxBurstKind::Connected;
-    QTest::newRow("glued without LF + 2") << (kGlued.left(16) + "xy") << false << RxBurstKind::Frame;
+    QTest::newRow("glued without LF + 2") << (kGlued.left(16) + "xy") << false << RxBurstKind::MeterFrame;
     QTest::newRow("lost") << QByteArray("OK+LOST") << false << RxBurstKind::Lost;
     QTest::newRow("ok") << QByteArray("OK") << false << RxBurstKind::Ok;
     QTest::newRow("ok CR LF") << QByteArray("OK\r\n") << false << RxBurstKind::Purge;
@@ -49,10 +49,11 @@ class RxBurstTest : public QObject {
     QTest::newRow("empty") << QByteArray() << false << RxBurstKind::Purge;
     QTest::newRow("17 bytes") << QByteArray(17, '\0') << false << RxBurstKind::Purge;
     QTest::newRow("19 bytes") << QByteArray(19, '\0') << false << RxBurstKind::Purge;
-    QTest::newRow("18 bytes") << frame18 << false << RxBurstKind::Frame;
+    QTest::newRow("18 bytes") << frame18 << false << RxBurstKind::MeterFrame;
     QTest::newRow("18 bytes while busy") << frame18 << true << RxBurstKind::DroppedWhileBusy;
     QTest::newRow("17 noise while busy") << QByteArray(17, '\0') << true << RxBurstKind::Purge;
-    QTest::newRow("text padded to 18") << QByteArray("OK+LOST").leftJustified(18, ' ') << false << RxBurstKind::Frame;
+    QTest::newRow("text padded to 18") << QByteArray("OK+LOST").leftJustified(18, ' ') << false
+                                       << RxBurstKind::MeterFrame;
     QTest::newRow("1000 bytes") << QByteArray(1000, '\x0A') << false << RxBurstKind::Purge;
   }
 
