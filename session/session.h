@@ -66,6 +66,11 @@ class Session : public QObject {
   // editing a profile, a link up, the meter awake.
   bool onDemandAllowed() const;
 
+  // SP1 takes a click: a start when the meter's state allows one, and a
+  // stop whenever a recording runs (a meter that went away must not keep
+  // the operator from ending it).
+  bool recordButtonEnabled() const;
+
  signals:
   // A message for the operator from any controller (settings file writes,
   // profile file commands, the log).
@@ -75,10 +80,13 @@ class Session : public QObject {
   // The rows of the last run's log are back in the grid: one line for the
   // operator (how many, from when, what was skipped), once, at start.
   void journalRestored(const QString& line);
+  // recordButtonEnabled() changed.
+  void recordButtonEnabledChanged(bool enabled);
 
  private:
   void wire();
   void report(const SettingsWrite& w);
+  void updateRecordButton();
 
   QString dataFolder_;
   std::unique_ptr<LangMan> lang_;
@@ -88,6 +96,7 @@ class Session : public QObject {
   std::unique_ptr<ProfileBook> book_;
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<Journal> journal_;
+  bool recordButtonEnabled_ = false;
 };
 
 }  // namespace zt

@@ -303,6 +303,40 @@ class TestLog : public QObject {
     QCOMPARE(Painted(sg, 2, 8), kRejectColour);
     QCOMPARE(Painted(sg, 1, 7), kPassColour);  // row 1 keeps its own verdict
   }
+
+  // The meter unplugged while recording: "Стоп" still takes a click and ends
+  // the recording; only then is the button locked until a link is back.
+  void stopWithTheMeterUnplugged() {
+    LogWindow w;
+    sim::Options o;
+    o.mode = sim::LinkMode::Dongle;
+    o.connectDelayMs = 30;
+    sim::SimulatedMeter meter(o);
+    QVERIFY(meter.start());
+    w.f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.f));
+    auto* sp1 = w.c<QPushButton>("SP1");
+    QVERIFY(!sp1->isEnabled());  // no meter, no recording
+    w.c<QCheckBox>("CheckBox_connect_auto")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.link().linkUp(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(sp1->isEnabled(), 3000);
+    QTest::mouseClick(sp1, Qt::LeftButton);
+    QVERIFY(w.recorder().recording());
+
+    meter.unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.link().linkUp(), 3000);
+    QVERIFY(!w.session->meter().view().recordEnabled);  // the meter side allows no start
+    QVERIFY(w.recorder().recording());
+    QVERIFY(sp1->isEnabled());
+    QTest::mouseClick(sp1, Qt::LeftButton);
+    QVERIFY(!w.recorder().recording());
+    QCOMPARE(sp1->text(), QStringLiteral("Пуск"));
+    QVERIFY(!sp1->isEnabled());
+
+    QVERIFY(meter.start());  // plugged in again: a start is offered once more
+    QTRY_VERIFY_WITH_TIMEOUT(w.link().linkUp(), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(sp1->isEnabled(), 3000);
+  }
 };
 
 QTEST_MAIN(TestLog)
