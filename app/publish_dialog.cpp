@@ -61,7 +61,7 @@ PublishDialog::PublishDialog(const BrokerConfig& c, const Lexicons& lex, Prompts
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->setObjectName(QStringLiteral("PublishButtons"));
-  // Qt's own translations are not loaded; the program's word for Cancel is.
+  // Qt has catalogues for some languages only; the program's word for Cancel is in every one.
   buttons->button(QDialogButtonBox::Cancel)->setText(d4[msg::kExportCancel]);
   connect(buttons, &QDialogButtonBox::accepted, this, &PublishDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &PublishDialog::reject);

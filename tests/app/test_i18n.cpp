@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "application.h"
+#include "qt_translations.h"
 #include "lang_client.h"
 #include "log_model.h"
 #include "meter_frames.h"
@@ -514,6 +515,67 @@ class TestI18n : public QObject {
       if (!dir.isEmpty())
         QVERIFY(f.grab().save(dir + (lang == 1 ? QStringLiteral("/english.png") : QStringLiteral("/russian.png"))));
     }
+  }
+
+  // Qt's own dialogues speak the language in use: its catalogue is there
+  // for Russian (also for a third language Qt speaks) and gone for English.
+  void qtDialoguesFollowTheLanguage() {
+    const QString dir = QDir::temp().filePath(QStringLiteral("zt-i18n-qt-%1").arg(QCoreApplication::applicationPid()));
+    QVERIFY(QDir().mkpath(dir));
+    for (const char* file : {"eng.lng"})
+      QFile::copy(kLangDir + u'/' + QLatin1String(file), dir + u'/' + QLatin1String(file));
+    QVERIFY(WriteDeutsch(dir));
+    const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    {
+      WindowFixture fx(WithLanguages(dir));
+      const auto* qt = fx.window().findChild<QtTranslations*>(QStringLiteral("QtTranslations"));
+      QVERIFY(qt);
+      struct Case {
+        int language;
+        const char* catalogue;
+      };
+      for (const Case& c :
+           {Case{0, "qtbase_ru"}, Case{1, ""}, Case{0, "qtbase_ru"}, Case{2, "qtbase_de"}, Case{1, ""}}) {
+        Pick(fx.window(), c.language);
+        QCOMPARE(fx.session->lang().currentIndex(), c.language);
+        QCOMPARE(qt->installed(), QString::fromLatin1(c.catalogue));
+        if (c.language == 0) {
+          QVERIFY2(HasCyrillic(lookIn()) && HasCyrillic(cancel()), qPrintable(lookIn() + u' ' + cancel()));
+        } else if (c.language == 1) {
+          QCOMPARE(lookIn(), QStringLiteral("Look in:"));
+          QCOMPARE(cancel(), QStringLiteral("Cancel"));
+        } else {
+          QCOMPARE(cancel(), QStringLiteral("Abbrechen"));
+        }
+      }
+      Pick(fx.window(), 0);
+      QVERIFY(HasCyrillic(lookIn()));
+    }
+    // The window gone, so is its catalogue.
+    QCOMPARE(lookIn(), QStringLiteral("Look in:"));
+    QDir(dir).removeRecursively();
+  }
+
+  void catalogueCodes_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("catalogue");
+    QTest::newRow("design") << LangMan::designLangIsoCode() << "ru";
+    QTest::newRow("plain") << "en"
+                           << "en";
+    QTest::newRow("upper case, semicolon") << "DE;"
+                                           << "de";
+    QTest::newRow("blanks") << "  fr "
+                            << "fr";
+    QTest::newRow("none") << ""
+                          << "";
+    QTest::newRow("not letters") << "../x"
+                                 << "";
+  }
+  void catalogueCodes() {
+    QFETCH(QString, code);
+    QFETCH(QString, catalogue);
+    QCOMPARE(QtTranslations::CatalogueCode(code), catalogue);
   }
 
   // The title bar shows the window's title in the language in use, and only
