@@ -32,8 +32,7 @@ QString QtTranslations::CatalogueCode(const QString& code) {
 
 void QtTranslations::follow() {
   const int index = engine_->currentIndex();
-  const QString code =
-      CatalogueCode(index == 0 ? LangMan::designLangIsoCode() : engine_->language(index).file.code);
+  const QString code = CatalogueCode(index == 0 ? LangMan::designLangIsoCode() : engine_->language(index).file.code);
   const QString name = code.isEmpty() ? QString() : QStringLiteral("qtbase_") + code;
   if (name == installed_) return;
   if (translator_) {
