@@ -21,6 +21,7 @@ class ProfileView;
 class LogView;
 class ExportView;
 class ChartView;
+class ArchiveView;
 class PublishView;
 class MeterPublishing;
 
@@ -72,6 +73,7 @@ class TForm1 : public QWidget {
   LogView* log_ = nullptr;
   ExportView* export_ = nullptr;
   ChartView* chart_ = nullptr;
+  ArchiveView* archive_ = nullptr;
   PublishView* publish_ = nullptr;
   bool shownOnce_ = false;
 };

@@ -102,6 +102,34 @@ enum : int {
   kPublishOff,              //
   kPublishSaveError,        // %1 file, %2 the system's reason
   kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
+  kArchiveTitle,            // the archive dialogue ("Архив" button): its title
+  kArchiveEmpty,
+  kArchiveSingle,      // %1 when the log began, %2 its rows
+  kArchiveMulti,       // %1 when the table began, %2 its rows
+  kArchiveSkipped,     // added to the line above; %1 the count
+  kArchiveUnreadable,  // %1 file, %2 the system's reason
+  kArchiveNotJournal,  // %1 file
+  kArchiveExport,      // its buttons
+  kArchiveClose,
+  kPublishFieldReason,  // the publishing dialogue's refusal: %1 the field, %2 the reason below
+  kBrokerFieldEmpty,
+  kBrokerFieldSpace,
+  kBrokerFieldUrl,
+  kBrokerFieldCharacter,  // %1 the character
+  kBrokerFieldTooLong,
+  kBrokerFieldControl,
+  kBrokerFieldPort,
+  kBrokerFieldEmptyLevel,
+  kBrokerFieldWildcard,
+  kBrokerFieldDollar,
+  kBrokerFieldNoUser,
+  kBrokerFieldNoFile,
+  kMqttRefused,  // the MQTT memo lines' reasons (D4 item 60's %2)
+  kMqttLost,
+  kMqttUnknownHost,
+  kMqttTls,
+  kMqttNoAnswer,
+  kMqttNotAuthorised,
   kCount
 };
 }  // namespace msg
