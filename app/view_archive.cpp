@@ -101,9 +101,8 @@ void ArchiveDialog::exportShown() {
   const QString xlsxFilter = lex.D4[msg::kExportFilterXlsx];
   const QString csvFilter = lex.D4[msg::kExportFilterCsv];
   QString filter = xlsxFilter;
-  QString path =
-      v_.prompts->saveFileName(this, export_->text(), QDir(folder).filePath(name + QStringLiteral(".xlsx")),
-                               xlsxFilter + QStringLiteral(";;") + csvFilter, &filter);
+  QString path = v_.prompts->saveFileName(this, export_->text(), QDir(folder).filePath(name + QStringLiteral(".xlsx")),
+                                          xlsxFilter + QStringLiteral(";;") + csvFilter, &filter);
   if (path.isEmpty()) return;
   ExportOptions opts;
   const QString suffix = QFileInfo(path).suffix().toLower();

@@ -49,6 +49,30 @@ QString ErrorText(int rc, int savedErrno) {
 
 }  // namespace
 
+PublishReason ReasonOfLibraryError(int rc, int savedErrno) {
+  switch (rc) {
+    case MOSQ_ERR_ERRNO:
+      if (savedErrno == ECONNREFUSED) return PublishReason::Refused;
+      if (savedErrno == ECONNRESET || savedErrno == EPIPE) return PublishReason::Lost;
+      if (savedErrno == ETIMEDOUT) return PublishReason::NoAnswer;
+      return PublishReason::Other;
+    case MOSQ_ERR_CONN_REFUSED: return PublishReason::Refused;
+    case MOSQ_ERR_CONN_LOST:
+    case MOSQ_ERR_NO_CONN: return PublishReason::Lost;
+    case MOSQ_ERR_EAI: return PublishReason::UnknownHost;
+    case MOSQ_ERR_TLS:
+    case MOSQ_ERR_TLS_HANDSHAKE: return PublishReason::Tls;
+    case MOSQ_ERR_AUTH: return PublishReason::NotAuthorised;
+    default: return PublishReason::Other;
+  }
+}
+
+PublishReason ReasonOfRefusal(int connack) {
+  // MQTT 3.1.1: 4 bad user name or password, 5 not authorised.
+  if (connack == 4 || connack == 5) return PublishReason::NotAuthorised;
+  return connack == 0 ? PublishReason::Other : PublishReason::Refused;
+}
+
 // What the owner and one worker share.
 struct Publisher::Control {
   std::uint64_t generation = 0;
@@ -64,13 +88,13 @@ struct Publisher::Control {
   // The presence the owner wants; the worker applies it.
   QByteArray topic, online, offline;
 
-  void post(PublishState state, const QString& detail) {
+  void post(PublishState state, const QString& detail, PublishReason reason = PublishReason::Other) {
     std::lock_guard lock(mutex);
     if (!owner) return;
     Publisher* o = owner;
     const std::uint64_t gen = generation;
     QMetaObject::invokeMethod(
-        o, [o, gen, state, detail] { o->workerState(gen, state, detail); }, Qt::QueuedConnection);
+        o, [o, gen, state, detail, reason] { o->workerState(gen, state, detail, reason); }, Qt::QueuedConnection);
   }
 };
 
@@ -102,12 +126,13 @@ class Publisher::Worker {
       }
       if (!connected_) {
         loopOnce(milliseconds(50));
-        if (mosq_ && !connected_ && Clock::now() > connectDeadline_) drop(QStringLiteral("no answer from the broker"));
+        if (mosq_ && !connected_ && Clock::now() > connectDeadline_)
+          drop(QStringLiteral("no answer from the broker"), PublishReason::NoAnswer);
         continue;
       }
       if (applyPresence()) continue;
       if (!handOut()) {
-        drop(QStringLiteral("the connection is gone"));
+        drop(QStringLiteral("the connection is gone"), PublishReason::Lost);
         continue;
       }
       const bool busy = !inFlight_.empty() || !statusMids_.empty() || mosquitto_want_write(mosq_);
@@ -199,7 +224,7 @@ class Publisher::Worker {
                               appliedOffline_.constData(), 1, true);
     }
     if (rc != MOSQ_ERR_SUCCESS) {
-      fail(ErrorText(rc, errno));
+      fail(ErrorText(rc, errno), ReasonOfLibraryError(rc, errno));
       return;
     }
     ctl_->post(PublishState::Connecting, QString());
@@ -207,7 +232,8 @@ class Publisher::Worker {
     errno = 0;
     rc = mosquitto_connect_async(mosq_, host.constData(), config_.port, t_.keepAliveS);
     if (rc != MOSQ_ERR_SUCCESS) {
-      fail(ErrorText(rc, errno));
+      const int savedErrno = errno;
+      fail(ErrorText(rc, savedErrno), ReasonOfLibraryError(rc, savedErrno));
       return;
     }
     connected_ = false;
@@ -224,6 +250,7 @@ class Publisher::Worker {
     } else {
       // Refused: wrong credentials, not authorised, ... (the broker's reason).
       self->refusal_ = QString::fromUtf8(mosquitto_connack_string(rc));
+      self->refusalReason_ = ReasonOfRefusal(rc);
     }
   }
 
@@ -252,11 +279,14 @@ class Publisher::Worker {
     const int rc = mosquitto_loop(mosq_, int(timeout.count()), 1);
     const int savedErrno = errno;
     if (!refusal_.isEmpty()) {
-      drop(refusal_);
+      drop(refusal_, refusalReason_);
     } else if (rc != MOSQ_ERR_SUCCESS) {
-      drop(ErrorText(rc, savedErrno));
+      drop(ErrorText(rc, savedErrno), ReasonOfLibraryError(rc, savedErrno));
     } else if (lost_) {
-      drop(ErrorText(lostRc_ ? lostRc_ : MOSQ_ERR_CONN_LOST, 0));
+      const int lostRc = lostRc_ ? lostRc_ : MOSQ_ERR_CONN_LOST;
+      // A connection that ends by itself is lost, whatever the number says.
+      const PublishReason r = ReasonOfLibraryError(lostRc, 0);
+      drop(ErrorText(lostRc, 0), r == PublishReason::Other ? PublishReason::Lost : r);
     }
   }
 
@@ -276,14 +306,15 @@ class Publisher::Worker {
     queue_->giveBackRows(std::move(back));
   }
 
-  void fail(QString detail) {  // by value: it may be a member that closing clears
+  // By value: the detail may be a member that closing clears.
+  void fail(QString detail, PublishReason reason = PublishReason::Other) {
     closeConnection();
     nextAttempt_ = Clock::now() + backoff_;
     backoff_ = std::min(backoff_ * 2, milliseconds(t_.reconnectMaxMs));
-    ctl_->post(PublishState::Disconnected, detail);
+    ctl_->post(PublishState::Disconnected, detail, reason);
   }
 
-  void drop(QString detail) { fail(std::move(detail)); }
+  void drop(QString detail, PublishReason reason = PublishReason::Other) { fail(std::move(detail), reason); }
 
   // ---- presence
 
@@ -376,6 +407,7 @@ class Publisher::Worker {
   bool lost_ = false;
   int lostRc_ = 0;
   QString refusal_;
+  PublishReason refusalReason_ = PublishReason::Other;
   milliseconds backoff_;
   Clock::time_point nextAttempt_;
   Clock::time_point connectDeadline_;
@@ -402,7 +434,7 @@ void Publisher::configure(const BrokerConfig& config, const QString& clientId) {
   config_ = config;
   if (!config.enabled) {
     enabled_ = false;
-    workerState(generation_, PublishState::Off, QString());
+    workerState(generation_, PublishState::Off, QString(), PublishReason::Other);
     return;
   }
   auto ctl = std::make_shared<Control>();
@@ -491,15 +523,17 @@ void Publisher::shutdown(int flushMs) {
   if (state_ != PublishState::Off) {
     state_ = PublishState::Off;
     detail_.clear();
+    reason_ = PublishReason::Other;
     emit stateChanged(state_, detail_);
   }
 }
 
-void Publisher::workerState(std::uint64_t generation, PublishState state, const QString& detail) {
+void Publisher::workerState(std::uint64_t generation, PublishState state, const QString& detail, PublishReason reason) {
   if (generation != generation_) return;  // a worker that has been replaced
   if (state == state_ && detail == detail_) return;
   state_ = state;
   detail_ = detail;
+  reason_ = reason;
   emit stateChanged(state, detail);
 }
 

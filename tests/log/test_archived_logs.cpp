@@ -40,9 +40,12 @@ class TestArchivedLogs : public QObject {
  private slots:
   void newestFirst() {
     QTemporaryDir dir;
-    const QStringList names = {"2026-03-04_10-00-00.journal",   "2026-03-04_10-00-00_2.journal",
-                               "2026-03-04_10-00-00_10.journal", "2025-12-31_23-59-59.journal",
-                               "2026-03-05_08-30-00.journal",   "copied by hand.journal",
+    const QStringList names = {"2026-03-04_10-00-00.journal",
+                               "2026-03-04_10-00-00_2.journal",
+                               "2026-03-04_10-00-00_10.journal",
+                               "2025-12-31_23-59-59.journal",
+                               "2026-03-05_08-30-00.journal",
+                               "copied by hand.journal",
                                "notes.txt"};
     for (const QString& n : names) QVERIFY(Write(dir.filePath(n), QByteArray()));
     QStringList order;
@@ -69,7 +72,8 @@ class TestArchivedLogs : public QObject {
     QTemporaryDir dir;
     QByteArray bytes = JournalHeaderLine(kStart, multiPart);
     bytes += JournalRowLine(Row(1, QStringLiteral("R 99 Ом")), kStart, multiPart ? 1 : 0);
-    bytes += JournalRowLine(Row(3, QStringLiteral("R 150 Ом"), LogModel::RowMark::Reject, 1), kStart, multiPart ? 3 : 0);
+    bytes +=
+        JournalRowLine(Row(3, QStringLiteral("R 150 Ом"), LogModel::RowMark::Reject, 1), kStart, multiPart ? 3 : 0);
     bytes += JournalRowLine(Row(1, QStringLiteral("R 100 Ом"), LogModel::RowMark::Pass), kStart, multiPart ? 1 : 0);
     bytes += "0badf00d {\"rec\":\"row\"}\n";
     const QString path = dir.filePath(QStringLiteral("2026-03-04_10-00-00.journal"));
