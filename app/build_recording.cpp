@@ -38,15 +38,18 @@ void BuildRecordingBand(FormControls& c, QWidget* parent, QGridLayout* band) {
   rec->addWidget(c.SP1, 0, 4, 2, 1);
   rec->addWidget(c.Button4, 0, 5);
   rec->addWidget(c.B5, 1, 5);
-  // The chart and publishing buttons sit on the band's caption row, where
+  // The archive, chart and publishing buttons sit on the band's caption row, where
   // there is room.
   c.BChart = MakeButton(parent, "BChart", QStringLiteral("График"));
   c.BChart->setFixedHeight(20);
   c.BPublish = MakeButton(parent, "BPublish", QStringLiteral("MQTT"));
   c.BPublish->setFixedHeight(20);
+  c.BArchive = MakeButton(parent, "BArchive", QStringLiteral("Архив"));
+  c.BArchive->setFixedHeight(20);
   auto* extras = new QHBoxLayout;
   extras->setContentsMargins(0, 0, 0, 0);
   extras->setSpacing(4);
+  extras->addWidget(c.BArchive);
   extras->addWidget(c.BChart);
   extras->addWidget(c.BPublish);
   band->addLayout(extras, 0, 1, Qt::AlignRight | Qt::AlignVCenter);

@@ -1,6 +1,10 @@
 #include "event_hooks.h"
 
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 namespace zt {
@@ -56,7 +60,41 @@ class LeftClickHook : public QObject {
   bool m_pressed = false;
 };
 
+class KeyboardChoiceHook : public QObject {
+ public:
+  KeyboardChoiceHook(QListWidget* list, std::function<void(int)> fn)
+      : QObject(list), m_list(list), m_fn(std::move(fn)) {
+    list->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (m_list->currentRow() >= 0) m_fn(m_list->currentRow());
+      return true;
+    }
+    // The list moves its current row while it handles the key, after this
+    // filter: look once it has.
+    const int before = m_list->currentRow();
+    QPointer<QListWidget> list(m_list);
+    QTimer::singleShot(0, this, [this, list, before] {
+      if (list && list->currentRow() >= 0 && list->currentRow() != before) m_fn(list->currentRow());
+    });
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QListWidget* m_list;
+  std::function<void(int)> m_fn;
+};
+
 }  // namespace
+
+QObject* OnKeyboardChoice(QListWidget* list, std::function<void(int)> fn) {
+  return new KeyboardChoiceHook(list, std::move(fn));
+}
 
 QObject* OnLeftClick(QWidget* w, std::function<void()> fn) { return new LeftClickHook(w, std::move(fn)); }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <functional>
 
+class QListWidget;
 class QWidget;
 
 namespace zt {
@@ -17,5 +18,10 @@ QObject* OnWidgetEvent(QWidget* w, QEvent::Type type, std::function<void()> fn);
 // it. Other buttons, and a press dragged off `w` before the release, do
 // nothing. The hook lives as long as the widget (delete it to unbind).
 QObject* OnLeftClick(QWidget* w, std::function<void()> fn);
+
+// Calls `fn` with the list's current row when the keyboard chooses it, as a
+// click does: Return or Enter on a row, or a key that moved the current row
+// (the arrows, Home, End, the page keys). The hook lives as long as the list.
+QObject* OnKeyboardChoice(QListWidget* list, std::function<void(int row)> fn);
 
 }  // namespace zt

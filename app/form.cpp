@@ -17,6 +17,7 @@
 #include "view_link.h"
 #include "view_log.h"
 #include "view_panel.h"
+#include "view_archive.h"
 #include "view_chart.h"
 #include "view_profile.h"
 #include "view_capture.h"
@@ -43,6 +44,7 @@ TForm1::TForm1(Session& session, const TForm1Deps& deps, QWidget* parent)
   if (!open) open = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   export_ = new ExportView(v, std::move(open));
   chart_ = new ChartView(v);
+  archive_ = new ArchiveView(v);
   publish_ = new PublishView(v, deps.publishing);
   capture_ = new CaptureView(v);
   // What the controllers have to tell the operator.

@@ -21,6 +21,7 @@ class ProfileView;
 class LogView;
 class ExportView;
 class ChartView;
+class ArchiveView;
 class PublishView;
 class CaptureView;
 class MeterPublishing;
@@ -73,6 +74,7 @@ class TForm1 : public QWidget {
   LogView* log_ = nullptr;
   ExportView* export_ = nullptr;
   ChartView* chart_ = nullptr;
+  ArchiveView* archive_ = nullptr;
   PublishView* publish_ = nullptr;
   CaptureView* capture_ = nullptr;
   bool shownOnce_ = false;

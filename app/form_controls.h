@@ -140,6 +140,7 @@ struct FormControls {
   QPushButton* Button4 = nullptr;   // export
   QPushButton* B5 = nullptr;        // "Очистка"
   QPushButton* BChart = nullptr;    // "График": the chart window
+  QPushButton* BArchive = nullptr;  // "Архив": the archived logs
   QPushButton* BPublish = nullptr;  // "MQTT": the publishing dialogue
   // grid
   QFrame* Panel10 = nullptr;

@@ -61,7 +61,7 @@ PublishDialog::PublishDialog(const BrokerConfig& c, const Lexicons& lex, Prompts
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->setObjectName(QStringLiteral("PublishButtons"));
-  // Qt's own translations are not loaded; the program's word for Cancel is.
+  // Qt has catalogues for some languages only; the program's word for Cancel is in every one.
   buttons->button(QDialogButtonBox::Cancel)->setText(d4[msg::kExportCancel]);
   connect(buttons, &QDialogButtonBox::accepted, this, &PublishDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &PublishDialog::reject);
@@ -118,30 +118,39 @@ void PublishDialog::accept() {
   // have to ignore.
   if (!c.enabled && c.host.isEmpty()) c.host = QStringLiteral("localhost");
   const Lexicon& d4 = lex_.D4;
+  const BrokerFieldRefusal refusal = CheckBrokerFields(c);
   QWidget* field = nullptr;
   QString name;
-  switch (CheckBrokerConfig(c)) {
-    case BrokerConfigError::None: break;
-    case BrokerConfigError::Port: field = port_, name = d4[msg::kPublishPort]; break;
-    case BrokerConfigError::Prefix: field = prefix_, name = d4[msg::kPublishPrefix]; break;
-    case BrokerConfigError::Credentials: {
-      // A password needs a user; otherwise the one that is too long or
-      // holds control characters.
-      BrokerConfig userOnly = c;
-      userOnly.password.clear();
-      const bool userAtFault = c.user.isEmpty() || CheckBrokerConfig(userOnly) != BrokerConfigError::None;
-      field = userAtFault ? user_ : password_;
-      name = userAtFault ? d4[msg::kPublishUser] : d4[msg::kPublishPassword];
-      break;
-    }
-    default: field = host_, name = d4[msg::kPublishHost]; break;
+  QString reason;
+  switch (refusal.field) {
+    case BrokerField::None: break;
+    case BrokerField::Host: field = host_, name = d4[msg::kPublishHost]; break;
+    case BrokerField::Port: field = port_, name = d4[msg::kPublishPort]; break;
+    case BrokerField::Prefix: field = prefix_, name = d4[msg::kPublishPrefix]; break;
+    case BrokerField::User: field = user_, name = d4[msg::kPublishUser]; break;
+    case BrokerField::Password: field = password_, name = d4[msg::kPublishPassword]; break;
+  }
+  switch (refusal.problem) {
+    case BrokerFieldProblem::None: break;
+    case BrokerFieldProblem::Empty: reason = d4[msg::kBrokerFieldEmpty]; break;
+    case BrokerFieldProblem::Space: reason = d4[msg::kBrokerFieldSpace]; break;
+    case BrokerFieldProblem::Url: reason = d4[msg::kBrokerFieldUrl]; break;
+    case BrokerFieldProblem::Character: reason = d4[msg::kBrokerFieldCharacter].arg(refusal.character); break;
+    case BrokerFieldProblem::TooLong: reason = d4[msg::kBrokerFieldTooLong]; break;
+    case BrokerFieldProblem::Control: reason = d4[msg::kBrokerFieldControl]; break;
+    case BrokerFieldProblem::PortRange: reason = d4[msg::kBrokerFieldPort]; break;
+    case BrokerFieldProblem::EmptyLevel: reason = d4[msg::kBrokerFieldEmptyLevel]; break;
+    case BrokerFieldProblem::Wildcard: reason = d4[msg::kBrokerFieldWildcard]; break;
+    case BrokerFieldProblem::Dollar: reason = d4[msg::kBrokerFieldDollar]; break;
+    case BrokerFieldProblem::PasswordWithoutUser: reason = d4[msg::kBrokerFieldNoUser]; break;
   }
   if (!field && c.enabled && c.tls && !c.caFile.isEmpty() && !QFileInfo(c.caFile).isFile()) {
     field = ca_;
     name = d4[msg::kPublishCaFile];
+    reason = d4[msg::kBrokerFieldNoFile];
   }
   if (field) {
-    prompts_->message(this, windowTitle(), d4[msg::kPublishFieldRefused].arg(name), Prompts::Icon::Warning);
+    prompts_->message(this, windowTitle(), d4[msg::kPublishFieldReason].arg(name, reason), Prompts::Icon::Warning);
     field->setFocus();
     return;
   }

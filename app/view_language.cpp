@@ -5,7 +5,11 @@
 namespace zt {
 
 LanguageView::LanguageView(const ViewContext& v)
-    : QObject(v.window), v_(v), client_(new LangManClient(&v.session->lang(), this)) {
+    : QObject(v.window),
+      v_(v),
+      client_(new LangManClient(&v.session->lang(), this)),
+      qt_(new QtTranslations(&v.session->lang(), {}, this)) {
+  qt_->setObjectName(QStringLiteral("QtTranslations"));
   client_->setObjectName(QStringLiteral("LangManClient1"));
   client_->exclude(QStringLiteral("CBox6"));  // the operator's own profile names
   client_->bindLanguageCombo(v_.ui->LangCombo1);

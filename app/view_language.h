@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "lang_client.h"
+#include "qt_translations.h"
 #include "view_context.h"
 
 namespace zt {
@@ -29,6 +30,7 @@ class LanguageView : public QObject {
 
   ViewContext v_;
   LangManClient* client_;
+  QtTranslations* qt_;  // Qt's own dialogues in the language in use
   std::array<int, kKeptCombos> savedIndices_{};
   // Texts typed into the editable ones that are not their current item (a
   // tolerance of "15%"); none where the box shows its item.

@@ -25,6 +25,9 @@ LinkView::LinkView(const ViewContext& v) : QObject(v.window), v_(v), t50_(new QT
   c.B2->setEnabled(link.connectEnabled());
   connect(&link, &MeterLink::connectEnabledChanged, c.B2, &QWidget::setEnabled);
   connect(&link, &MeterLink::connectCaptionChanged, this, &LinkView::renderCaption);
+  connect(&v_.session->lang(), &LangMan::languageChanged, this, [this] {
+    if (captionWritten_) renderCaption(v_.session->link().connectCaption());
+  });
   connect(&link, &MeterLink::autoConnectChanged, this, [this](bool on) {
     const QSignalBlocker block(v_.ui->CheckBox_connect_auto);
     v_.ui->CheckBox_connect_auto->setChecked(on);
@@ -42,6 +45,7 @@ LinkView::LinkView(const ViewContext& v) : QObject(v.window), v_(v), t50_(new QT
 }
 
 void LinkView::renderCaption(ConnectCaption caption) {
+  captionWritten_ = true;
   const Lexicon& c = v_.lex().Dlang_connect;
   switch (caption) {
     case ConnectCaption::Connect: v_.ui->B2->setText(c[0]); break;

@@ -25,6 +25,9 @@ class LinkView : public QObject {
 
   ViewContext v_;
   QTimer* t50_;
+  // B2 shows the link's caption (rather than the control's translated text)
+  // once the link has named one; a language switch then writes it again.
+  bool captionWritten_ = false;
 };
 
 }  // namespace zt

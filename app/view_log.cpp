@@ -132,6 +132,8 @@ void LogView::bindBand() {
   });
 
   connect(recorder, &Recorder::recordingChanged, this, &LogView::renderRecording);
+  c.SP1->setEnabled(v_.session->recordButtonEnabled());
+  connect(v_.session, &Session::recordButtonEnabledChanged, c.SP1, &QWidget::setEnabled);
   connect(recorder, &Recorder::modeChanged, this, [this](int item) {
     const QSignalBlocker block(v_.ui->CBox10);
     v_.ui->CBox10->setCurrentIndex(item);

@@ -80,6 +80,8 @@ void FrontPanelView::bindMenus() {
     QListWidget* list = listOf(m);
     connect(list, &QListWidget::itemClicked, meter,
             [meter, m, list](QListWidgetItem* item) { meter->chooseMenuItem(m, list->row(item)); });
+    // The keyboard chooses as a click does.
+    OnKeyboardChoice(list, [meter, m](int row) { meter->chooseMenuItem(m, row); });
     // Where the pointer goes decides when the menus close.
     OnWidgetEvent(list, QEvent::Leave, [meter, m] { meter->menuListLeft(m); });
   }

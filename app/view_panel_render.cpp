@@ -152,7 +152,6 @@ void FrontPanelView::renderButtons(const PanelView& p) {
   // The hold button also follows the recording (the log's view); the panel
   // gives it back when its own state changes, and with every RLC reading.
   if (!rendered_ || p.holdEnabled != shown_.holdEnabled) c.SP3->setEnabled(p.holdEnabled);
-  c.SP1->setEnabled(p.recordEnabled);
   if (p.intervalItem >= 0 && c.CB1->currentIndex() != p.intervalItem) {
     const QSignalBlocker block(c.CB1);
     c.CB1->setCurrentIndex(p.intervalItem);

@@ -69,7 +69,17 @@ void PublishView::stateChanged(PublishState state, const QString& detail) {
     case PublishState::Connected: say(d4[msg::kPublishReached].arg(BrokerName(c))); break;
     case PublishState::Disconnected: {
       // Attempts repeat with back-off; the memo says it once until something changes.
-      const QString why = detail.isEmpty() ? d4[msg::kUnknownError] : detail;
+      // The library's common reasons in the language in use; the rest as it said them.
+      QString why = detail.isEmpty() ? d4[msg::kUnknownError] : detail;
+      switch (publishing_->publisher().stateReason()) {
+        case PublishReason::Other: break;
+        case PublishReason::Refused: why = d4[msg::kMqttRefused]; break;
+        case PublishReason::Lost: why = d4[msg::kMqttLost]; break;
+        case PublishReason::UnknownHost: why = d4[msg::kMqttUnknownHost]; break;
+        case PublishReason::Tls: why = d4[msg::kMqttTls]; break;
+        case PublishReason::NoAnswer: why = d4[msg::kMqttNoAnswer]; break;
+        case PublishReason::NotAuthorised: why = d4[msg::kMqttNotAuthorised]; break;
+      }
       say(d4[msg::kPublishNotReached].arg(BrokerName(c), why));
       break;
     }

@@ -137,6 +137,34 @@ enum : int {
   kCaptureStopped,          // %1 file, %2 records written
   kCaptureFailed,           // %1 file, %2 the reason
   kCaptureOpenError,        // %1 file, %2 the system's reason
+  kArchiveTitle,            // the archive dialogue ("Архив" button): its title
+  kArchiveEmpty,
+  kArchiveSingle,      // %1 when the log began, %2 its rows
+  kArchiveMulti,       // %1 when the table began, %2 its rows
+  kArchiveSkipped,     // added to the line above; %1 the count
+  kArchiveUnreadable,  // %1 file, %2 the system's reason
+  kArchiveNotJournal,  // %1 file
+  kArchiveExport,      // its buttons
+  kArchiveClose,
+  kPublishFieldReason,  // the publishing dialogue's refusal: %1 the field, %2 the reason below
+  kBrokerFieldEmpty,
+  kBrokerFieldSpace,
+  kBrokerFieldUrl,
+  kBrokerFieldCharacter,  // %1 the character
+  kBrokerFieldTooLong,
+  kBrokerFieldControl,
+  kBrokerFieldPort,
+  kBrokerFieldEmptyLevel,
+  kBrokerFieldWildcard,
+  kBrokerFieldDollar,
+  kBrokerFieldNoUser,
+  kBrokerFieldNoFile,
+  kMqttRefused,  // the MQTT memo lines' reasons (D4 item 60's %2)
+  kMqttLost,
+  kMqttUnknownHost,
+  kMqttTls,
+  kMqttNoAnswer,
+  kMqttNotAuthorised,
   kCount
 };
 }  // namespace msg

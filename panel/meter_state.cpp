@@ -366,9 +366,7 @@ void MeterState::blank(std::initializer_list<QString*> labels) {
 
 void MeterState::languageChanged() {
   const Publish batch(this);
-  BuildMenus(state_, context());
-  if (state_.view.sleepVisible) state_.view.sleep = SleepCaption(state_, *lex_);
-  if (!state_.sourceSet) state_.view.source = InitialSourceCaption(*lex_);
+  RetranslatePanel(state_, context());
 }
 
 }  // namespace zt

@@ -76,7 +76,10 @@ void RebuildModelLists(PanelState& s, const PanelContext& ctx) {
     s.modelLists = std::move(m);
     s.listsBuiltFor = s.model;
   }
-  if (s.modelLists.levelCaption) s.view.level = *s.modelLists.levelCaption;
+  if (s.modelLists.levelCaption) {
+    s.view.level = *s.modelLists.levelCaption;
+    s.levelByModel = true;
+  }
   if (s.modelLists.sourceVisible) s.view.sourceVisible = *s.modelLists.sourceVisible;
 }
 
@@ -112,12 +115,20 @@ void ShowCircuit(PanelState& s) {
 void ApplySettingsToPanel(PanelState& s, const Lexicons& lex) {
   const SettingsView v = ViewOfSettings(s.settings, s.testFreqHz, s.model, lex, s.freqText, s.levelText);
   PanelView& p = s.view;
-  p.primaryAuto = v.primaryAuto;
   p.hold = v.hold;
   // Recording is offered only while measuring and not holding.
   p.recordEnabled = !v.hold && s.mode != WorkMode::EditingProfile;
   p.sound = v.sound;
   if (v.intervalItem) p.intervalItem = *v.intervalItem;
+  ApplySettingsTexts(s, lex);
+}
+
+void ApplySettingsTexts(PanelState& s, const Lexicons& lex) {
+  const SettingsView v = ViewOfSettings(s.settings, s.testFreqHz, s.model, lex, s.freqText, s.levelText);
+  PanelView& p = s.view;
+  s.settingsLabelsShown = true;
+  s.levelByModel = false;
+  p.primaryAuto = v.primaryAuto;
   p.freq = v.freqLabel;
   s.freqText = v.freqText;
   p.level = v.levelLabel;
@@ -189,6 +200,51 @@ QString SleepCaption(const PanelState& s, const Lexicons& lex) {
 
 QString InitialSourceCaption(const Lexicons& lex) { return QStringLiteral("100") + OhmSign(lex); }
 
+void RetranslatePanel(PanelState& s, const PanelContext& ctx) {
+  PanelView& p = s.view;
+  const bool levelByModel = s.levelByModel;
+  BuildMenus(s, ctx);  // the lists, and the model's level caption
+  if (s.settingsLabelsShown) {
+    // The level label stays the model's caption when the model wrote it last.
+    const QString caption = p.level;
+    ApplySettingsTexts(s, ctx.lex());
+    if (levelByModel) {
+      p.level = caption;
+      s.levelByModel = true;
+    }
+  }
+  if (p.sleepVisible) p.sleep = SleepCaption(s, ctx.lex());
+  if (!s.sourceSet) p.source = InitialSourceCaption(ctx.lex());
+  if (!s.shownFrame) return;
+  // The frame drawn again on a copy; a text takes the new wording only
+  // where the panel still shows one.
+  PanelState again = s;
+  switch (s.displayMode) {
+    case 1: ShowRlcReading(again, *s.shownFrame, ctx); break;
+    case 2: ShowRdReading(again, *s.shownFrame, ctx.env); break;
+    case 3: ShowUReading(again, *s.shownFrame, ctx.env); break;
+    default: return;
+  }
+  const PanelView& fresh = again.view;
+  auto take = [](QString& shown, const QString& redrawn) {
+    if (!shown.isEmpty() && !redrawn.isEmpty()) shown = redrawn;
+  };
+  take(p.primaryReading, fresh.primaryReading);
+  take(p.secondaryReading, fresh.secondaryReading);
+  for (std::size_t i = 0; i < p.right.size(); ++i) take(p.right[i], fresh.right[i]);
+  if (s.sourceSet) take(p.source, fresh.source);
+  for (auto [shown, redrawn] : {std::pair{&p.rdMain, &fresh.rdMain},
+                                {&p.rdVoltage, &fresh.rdVoltage},
+                                {&p.rdAuto, &fresh.rdAuto},
+                                {&p.rdSubscript, &fresh.rdSubscript},
+                                {&p.rdCurrent, &fresh.rdCurrent},
+                                {&p.rdSecondCurrent, &fresh.rdSecondCurrent},
+                                {&p.uMain, &fresh.uMain},
+                                {&p.uUpper, &fresh.uUpper},
+                                {&p.uLower, &fresh.uLower}})
+    take(*shown, *redrawn);
+}
+
 // ---------------------------------------------------------------- frames
 
 FrameOutcome ProcessFrame(const PanelState& before, const Frame& frame, const PanelContext& ctx) {
@@ -229,6 +285,7 @@ FrameOutcome ProcessFrame(const PanelState& before, const Frame& frame, const Pa
   if (s.mode == WorkMode::EditingProfile) return out;
 
   out.displayed = true;
+  s.shownFrame = frame;
   ApplyModel(s, ctx);
   switch (s.displayMode) {
     case 1: out.reading = ShowRlcReading(s, frame, ctx); break;

@@ -54,6 +54,13 @@ struct PanelState {
   std::optional<std::uint8_t> listsBuiltFor;
   ModelLists modelLists;
   bool sourceSet = false;  // a frame or a menu has written the source label
+  // The frame the display panels were last drawn from (a language switch
+  // draws its texts again).
+  std::optional<Frame> shownFrame;
+  // Who wrote the settings' labels last: none yet, the settings (a frame,
+  // the defaults, a profile), or, for the level label, the model's lists.
+  bool settingsLabelsShown = false;
+  bool levelByModel = false;
   PanelView view;
 
   bool brightnessDown() const { return view.brightness; }
@@ -85,6 +92,8 @@ void ShowCircuit(PanelState& s);
 
 // Labels and buttons that mirror the settings; FreqText and LevelText.
 void ApplySettingsToPanel(PanelState& s, const Lexicons& lex);
+// Its texts only: the frequency and level labels and the parameter letters.
+void ApplySettingsTexts(PanelState& s, const Lexicons& lex);
 
 // The meter's defaults, shown (sends nothing).
 void LoadDefaultSettings(PanelState& s, const Lexicons& lex);
@@ -122,6 +131,12 @@ FrameOutcome ProcessFrame(const PanelState& before, const Frame& frame, const Pa
 std::optional<MeterReading> ShowRlcReading(PanelState& s, const Frame& frame, const PanelContext& ctx);
 void ShowRdReading(PanelState& s, const Frame& frame, const TextEnv& env);
 void ShowUReading(PanelState& s, const Frame& frame, const TextEnv& env);
+
+// Every text of the panel again in the language of `ctx`, as the next frame
+// would draw it: the menus, the settings' labels, the sleep caption, and the
+// readings of the frame last shown, where the panel still shows them (a
+// blanked reading stays blank). Nothing but texts changes.
+void RetranslatePanel(PanelState& s, const PanelContext& ctx);
 
 // The primary and secondary reading of an RLC frame as numbers, signed where
 // the panel shows a sign, bounded where it shows a limit instead of a number.

@@ -80,6 +80,44 @@ BrokerConfigError CheckBrokerConfig(const BrokerConfig& c) {
   return BrokerConfigError::None;
 }
 
+namespace {
+
+BrokerFieldRefusal Refuse(BrokerField field, BrokerFieldProblem problem, QChar c = {}) { return {field, problem, c}; }
+
+}  // namespace
+
+BrokerFieldRefusal CheckBrokerFields(const BrokerConfig& c) {
+  using P = BrokerFieldProblem;
+  if (!ValidBrokerHost(c.host)) {
+    const QString& h = c.host;
+    if (h.trimmed().isEmpty()) return Refuse(BrokerField::Host, P::Empty);
+    if (h.contains(QStringLiteral("://")) || h.contains(u'/') || h.contains(u'@'))
+      return Refuse(BrokerField::Host, P::Url);
+    if (HasControl(h)) return Refuse(BrokerField::Host, P::Control);
+    if (h.contains(u' ')) return Refuse(BrokerField::Host, P::Space);
+    if (h.size() > kMaxHost) return Refuse(BrokerField::Host, P::TooLong);
+    for (QChar ch : h)
+      if (!ch.isLetterOrNumber() && ch != u'.' && ch != u'-' && ch != u'_' && ch != u':')
+        return Refuse(BrokerField::Host, P::Character, ch);
+    return Refuse(BrokerField::Host, P::Character);
+  }
+  if (c.port < 1 || c.port > 65535) return Refuse(BrokerField::Port, P::PortRange);
+  if (!ValidTopicPrefix(c.prefix)) {
+    const QString& p = c.prefix;
+    if (p.isEmpty()) return Refuse(BrokerField::Prefix, P::Empty);
+    if (p.toUtf8().size() > kMaxPrefixBytes) return Refuse(BrokerField::Prefix, P::TooLong);
+    if (p.startsWith(u'$')) return Refuse(BrokerField::Prefix, P::Dollar);
+    if (HasControl(p)) return Refuse(BrokerField::Prefix, P::Control);
+    if (p.contains(u'+') || p.contains(u'#')) return Refuse(BrokerField::Prefix, P::Wildcard);
+    return Refuse(BrokerField::Prefix, P::EmptyLevel);
+  }
+  if (c.user.isEmpty() && !c.password.isEmpty()) return Refuse(BrokerField::User, P::PasswordWithoutUser);
+  if (c.user.size() > kMaxCredential) return Refuse(BrokerField::User, P::TooLong);
+  if (HasControl(c.user)) return Refuse(BrokerField::User, P::Control);
+  if (c.password.size() > kMaxCredential) return Refuse(BrokerField::Password, P::TooLong);
+  return {};
+}
+
 BrokerUrlParse ParseBrokerUrl(QStringView text) {
   BrokerUrlParse r;
   const QString trimmed = text.trimmed().toString();

@@ -66,6 +66,32 @@ bool ValidTopicPrefix(const QString& prefix);
 // All fields together: the first refusal, or None.
 BrokerConfigError CheckBrokerConfig(const BrokerConfig& config);
 
+// The field a person types and what is wrong with it, for a dialogue to
+// name: the same checks as CheckBrokerConfig, in the same order, with the
+// reason told apart.
+enum class BrokerField { None, Host, Port, Prefix, User, Password };
+enum class BrokerFieldProblem {
+  None,
+  Empty,                // nothing typed
+  Space,                // a blank inside it
+  Url,                  // a whole URL ("mqtt://host:1883/x") where a host belongs
+  Character,            // a character no host name or address has
+  TooLong,              //
+  Control,              // control characters
+  PortRange,            // not from 1 to 65535
+  EmptyLevel,           // "a//b", "/a", "a/"
+  Wildcard,             // '+' or '#'
+  Dollar,               // a leading '$'
+  PasswordWithoutUser,  //
+};
+struct BrokerFieldRefusal {
+  BrokerField field = BrokerField::None;
+  BrokerFieldProblem problem = BrokerFieldProblem::None;
+  QChar character;  // Character: the first one refused
+  bool ok() const { return field == BrokerField::None; }
+};
+BrokerFieldRefusal CheckBrokerFields(const BrokerConfig& config);
+
 // ---- publish.ini
 
 QString PublishIniPath(const QString& folder);

@@ -23,7 +23,7 @@ void Publisher::configure(const BrokerConfig& config, const QString& clientId) {
   config_ = config;
   if (!config.enabled) {
     enabled_ = false;
-    workerState(generation_, PublishState::Off, QString());
+    workerState(generation_, PublishState::Off, QString(), PublishReason::Other);
     return;
   }
   auto ctl = std::make_shared<Control>();
@@ -112,15 +112,17 @@ void Publisher::shutdown(int flushMs) {
   if (state_ != PublishState::Off) {
     state_ = PublishState::Off;
     detail_.clear();
+    reason_ = PublishReason::Other;
     emit stateChanged(state_, detail_);
   }
 }
 
-void Publisher::workerState(std::uint64_t generation, PublishState state, const QString& detail) {
+void Publisher::workerState(std::uint64_t generation, PublishState state, const QString& detail, PublishReason reason) {
   if (generation != generation_) return;  // a worker that has been replaced
   if (state == state_ && detail == detail_) return;
   state_ = state;
   detail_ = detail;
+  reason_ = reason;
   emit stateChanged(state, detail);
 }
 

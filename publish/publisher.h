@@ -39,6 +39,23 @@ enum class PublishState {
   Disconnected,  // no connection: lost, refused or unreachable; the next attempt follows by itself
 };
 
+// What a Disconnected state's detail says, in kinds a window can word in its
+// own language (the detail itself is the library's English).
+enum class PublishReason {
+  Other,          // anything else: the detail as it is
+  Refused,        // the broker's host refused the connection
+  Lost,           // an open connection went away
+  UnknownHost,    // the name could not be looked up
+  Tls,            // the TLS handshake or its certificates
+  NoAnswer,       // nothing came back in time
+  NotAuthorised,  // the broker refused the credentials
+};
+
+// The kind of a failure the MQTT library reported as `rc` (with the errno
+// saved beside it), or of the broker's refusal code `connack`.
+PublishReason ReasonOfLibraryError(int rc, int savedErrno);
+PublishReason ReasonOfRefusal(int connack);
+
 struct PublisherTimings {
   int reconnectMinMs = 1000;     // the first pause after a failed or lost connection
   int reconnectMaxMs = 30000;    // the pause doubles up to this
@@ -87,6 +104,7 @@ class Publisher : public QObject {
   PublishState state() const { return state_; }
   // The last state's reason ("connection refused", "not authorised", ...).
   const QString& stateDetail() const { return detail_; }
+  PublishReason stateReason() const { return reason_; }
   PublishCounters counters() const { return queue_->counters(); }
 
  signals:
@@ -97,7 +115,7 @@ class Publisher : public QObject {
 
  private:
   void retireWorker(bool flush, int flushMs);
-  void workerState(std::uint64_t generation, PublishState state, const QString& detail);
+  void workerState(std::uint64_t generation, PublishState state, const QString& detail, PublishReason reason);
 
   PublisherTimings timings_;
   std::shared_ptr<PublishQueue> queue_;
@@ -109,6 +127,7 @@ class Publisher : public QObject {
   QByteArray presenceTopic_, online_, offline_;
   PublishState state_ = PublishState::Off;
   QString detail_;
+  PublishReason reason_ = PublishReason::Other;
 };
 
 }  // namespace zt

@@ -68,12 +68,13 @@ class Worker {
       }
       if (!connected_) {
         loopOnce(milliseconds(50));
-        if (mosq_ && !connected_ && Clock::now() > connectDeadline_) drop(QStringLiteral("no answer from the broker"));
+        if (mosq_ && !connected_ && Clock::now() > connectDeadline_)
+          drop(QStringLiteral("no answer from the broker"), PublishReason::NoAnswer);
         continue;
       }
       if (applyPresence()) continue;
       if (!handOut()) {
-        drop(QStringLiteral("the connection is gone"));
+        drop(QStringLiteral("the connection is gone"), PublishReason::Lost);
         continue;
       }
       const bool busy = !inFlight_.empty() || !statusMids_.empty() || mosquitto_want_write(mosq_);
@@ -165,7 +166,7 @@ class Worker {
                               appliedOffline_.constData(), 1, true);
     }
     if (rc != MOSQ_ERR_SUCCESS) {
-      fail(ErrorText(rc, errno));
+      fail(ErrorText(rc, errno), ReasonOfLibraryError(rc, errno));
       return;
     }
     ctl_->post(PublishState::Connecting, QString());
@@ -173,7 +174,8 @@ class Worker {
     errno = 0;
     rc = mosquitto_connect_async(mosq_, host.constData(), config_.port, t_.keepAliveS);
     if (rc != MOSQ_ERR_SUCCESS) {
-      fail(ErrorText(rc, errno));
+      const int savedErrno = errno;
+      fail(ErrorText(rc, savedErrno), ReasonOfLibraryError(rc, savedErrno));
       return;
     }
     connected_ = false;
@@ -190,6 +192,7 @@ class Worker {
     } else {
       // Refused: wrong credentials, not authorised, ... (the broker's reason).
       self->refusal_ = QString::fromUtf8(mosquitto_connack_string(rc));
+      self->refusalReason_ = ReasonOfRefusal(rc);
     }
   }
 
@@ -218,11 +221,14 @@ class Worker {
     const int rc = mosquitto_loop(mosq_, int(timeout.count()), 1);
     const int savedErrno = errno;
     if (!refusal_.isEmpty()) {
-      drop(refusal_);
+      drop(refusal_, refusalReason_);
     } else if (rc != MOSQ_ERR_SUCCESS) {
-      drop(ErrorText(rc, savedErrno));
+      drop(ErrorText(rc, savedErrno), ReasonOfLibraryError(rc, savedErrno));
     } else if (lost_) {
-      drop(ErrorText(lostRc_ ? lostRc_ : MOSQ_ERR_CONN_LOST, 0));
+      const int lostRc = lostRc_ ? lostRc_ : MOSQ_ERR_CONN_LOST;
+      // A connection that ends by itself is lost, whatever the number says.
+      const PublishReason r = ReasonOfLibraryError(lostRc, 0);
+      drop(ErrorText(lostRc, 0), r == PublishReason::Other ? PublishReason::Lost : r);
     }
   }
 
@@ -242,14 +248,15 @@ class Worker {
     queue_->giveBackRows(std::move(back));
   }
 
-  void fail(QString detail) {  // by value: it may be a member that closing clears
+  // By value: the detail may be a member that closing clears.
+  void fail(QString detail, PublishReason reason = PublishReason::Other) {
     closeConnection();
     nextAttempt_ = Clock::now() + backoff_;
     backoff_ = std::min(backoff_ * 2, milliseconds(t_.reconnectMaxMs));
-    ctl_->post(PublishState::Disconnected, detail);
+    ctl_->post(PublishState::Disconnected, detail, reason);
   }
 
-  void drop(QString detail) { fail(std::move(detail)); }
+  void drop(QString detail, PublishReason reason = PublishReason::Other) { fail(std::move(detail), reason); }
 
   // ---- presence
 
@@ -342,6 +349,7 @@ class Worker {
   bool lost_ = false;
   int lostRc_ = 0;
   QString refusal_;
+  PublishReason refusalReason_ = PublishReason::Other;
   milliseconds backoff_;
   Clock::time_point nextAttempt_;
   Clock::time_point connectDeadline_;
@@ -355,6 +363,30 @@ class Worker {
 };
 
 }  // namespace
+
+PublishReason ReasonOfLibraryError(int rc, int savedErrno) {
+  switch (rc) {
+    case MOSQ_ERR_ERRNO:
+      if (savedErrno == ECONNREFUSED) return PublishReason::Refused;
+      if (savedErrno == ECONNRESET || savedErrno == EPIPE) return PublishReason::Lost;
+      if (savedErrno == ETIMEDOUT) return PublishReason::NoAnswer;
+      return PublishReason::Other;
+    case MOSQ_ERR_CONN_REFUSED: return PublishReason::Refused;
+    case MOSQ_ERR_CONN_LOST:
+    case MOSQ_ERR_NO_CONN: return PublishReason::Lost;
+    case MOSQ_ERR_EAI: return PublishReason::UnknownHost;
+    case MOSQ_ERR_TLS:
+    case MOSQ_ERR_TLS_HANDSHAKE: return PublishReason::Tls;
+    case MOSQ_ERR_AUTH: return PublishReason::NotAuthorised;
+    default: return PublishReason::Other;
+  }
+}
+
+PublishReason ReasonOfRefusal(int connack) {
+  // MQTT 3.1.1: 4 bad user name or password, 5 not authorised.
+  if (connack == 4 || connack == 5) return PublishReason::NotAuthorised;
+  return connack == 0 ? PublishReason::Other : PublishReason::Refused;
+}
 
 void RunPublishWorker(std::shared_ptr<Publisher::Control> control, std::shared_ptr<PublishQueue> queue,
                       BrokerConfig config, QByteArray clientId, PublisherTimings timings) {

@@ -38,13 +38,13 @@ struct Publisher::Control {
   // The presence the owner wants; the worker applies it.
   QByteArray topic, online, offline;
 
-  void post(PublishState state, const QString& detail) {
+  void post(PublishState state, const QString& detail, PublishReason reason = PublishReason::Other) {
     std::lock_guard lock(mutex);
     if (!owner) return;
     Publisher* o = owner;
     const std::uint64_t gen = generation;
     QMetaObject::invokeMethod(
-        o, [o, gen, state, detail] { o->workerState(gen, state, detail); }, Qt::QueuedConnection);
+        o, [o, gen, state, detail, reason] { o->workerState(gen, state, detail, reason); }, Qt::QueuedConnection);
   }
 };
 

@@ -21,8 +21,8 @@ echo "checking $DEB"
 [ "$(dpkg-deb -f "$DEB" Version)" = "$VERSION" ] || fail "version $(dpkg-deb -f "$DEB" Version), project $VERSION"
 [ "$(dpkg-deb -f "$DEB" Architecture)" = "$ARCH" ] || fail "architecture"
 depends=$(dpkg-deb -f "$DEB" Depends)
-# Found by dpkg-shlibdeps, plus the platform plugin it cannot see.
-for d in libc6 libqt6core6 libqt6widgets6 libqt6serialport6 libqt6bluetooth6 libxlsxwriter libmosquitto1 qt6-qpa-plugins; do
+# Found by dpkg-shlibdeps, plus the platform plugin and Qt's translations it cannot see.
+for d in libc6 libqt6core6 libqt6widgets6 libqt6serialport6 libqt6bluetooth6 libxlsxwriter libmosquitto1 qt6-qpa-plugins qt6-translations-l10n; do
   grep -q "\b$d" <<< "$depends" || fail "Depends lacks $d: $depends"
 done
 dpkg-deb -f "$DEB"

@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-serialport-dev qt6-connectivity-dev qt6-charts-dev
+  qt6-translations-l10n  # Qt's own dialogues in the window's language
   libqt6opengl6-dev  # Qt Charts needs its CMake files; qt6-charts-dev does not pull them in
   libxlsxwriter-dev
   libmosquitto-dev mosquitto mosquitto-clients openssl

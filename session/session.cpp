@@ -75,6 +75,15 @@ bool Session::onDemandAllowed() const {
   return !link_->inputHeld() && meter_->mode() == WorkMode::Measuring && link_->linkUp() && !meter_->asleep();
 }
 
+bool Session::recordButtonEnabled() const { return recorder_->recording() || meter_->view().recordEnabled; }
+
+void Session::updateRecordButton() {
+  const bool enabled = recordButtonEnabled();
+  if (enabled == recordButtonEnabled_) return;
+  recordButtonEnabled_ = enabled;
+  emit recordButtonEnabledChanged(enabled);
+}
+
 void Session::wire() {
   MeterLink* link = link_.get();
   MeterState* meter = meter_.get();
@@ -119,6 +128,9 @@ void Session::wire() {
   });
   connect(book, &ProfileBook::settingsRead, meter, &MeterState::applyProfileSettings);
   recorder->setOnDemandGate([this] { return onDemandAllowed(); });
+  recordButtonEnabled_ = recordButtonEnabled();
+  connect(meter, &MeterState::panelChanged, this, &Session::updateRecordButton);
+  connect(recorder, &Recorder::recordingChanged, this, &Session::updateRecordButton);
 
   // 1.dat: what it names goes to its owners; what they change goes back. A
   // file that gets its first field gets the language in use with it.

@@ -84,6 +84,11 @@ class Session : public QObject {
   // when the meter did not take them). False when there are none.
   bool sendLinkSettings();
 
+  // SP1 takes a click: a start when the meter's state allows one, and a
+  // stop whenever a recording runs (a meter that went away must not keep
+  // the operator from ending it).
+  bool recordButtonEnabled() const;
+
  signals:
   // The settings went to the meter: as the command normalised them.
   void linkSettingsSent(const zt::MeterSettings& asked);
@@ -99,12 +104,15 @@ class Session : public QObject {
   // The rows of the last run's log are back in the grid: one line for the
   // operator (how many, from when, what was skipped), once, at start.
   void journalRestored(const QString& line);
+  // recordButtonEnabled() changed.
+  void recordButtonEnabledChanged(bool enabled);
 
  private:
   void wire();
   void report(const SettingsWrite& w);
   bool profileInUse() const;
   void readingShown();
+  void updateRecordButton();
 
   // The profile in use: its settings, number and file.
   std::optional<MeterSettings> profileSettings_;
@@ -125,6 +133,7 @@ class Session : public QObject {
   std::unique_ptr<ProfileBook> book_;
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<Journal> journal_;
+  bool recordButtonEnabled_ = false;
 };
 
 }  // namespace zt

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "application.h"
+#include "qt_translations.h"
 #include "lang_client.h"
 #include "log_model.h"
 #include "meter_frames.h"
@@ -59,6 +60,67 @@ QList<QPair<QString, QString>> VisibleTexts(TForm1& f) {
       for (int i = 0; i < c->count(); ++i) out.append({n + QStringLiteral("[%1]").arg(i), c->itemText(i)});
     if (auto* lw = qobject_cast<QListWidget*>(w))
       for (int i = 0; i < lw->count(); ++i) out.append({n + QStringLiteral("[%1]").arg(i), lw->item(i)->text()});
+  }
+  return out;
+}
+
+// Every text the window shows or will show when a part of it opens, by
+// control: captions, group titles, list items, tool tips, the grid's
+// headings and the window title. Status lines, log cells, profile names and
+// language names are data.
+QList<QPair<QString, QString>> AllTexts(TForm1& f) {
+  QList<QPair<QString, QString>> out = VisibleTexts(f);
+  for (QWidget* w : f.findChildren<QWidget*>()) {
+    const QString n = w->objectName();
+    if (n.isEmpty() || n.startsWith(QLatin1String("qt_")) || n == u"CBox6" || n == u"LangCombo1") continue;
+    if (!w->toolTip().isEmpty()) out.append({n + QStringLiteral(" (tool tip)"), w->toolTip()});
+    if (auto* e = qobject_cast<QLineEdit*>(w); e && e->isReadOnly()) out.append({n, e->text()});
+    if (auto* t = qobject_cast<QTableView*>(w)) {
+      const QAbstractItemModel* m = t->model();
+      for (int c = 0; m && c < m->columnCount(); ++c)
+        out.append({n + QStringLiteral(" heading %1").arg(c), m->headerData(c, Qt::Horizontal).toString()});
+    }
+  }
+  return out;
+}
+
+// Words only the English texts use: the words of eng.lng's texts that no
+// Russian design text has (letters and units both languages write alike,
+// "RLCD", "MQTT", "EXCEL", are not among them).
+QSet<QString> EnglishOnlyWords(const LngFile& eng, const QList<LngEntry>& design) {
+  static const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
+  auto wordsOf = [](const QString& text) {
+    QSet<QString> out;
+    for (auto it = word.globalMatch(text); it.hasNext();) out.insert(it.next().captured().toLower());
+    return out;
+  };
+  QSet<QString> russian;
+  for (const LngEntry& e : design) russian += wordsOf(e.text);
+  const Lexicons& ru = Lexicons::russian();
+  for (const QString& name : Lexicons::names())
+    for (const QString& item : ru.byName(name)->items) russian += wordsOf(item);
+  QSet<QString> english;
+  for (const LngEntry& e : eng.entries)
+    if (!e.noTrans && !e.old) english += wordsOf(e.text);
+  for (const LngLexicon& lex : eng.lexicons)
+    for (const QString& item : lex.items) english += wordsOf(item);
+  return english - russian;
+}
+
+// The texts that are still in the language the window left: Cyrillic in
+// English, an English-only word in Russian.
+QStringList LeftBehind(TForm1& f, bool english, const QSet<QString>& englishWords) {
+  static const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
+  QStringList out;
+  for (const auto& [control, text] : AllTexts(f)) {
+    bool old = false;
+    if (english) {
+      old = HasCyrillic(text);
+    } else {
+      for (auto it = word.globalMatch(text); it.hasNext() && !old;)
+        old = englishWords.contains(it.next().captured().toLower());
+    }
+    if (old) out << control + QStringLiteral(": ") + text;
   }
   return out;
 }
@@ -540,6 +602,122 @@ class TestI18n : public QObject {
     fx.stop();
     fx.start();
     QCOMPARE(fx.session->lang().currentLanguageName(), QStringLiteral("English"));
+  }
+
+  // After any switch, in either direction, with and without a meter
+  // connected, no text of the language left stays anywhere on the window.
+  void noTextOfTheOldLanguageStays() {
+    WindowFixture fx(WithLanguages(kLangDir));
+    TForm1& f = fx.window();
+    const std::optional<LngFile> eng = LangMan::readLanguageFile(kLangDir + QStringLiteral("/eng.lng"));
+    QVERIFY(eng);
+    const QSet<QString> englishWords = EnglishOnlyWords(*eng, Client(f).designEntries());
+    QVERIFY(englishWords.contains(QStringLiteral("disconnect")));
+    QStringList found;
+    auto check = [&](const char* when) {
+      const bool english = fx.session->lang().currentIndex() == 1;
+      const QStringList old = LeftBehind(f, english, englishWords);
+      if (!old.isEmpty())
+        found << QStringLiteral("%1, %2: ").arg(QLatin1String(when), english ? "English" : "Russian") +
+                     old.join(QStringLiteral("; "));
+    };
+    for (int lang : {1, 0}) {
+      Pick(f, lang);
+      check("no meter");
+    }
+    sim::Options o;
+    o.mode = sim::LinkMode::Dongle;
+    o.model = sim::Model::ZT41;
+    o.connectDelayMs = 30;
+    o.intervalCode = 3;
+    sim::SimulatedMeter meter(o);
+    QString why;
+    QVERIFY2(meter.start(&why), qPrintable(why));
+    C<QCheckBox>(fx, "CheckBox_connect_auto")->setChecked(true);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QTRY_VERIFY_WITH_TIMEOUT(fx.link().linkUp(), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(C(fx, "SP5")->isVisible() && !C(fx, "Memo1")->isVisible(), 5000);
+    auto* prim = C<QLabel>(fx, "L_prim_n");
+    QTRY_VERIFY_WITH_TIMEOUT(!prim->text().trimmed().isEmpty(), 5000);
+    C<QPushButton>(fx, "SP1")->click();  // "Стоп" on the button
+    QVERIFY(fx.recorder().recording());
+    // With a link up the picker is hidden: the language changes as a re-read
+    // of 1.dat changes it, under a steady link.
+    for (int lang : {1, 0, 1}) {
+      fx.session->lang().switchTo(lang);
+      check("meter connected");
+      QVERIFY(fx.link().linkUp());
+    }
+    C<QPushButton>(fx, "SP1")->click();
+    meter.unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!fx.link().linkUp(), 3000);
+    for (int lang : {0, 1}) {
+      Pick(f, lang);
+      check("meter gone");
+    }
+    QVERIFY2(found.isEmpty(), qPrintable(found.join(u'\n')));
+  }
+
+  // Qt's own dialogues speak the language in use: its catalogue is there
+  // for Russian (also for a third language Qt speaks) and gone for English.
+  void qtDialoguesFollowTheLanguage() {
+    const QString dir = QDir::temp().filePath(QStringLiteral("zt-i18n-qt-%1").arg(QCoreApplication::applicationPid()));
+    QVERIFY(QDir().mkpath(dir));
+    for (const char* file : {"eng.lng"})
+      QFile::copy(kLangDir + u'/' + QLatin1String(file), dir + u'/' + QLatin1String(file));
+    QVERIFY(WriteDeutsch(dir));
+    const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    {
+      WindowFixture fx(WithLanguages(dir));
+      const auto* qt = fx.window().findChild<QtTranslations*>(QStringLiteral("QtTranslations"));
+      QVERIFY(qt);
+      struct Case {
+        int language;
+        const char* catalogue;
+      };
+      for (const Case& c :
+           {Case{0, "qtbase_ru"}, Case{1, ""}, Case{0, "qtbase_ru"}, Case{2, "qtbase_de"}, Case{1, ""}}) {
+        Pick(fx.window(), c.language);
+        QCOMPARE(fx.session->lang().currentIndex(), c.language);
+        QCOMPARE(qt->installed(), QString::fromLatin1(c.catalogue));
+        if (c.language == 0) {
+          QVERIFY2(HasCyrillic(lookIn()) && HasCyrillic(cancel()), qPrintable(lookIn() + u' ' + cancel()));
+        } else if (c.language == 1) {
+          QCOMPARE(lookIn(), QStringLiteral("Look in:"));
+          QCOMPARE(cancel(), QStringLiteral("Cancel"));
+        } else {
+          QCOMPARE(cancel(), QStringLiteral("Abbrechen"));
+        }
+      }
+      Pick(fx.window(), 0);
+      QVERIFY(HasCyrillic(lookIn()));
+    }
+    // The window gone, so is its catalogue.
+    QCOMPARE(lookIn(), QStringLiteral("Look in:"));
+    QDir(dir).removeRecursively();
+  }
+
+  void catalogueCodes_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("catalogue");
+    QTest::newRow("design") << LangMan::designLangIsoCode() << "ru";
+    QTest::newRow("plain") << "en"
+                           << "en";
+    QTest::newRow("upper case, semicolon") << "DE;"
+                                           << "de";
+    QTest::newRow("blanks") << "  fr "
+                            << "fr";
+    QTest::newRow("none") << ""
+                          << "";
+    QTest::newRow("not letters") << "../x"
+                                 << "";
+  }
+  void catalogueCodes() {
+    QFETCH(QString, code);
+    QFETCH(QString, catalogue);
+    QCOMPARE(QtTranslations::CatalogueCode(code), catalogue);
   }
 
   // The title bar shows the window's title in the language in use, and only

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "log_verdict_delegate.h"
+#include "view_archive.h"
 #include "settings_file.h"
 #include "simulated_meter.h"
 #include "window_profiles.h"
@@ -369,6 +370,84 @@ class TestLog : public QObject {
     auto* sg = w.c<QTableView>("SG");
     QCOMPARE(Painted(sg, 2, 8), kRejectColour);
     QCOMPARE(Painted(sg, 1, 7), kPassColour);  // row 1 keeps its own verdict
+  }
+
+  // A log "Очистка" took away is in the archive dialogue, newest first,
+  // read-only as it was logged, and exports like the live log.
+  void clearedLogInTheArchive() {
+    LogWindow w;
+    zt::test::SortAgainst(w, QStringLiteral("1%"), QStringLiteral("100"));
+    for (const auto& values : {QList<double>{100.5, 150.0}, QList<double>{100.2, 101.5, 99.5}}) {
+      w.record();
+      for (double ohms : values)
+        w.recorder().takeReading(ResistorReading(ohms, QString::number(ohms) + QStringLiteral(" Ом")));
+      QTest::mouseClick(w.c("B5"), Qt::LeftButton);
+      QCOMPARE(w.grid.cell(1, 2), QString());
+    }
+    QTest::mouseClick(w.c("BArchive"), Qt::LeftButton);
+    auto* dialog = w.f.findChild<ArchiveDialog*>(QStringLiteral("ArchiveDialog"));
+    QVERIFY(dialog);
+    auto* list = dialog->findChild<QListWidget*>(QStringLiteral("ArchiveList"));
+    auto* grid = dialog->findChild<QTableView*>(QStringLiteral("ArchiveGrid"));
+    QVERIFY(list && grid);
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->currentRow(), 0);
+    // The newest: the second log, three rows.
+    const QAbstractItemModel* m = grid->model();
+    QCOMPARE(m->rowCount(), 3);
+    QCOMPARE(m->data(m->index(2, 2)).toString(), QStringLiteral("R 99.5 Ом"));
+    QCOMPARE(m->headerData(2, Qt::Horizontal).toString(), w.lex().D2[3]);
+    QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(dialog->findChild<QLabel*>(QStringLiteral("ArchiveSummary"))->text().contains(QStringLiteral("строк: 3")));
+    list->setCurrentRow(1);
+    QCOMPARE(m->rowCount(), 2);
+    QCOMPARE(m->data(m->index(1, 2)).toString(), QStringLiteral("R 150 Ом"));
+    QCOMPARE(Painted(grid, 2, 7), kRejectColour);
+    QCOMPARE(w.grid.cell(1, 2), QString());  // the live log is left as it is
+
+    const QString out = w.dataDir.filePath(QStringLiteral("old.csv"));
+    w.prompts.saveAnswers << out;
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("ArchiveExport")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.prompts.messages.isEmpty(), 10000);
+    QFile csv(out);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QVERIFY2(lines.size() >= 3 && lines[2].contains("R 150"), csv.fileName().toUtf8());
+    dialog->close();
+  }
+
+  // The meter unplugged while recording: "Стоп" still takes a click and ends
+  // the recording; only then is the button locked until a link is back.
+  void stopWithTheMeterUnplugged() {
+    LogWindow w;
+    sim::Options o;
+    o.mode = sim::LinkMode::Dongle;
+    o.connectDelayMs = 30;
+    sim::SimulatedMeter meter(o);
+    QVERIFY(meter.start());
+    w.f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.f));
+    auto* sp1 = w.c<QPushButton>("SP1");
+    QVERIFY(!sp1->isEnabled());  // no meter, no recording
+    w.c<QCheckBox>("CheckBox_connect_auto")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.link().linkUp(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(sp1->isEnabled(), 3000);
+    QTest::mouseClick(sp1, Qt::LeftButton);
+    QVERIFY(w.recorder().recording());
+
+    meter.unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.link().linkUp(), 3000);
+    QVERIFY(!w.session->meter().view().recordEnabled);  // the meter side allows no start
+    QVERIFY(w.recorder().recording());
+    QVERIFY(sp1->isEnabled());
+    QTest::mouseClick(sp1, Qt::LeftButton);
+    QVERIFY(!w.recorder().recording());
+    QCOMPARE(sp1->text(), QStringLiteral("Пуск"));
+    QVERIFY(!sp1->isEnabled());
+
+    QVERIFY(meter.start());  // plugged in again: a start is offered once more
+    QTRY_VERIFY_WITH_TIMEOUT(w.link().linkUp(), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(sp1->isEnabled(), 3000);
   }
 };
 

@@ -91,6 +91,38 @@ class TestPanel : public QObject {
     QCOMPARE(Control<QListWidget>(w.f, MenuListName(m))->currentRow(), row);
   }
 
+  // The keyboard chooses in a menu as a click does: a key that moves the
+  // highlight chooses the row it lands on, Return chooses the highlighted row.
+  void keyboardChoosesInTheMenus() {
+    Shown w;
+    const Menu m = Menu::Level;
+    ClickLabel(w.c("L_Level_RLC"));
+    auto* list = Control<QListWidget>(w.f, MenuListName(m));
+    ClickItem(list, 1);
+    QCOMPARE(w.meter().view().menu(m).selected, 1);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTRY_COMPARE(w.meter().view().menu(m).selected, 2);
+    QCOMPARE(w.meter().settings().LevelCode, std::uint8_t(2));
+    QCOMPARE(w.c<QLabel>("L_Level_RLC")->text(), w.meter().view().level);
+    QTest::keyClick(list, Qt::Key_Home);
+    QTRY_COMPARE(w.meter().view().menu(m).selected, 0);
+    QCOMPARE(w.meter().settings().LevelAuto, std::uint8_t(1));
+
+    // A highlight set from outside chooses nothing until Return.
+    {
+      const QSignalBlocker block(list);
+      list->setCurrentRow(3);
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(w.meter().view().menu(m).selected, 0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(w.meter().view().menu(m).selected, 3);
+    QCOMPARE(w.meter().settings().LevelCode, std::uint8_t(3));
+    QCOMPARE(w.meter().settings().LevelAuto, std::uint8_t(0));
+    QVERIFY(list->isVisible());  // the menu stays open after a choice
+  }
+
   // The buttons and boxes of the panel, each to its slot.
   void buttonsReachTheMeter() {
     Shown w;

@@ -174,6 +174,8 @@ class TestPublishButton : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(told(), 1, 10000);
     QTest::qWait(1000);  // several more attempts
     QCOMPARE(told(), 1);
+    // The library's reason in the window's language.
+    QVERIFY(Memo(fx).contains(prefix + QStringLiteral("соединение отклонено)")));
     fx.recorder().setRecording(true);
     for (int i = 0; i < 5; ++i) fx.recorder().takeReading(ResistorReading(100.0 + i, QStringLiteral("r")));
     QCOMPARE(fx.recorder().logPosition(), 6);  // rows 1 to 5 written
@@ -181,35 +183,46 @@ class TestPublishButton : public QObject {
 
   void unusableFieldKeepsTheDialogOpen_data() {
     QTest::addColumn<Fields>("fields");
-    QTest::addColumn<QString>("field");  // named in the message; empty: accepted
-    QTest::newRow("no host") << Fields{.host = QString()} << QStringLiteral("Брокер");
-    QTest::newRow("host with a space") << Fields{.host = QStringLiteral("bench 3")} << QStringLiteral("Брокер");
+    QTest::addColumn<QString>("message");  // empty: accepted
+    const QString host = QStringLiteral("Поле «Брокер»: ");
+    const QString prefix = QStringLiteral("Поле «Префикс тем»: ");
+    QTest::newRow("no host") << Fields{.host = QString()} << host + "не заполнено";
+    QTest::newRow("only a blank") << Fields{.host = QStringLiteral(" ")} << host + "не заполнено";
+    QTest::newRow("host with a space") << Fields{.host = QStringLiteral("bench 3")} << host + "содержит пробел";
+    QTest::newRow("a URL for a host") << Fields{.host = QStringLiteral("mqtt://bench3:1883")}
+                                      << host + "нужно только имя или адрес брокера, без «mqtt://», порта и пути";
+    QTest::newRow("a character no host has")
+        << Fields{.host = QStringLiteral("bench3!")} << host + "недопустимый символ «!»";
     QTest::newRow("wildcard in the prefix")
-        << Fields{.prefix = QStringLiteral("lab/#")} << QStringLiteral("Префикс тем");
-    QTest::newRow("empty prefix level") << Fields{.prefix = QStringLiteral("lab//b1")} << QStringLiteral("Префикс тем");
+        << Fields{.prefix = QStringLiteral("lab/#")} << prefix + "символы «+» и «#» недопустимы";
+    QTest::newRow("empty prefix level") << Fields{.prefix = QStringLiteral("lab//b1")}
+                                        << prefix + "пустой уровень темы (два «/» подряд или «/» с краю)";
+    QTest::newRow("prefix with a leading $")
+        << Fields{.prefix = QStringLiteral("$SYS")} << prefix + "не может начинаться с «$»";
     QTest::newRow("password without a user")
-        << Fields{.password = QStringLiteral("pw")} << QStringLiteral("Пользователь");
+        << Fields{.password = QStringLiteral("pw")}
+        << QStringLiteral("Поле «Пользователь»: пароль задан без имени пользователя");
     QTest::newRow("off, nothing filled in") << Fields{.enabled = false, .host = QString()} << QString();
     QTest::newRow("off, wildcard in the prefix")
-        << Fields{.enabled = false, .prefix = QStringLiteral("lab/+")} << QStringLiteral("Префикс тем");
+        << Fields{.enabled = false, .prefix = QStringLiteral("lab/+")} << prefix + "символы «+» и «#» недопустимы";
     QTest::newRow("usable") << Fields{.prefix = QStringLiteral("lab/b1")} << QString();
   }
   void unusableFieldKeepsTheDialogOpen() {
     QFETCH(Fields, fields);
-    QFETCH(QString, field);
+    QFETCH(QString, message);
     WindowFixture fx(Publishing());
     PublishDialog* d = OpenDialog(fx);
     QVERIFY(d);
     Fill(d, fields);
     Confirm(d);
     const bool exists = QFile::exists(PublishIniPath(fx.session->dataFolder()));
-    if (field.isEmpty()) {
+    if (message.isEmpty()) {
       QVERIFY(fx.prompts.messages.isEmpty());
       QVERIFY(exists);
       QTRY_VERIFY(!fx.window().findChild<PublishDialog*>());  // closed and gone
     } else {
       QCOMPARE(fx.prompts.messages.size(), 1);
-      QCOMPARE(fx.prompts.messages.first().text, QStringLiteral("Проверьте поле «%1»").arg(field));
+      QCOMPARE(fx.prompts.messages.first().text, message);
       QVERIFY(d->isVisible());
       QVERIFY(!exists);
     }
@@ -231,7 +244,7 @@ class TestPublishButton : public QObject {
     // A CA file that is not there is refused before anything is kept.
     Confirm(d);
     QCOMPARE(fx.prompts.messages.size(), 1);
-    QCOMPARE(fx.prompts.messages.first().text, QStringLiteral("Проверьте поле «Файл CA»"));
+    QCOMPARE(fx.prompts.messages.first().text, QStringLiteral("Поле «Файл CA»: файл не найден"));
   }
 
   void noPublisherNoButton() {

@@ -995,6 +995,33 @@ class MeterStateTest : public QObject {
     QCOMPARE(ms.view().source, QStringLiteral("100Ом"));
   }
 
+  // A switch draws the shown reading again in the new language without
+  // waiting for a frame; a reading blanked since stays blank.
+  void readingsFollowLanguage() {
+    for (bool blanked : {false, true}) {
+      Lexicons lex = Lexicons::russian();
+      Rig r(true, &lex);
+      r.ms.setModel(kZT41);
+      r.ms.processFrame(MakeRlcFrame(100, 1, {0x43, 0x01, 0x01, 0x88}, 0x09));
+      const PanelView russian = r.view();
+      QVERIFY(russian.primaryReading.contains(QStringLiteral("Ом")));
+      QVERIFY(russian.freq.contains(QStringLiteral("Гц")));
+      if (blanked) r.ms.portClosing();
+      lex = English();
+      r.ms.languageChanged();
+      const PanelView& v = r.view();
+      QCOMPARE(v.primaryReading.isEmpty(), blanked);
+      if (!blanked)
+        QCOMPARE(v.primaryReading, QString(russian.primaryReading).replace(QStringLiteral("Ом"), QStringLiteral("Ω")));
+      QVERIFY2(!v.freq.contains(QStringLiteral("Гц")) && v.freq.contains(QStringLiteral("Hz")), qPrintable(v.freq));
+      QVERIFY2(v.source.contains(QStringLiteral("Ω")), qPrintable(v.source));
+      lex = Lexicons::russian();
+      r.ms.languageChanged();
+      QCOMPARE(r.view().freq, russian.freq);
+      if (!blanked) QCOMPARE(r.view().right, russian.right);
+    }
+  }
+
   void sleepTextFollowsLanguage() {
     Lexicons lex = Lexicons::russian();
     Rig r(false, &lex);

@@ -17,6 +17,100 @@ class PublishConfigTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Each refused field with its reason, and the same verdict as the whole check.
+  void fieldReasons_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("field");    // BrokerField
+    QTest::addColumn<int>("problem");  // BrokerFieldProblem
+    QTest::addColumn<QString>("character");
+    using F = BrokerField;
+    using P = BrokerFieldProblem;
+    const QString ok = QStringLiteral("broker.lab");
+    QTest::newRow("usable") << ok << 1883 << "zt"
+                            << ""
+                            << "" << int(F::None) << int(P::None) << "";
+    QTest::newRow("empty host") << "" << 1883 << "zt"
+                                << ""
+                                << "" << int(F::Host) << int(P::Empty) << "";
+    QTest::newRow("blank host") << "  " << 1883 << "zt"
+                                << ""
+                                << "" << int(F::Host) << int(P::Empty) << "";
+    QTest::newRow("space") << "bench 3" << 1883 << "zt"
+                           << ""
+                           << "" << int(F::Host) << int(P::Space) << "";
+    QTest::newRow("url") << "mqtt://b:1883/zt" << 1883 << "zt"
+                         << ""
+                         << "" << int(F::Host) << int(P::Url) << "";
+    QTest::newRow("user in the host") << "me@b" << 1883 << "zt"
+                                      << ""
+                                      << "" << int(F::Host) << int(P::Url) << "";
+    QTest::newRow("character") << "b!x" << 1883 << "zt"
+                               << ""
+                               << "" << int(F::Host) << int(P::Character) << "!";
+    QTest::newRow("long host") << QString(254, u'a') << 1883 << "zt"
+                               << ""
+                               << "" << int(F::Host) << int(P::TooLong) << "";
+    QTest::newRow("control in host") << "b\tx" << 1883 << "zt"
+                                     << ""
+                                     << "" << int(F::Host) << int(P::Control) << "";
+    QTest::newRow("port 0") << ok << 0 << "zt"
+                            << ""
+                            << "" << int(F::Port) << int(P::PortRange) << "";
+    QTest::newRow("port 65536") << ok << 65536 << "zt"
+                                << ""
+                                << "" << int(F::Port) << int(P::PortRange) << "";
+    QTest::newRow("empty prefix") << ok << 1883 << ""
+                                  << ""
+                                  << "" << int(F::Prefix) << int(P::Empty) << "";
+    QTest::newRow("empty level") << ok << 1883 << "a//b"
+                                 << ""
+                                 << "" << int(F::Prefix) << int(P::EmptyLevel) << "";
+    QTest::newRow("trailing slash") << ok << 1883 << "a/"
+                                    << ""
+                                    << "" << int(F::Prefix) << int(P::EmptyLevel) << "";
+    QTest::newRow("wildcard") << ok << 1883 << "a/+"
+                              << ""
+                              << "" << int(F::Prefix) << int(P::Wildcard) << "";
+    QTest::newRow("dollar") << ok << 1883 << "$SYS"
+                            << ""
+                            << "" << int(F::Prefix) << int(P::Dollar) << "";
+    QTest::newRow("long prefix") << ok << 1883 << QString(201, u'p') << ""
+                                 << "" << int(F::Prefix) << int(P::TooLong) << "";
+    QTest::newRow("password alone") << ok << 1883 << "zt"
+                                    << ""
+                                    << "pw" << int(F::User) << int(P::PasswordWithoutUser) << "";
+    QTest::newRow("control in user") << ok << 1883 << "zt"
+                                     << "a\nb"
+                                     << "" << int(F::User) << int(P::Control) << "";
+    QTest::newRow("long password") << ok << 1883 << "zt"
+                                   << "u" << QString(1025, u'x') << int(F::Password) << int(P::TooLong) << "";
+  }
+  void fieldReasons() {
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, prefix);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(int, field);
+    QFETCH(int, problem);
+    QFETCH(QString, character);
+    BrokerConfig c;
+    c.host = host;
+    c.port = port;
+    c.prefix = prefix;
+    c.user = user;
+    c.password = password;
+    const BrokerFieldRefusal r = CheckBrokerFields(c);
+    QCOMPARE(int(r.field), field);
+    QCOMPARE(int(r.problem), problem);
+    if (!character.isEmpty()) QCOMPARE(r.character, character.at(0));
+    QCOMPARE(r.ok(), CheckBrokerConfig(c) == BrokerConfigError::None);
+  }
+
   void brokerUrl_data();
   void brokerUrl();
   void redactedNeverShowsThePassword();

@@ -10,6 +10,8 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <QtTest>
+#include <cerrno>
+#include <mosquitto.h>
 
 #include <atomic>
 #include <thread>
@@ -57,6 +59,25 @@ class PublisherTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The library's failures in the kinds a window words itself.
+  void reasonKinds() {
+    struct Case {
+      int rc, err;
+      PublishReason reason;
+    };
+    for (const Case& c :
+         {Case{MOSQ_ERR_ERRNO, ECONNREFUSED, PublishReason::Refused},
+          Case{MOSQ_ERR_ERRNO, ECONNRESET, PublishReason::Lost},
+          Case{MOSQ_ERR_ERRNO, ETIMEDOUT, PublishReason::NoAnswer}, Case{MOSQ_ERR_ERRNO, ENOENT, PublishReason::Other},
+          Case{MOSQ_ERR_CONN_LOST, 0, PublishReason::Lost}, Case{MOSQ_ERR_NO_CONN, 0, PublishReason::Lost},
+          Case{MOSQ_ERR_EAI, 0, PublishReason::UnknownHost}, Case{MOSQ_ERR_TLS, 0, PublishReason::Tls},
+          Case{MOSQ_ERR_TLS_HANDSHAKE, 0, PublishReason::Tls}, Case{MOSQ_ERR_NOMEM, 0, PublishReason::Other}})
+      QCOMPARE(int(ReasonOfLibraryError(c.rc, c.err)), int(c.reason));
+    QCOMPARE(int(ReasonOfRefusal(5)), int(PublishReason::NotAuthorised));
+    QCOMPARE(int(ReasonOfRefusal(4)), int(PublishReason::NotAuthorised));
+    QCOMPARE(int(ReasonOfRefusal(3)), int(PublishReason::Refused));
+  }
+
   void initTestCase() { qRegisterMetaType<zt::PublishState>(); }
   void deliversReadingsAndRows();
   void retainedStatus();

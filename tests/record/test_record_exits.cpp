@@ -100,8 +100,8 @@ class RecordExitsTest : public QObject {
       QVERIFY(passwd.open(QIODevice::WriteOnly));
       for (int i = 0; i < 20; ++i) passwd.write("root:x:0:0:root:/root:/bin/bash\n");
       // Three profiles; a stray byte in profile 2 would switch the hold on.
-      QFile d(data.path(QStringLiteral("damaged.hex1")));
-      QVERIFY(d.open(QIODevice::WriteOnly));
+      QFile damaged(data.path(QStringLiteral("damaged.hex1")));
+      QVERIFY(damaged.open(QIODevice::WriteOnly));
       QByteArray three(100 + 3 * 72, '\0');
       three[0] = 3;
       for (int n = 0; n < 3; ++n) {
@@ -110,7 +110,7 @@ class RecordExitsTest : public QObject {
         three[100 + 72 * n + 12] = 1;  // start position
       }
       three[100 + 72 + 54 + 11] = char(0x6f);
-      d.write(three);
+      damaged.write(three);
     }
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), data.path(QStringLiteral("full.jsonl"))));
     for (QString& a : args) a.replace(QStringLiteral("%D"), d);
