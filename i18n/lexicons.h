@@ -103,7 +103,7 @@ enum : int {
   kPublishSaveError,        // %1 file, %2 the system's reason
   kPublishFileProblems,     // %1 file, %2 what was ignored, one a line
   // The link (link/, session/).
-  kProfileSettingsResent,  // %1 profile number: its settings sent to the meter as a link came up
+  kProfileSettingsResent,   // %1 profile number: its settings sent to the meter as a link came up
   kNotProfileFile,          // %1 file, %2 why
   kHeaderNotZero,           // the unused bytes of a profile file's header
   kHeaderCountOutOfRange,   // %1 the count, %2 the largest count

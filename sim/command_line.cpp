@@ -86,9 +86,9 @@ bool ParseCommandLine(const QStringList& arguments, CommandLine& out, QString* e
                                   "answers to the program's texts, then the frames with their spacing.",
                                   "file");
   const QCommandLineOption speed("speed", "With --replay: play N times as fast (default 1).", "N", "1");
-  for (const auto* o : {&mode, &model, &dut, &partFrames, &interval, &hold, &sleepAfter, &fault, &replug, &connectFail,
-                        &connectFailures, &connectDelay, &connCrLf, &plus5, &seed, &name, &lenient, &printPort, &replay,
-                        &speed})
+  for (const auto* o : {&mode,  &model,  &dut,         &partFrames,      &interval,     &hold,     &sleepAfter,
+                        &fault, &replug, &connectFail, &connectFailures, &connectDelay, &connCrLf, &plus5,
+                        &seed,  &name,   &lenient,     &printPort,       &replay,       &speed})
     p.addOption(*o);
 
   if (!p.parse(arguments)) {

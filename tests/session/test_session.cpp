@@ -188,10 +188,9 @@ class SessionTest : public QObject {
     // 1.dat: the language in use went into it with that field, so the
     // restart is in English too.
     QCOMPARE(again.session->lang().currentLanguageName(), QStringLiteral("English"));
-    QCOMPARE(restored.at(0).at(0).toString(),
-             QStringLiteral("Restored %1 rows from the journal begun %2")
-                 .arg(logged.size())
-                 .arg(log.started.toString(QStringLiteral("dd.MM.yy hh:mm:ss"))));
+    QCOMPARE(restored.at(0).at(0).toString(), QStringLiteral("Restored %1 rows from the journal begun %2")
+                                                  .arg(logged.size())
+                                                  .arg(log.started.toString(QStringLiteral("dd.MM.yy hh:mm:ss"))));
     for (const LogModel::StoredRow& r : logged) QCOMPARE(again.session->recorder().model()->storedRow(r.gridRow), r);
     QCOMPARE(again.session->recorder().startPosition(), next);
   }
