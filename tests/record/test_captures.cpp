@@ -61,12 +61,25 @@ QString ValueOf(const QStringList& args, const QString& option) {
   return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
 }
 
+// `row` with only the fields that `expected` has, at every depth: a capture's
+// first run, logged by an older version, still tells the rows apart when a
+// newer version adds fields to every row.
+QJsonObject FieldsOf(const QJsonObject& row, const QJsonObject& expected) {
+  QJsonObject kept;
+  for (auto it = expected.begin(); it != expected.end(); ++it) {
+    if (!row.contains(it.key())) continue;
+    const QJsonValue v = row.value(it.key());
+    kept.insert(it.key(), v.isObject() && it.value().isObject() ? FieldsOf(v.toObject(), it.value().toObject()) : v);
+  }
+  return kept;
+}
+
 // `expected` as a run of `rows`, in order (the window records from the
 // link-up, zt-record from when the meter has taken the settings).
 bool HoldsRun(const QList<QJsonObject>& rows, const QList<QJsonObject>& expected) {
   for (qsizetype start = 0; start + expected.size() <= rows.size(); ++start) {
     bool all = true;
-    for (qsizetype i = 0; i < expected.size() && all; ++i) all = rows[start + i] == expected[i];
+    for (qsizetype i = 0; i < expected.size() && all; ++i) all = FieldsOf(rows[start + i], expected[i]) == expected[i];
     if (all) return true;
   }
   return false;
@@ -127,7 +140,8 @@ class CapturesTest : public QObject {
       QVERIFY2(rec.exitCode() == 0, qPrintable(rec.report()));
       const QList<QJsonObject> again = JsonLines(FileBytes(out));
       QCOMPARE(again.size(), logged.size());
-      for (qsizetype i = 0; i < logged.size(); ++i) QCOMPARE(Comparable(again[i], true), Comparable(logged[i], true));
+      for (qsizetype i = 0; i < logged.size(); ++i)
+        QCOMPARE(FieldsOf(Comparable(again[i], true), Comparable(logged[i], true)), Comparable(logged[i], true));
     }
 
     // The window's controllers: the same readings and verdicts in order.
