@@ -109,7 +109,9 @@ ReplayModel::ReplayModel(ReplayScript script, double speed, qint64 nowUs)
 
 qint64 ReplayModel::scaled(qint64 captureUs) const { return qint64(double(captureUs) / speed_); }
 
-qint64 ReplayModel::notBefore(qint64 t) const { return std::max(t, lastWriteUs_ + kMinGapMs * 1000); }
+qint64 ReplayModel::notBefore(qint64 t) const {
+  return std::max({t, lastWriteUs_ + kMinGapMs * 1000, lastCommandUs_ + kAfterCommandMs * 1000});
+}
 
 qint64 ReplayModel::itemDue(int index) const {
   const ReplaySession& s = script_.sessions[session_];
@@ -178,6 +180,7 @@ void ReplayModel::onText(const QByteArray& text, qint64 now) {
 
 void ReplayModel::onCommand(qint64 now) {
   if (phase_ != Phase::Stream) return;
+  lastCommandUs_ = now;
   ++commandsSeen_;
   const ReplaySession& s = script_.sessions[session_];
   int j = pos_;

@@ -82,6 +82,11 @@ class ReplayModel {
  public:
   static constexpr qint64 kMinGapMs = 20;
   static constexpr qint64 kCommandWaitMs = 3000;
+  // Nothing follows the program's command sooner than this, whatever the
+  // speed: the logger drops what comes in the 50 ms after a command of its
+  // own, and a meter's next frame comes far later than that, so a fast
+  // replay that kept the spacing would lose frames the meter never lost.
+  static constexpr qint64 kAfterCommandMs = 60;
 
   ReplayModel(ReplayScript script, double speed, qint64 nowUs = 0);
 
@@ -125,6 +130,7 @@ class ReplayModel {
   int anchorsPassed_ = 0;
   qint64 pauseUntilUs_ = -1;
   qint64 lastWriteUs_ = -1000000000;
+  qint64 lastCommandUs_ = -1000000000;
   std::uint64_t framesWritten_ = 0;
 };
 

@@ -184,6 +184,19 @@ class ReplayTest : public QObject {
     QCOMPARE(faster.framesWritten(), std::uint64_t(10));
   }
 
+  // Fast, the frames after the program's command keep clear of the logger's
+  // hold on frames after a command (a meter's next frame comes much later).
+  void framesClearOfTheCommand() {
+    ReplayModel m(Script(DongleCapture()), 1000.0);
+    Run(m, 0, 20, {{0, "AT+CONNL"}, {5, "AT+CONNL"}});
+    QList<Sent> out;
+    for (const Sent& s : Run(m, 21, 500, {{100, kCmd}}))
+      if (s.bytes.size() == 18) out.append(s);
+    QCOMPARE(Bytes(out), (QList<QByteArray>{Frame('a'), Frame('b'), Frame('c'), Frame('d')}));
+    QCOMPARE(out[2].atMs, 100 + ReplayModel::kAfterCommandMs);
+    QCOMPARE(out[3].atMs, out[2].atMs + ReplayModel::kMinGapMs);
+  }
+
   // A USB-UART bridge (no dialogue), and Bluetooth LE notifications, are one
   // stream that starts when the program first writes.
   void bridgeStream() {
