@@ -104,13 +104,7 @@ void ArchiveDialog::exportShown() {
   QString path = v_.prompts->saveFileName(this, export_->text(), QDir(folder).filePath(name + QStringLiteral(".xlsx")),
                                           xlsxFilter + QStringLiteral(";;") + csvFilter, &filter);
   if (path.isEmpty()) return;
-  ExportOptions opts;
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  if (suffix == QLatin1String("csv") || (suffix != QLatin1String("xlsx") && filter == csvFilter))
-    opts.format = ExportFormat::Csv;
-  if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx"))
-    path += opts.format == ExportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
-  opts.csvSeparator = CsvSeparatorFor(QLocale::system().decimalPoint());
+  ExportOptions opts = ExportOptionsForFile(&path, filter == csvFilter);
   opts.messages = lex.D4;
   if (!runner_) {
     runner_ = new ExportRunner(this);

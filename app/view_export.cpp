@@ -42,13 +42,7 @@ void ExportView::Button4Click() {
     c.Button4->setEnabled(true);
     return;
   }
-  ExportOptions opts;
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  if (suffix == QLatin1String("csv") || (suffix != QLatin1String("xlsx") && filter == csvFilter))
-    opts.format = ExportFormat::Csv;
-  if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx"))
-    path += opts.format == ExportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
-  opts.csvSeparator = CsvSeparatorFor(QLocale::system().decimalPoint());
+  ExportOptions opts = ExportOptionsForFile(&path, filter == csvFilter);
   opts.messages = lex.D4;
 
   // The rows, frozen now; the writing goes on off the UI thread.

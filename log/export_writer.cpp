@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRandomGenerator>
 
 #include <xlsxwriter.h>
@@ -335,6 +336,17 @@ QByteArray CsvLine(const std::array<QString, ExportSnapshot::kColumns>& cells, Q
   }
   line.append("\r\n");
   return line;
+}
+
+ExportOptions ExportOptionsForFile(QString* path, bool csvFilterChosen) {
+  ExportOptions opts;
+  const QString suffix = QFileInfo(*path).suffix().toLower();
+  if (suffix == QLatin1String("csv") || (suffix != QLatin1String("xlsx") && csvFilterChosen))
+    opts.format = ExportFormat::Csv;
+  if (suffix != QLatin1String("csv") && suffix != QLatin1String("xlsx"))
+    *path += opts.format == ExportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
+  opts.csvSeparator = CsvSeparatorFor(QLocale::system().decimalPoint());
+  return opts;
 }
 
 QChar CsvSeparatorFor(const QString& decimalSeparator) {

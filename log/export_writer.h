@@ -59,6 +59,11 @@ inline constexpr double kExportRightMarginPt = 10.0;
 // would clash with a comma between fields, so those systems use ";".
 QChar CsvSeparatorFor(const QString& decimalSeparator);
 
+// The format of a file the save dialogue returned: CSV for a ".csv" name, or
+// for a name of neither kind when the CSV filter was chosen; such a name gets
+// the format's suffix. The separator follows the system's decimal point.
+ExportOptions ExportOptionsForFile(QString* path, bool csvFilterChosen);
+
 // One row of a CSV export as its bytes: the cells in UTF-8, each quoted
 // (RFC 4180) when it holds the separator, a quote or a line break, ending in
 // CR LF. `separator` must be one WriteExport accepts. A program that writes
