@@ -140,8 +140,8 @@ std::vector<const BatchSample*> ChartWindow::samplesInXOrder() const {
   for (int p = 1; p < b.endPosition(); ++p)
     if (const BatchSample* s = b.at(p)) rows.push_back(s);
   if (byTime_)
-    std::stable_sort(rows.begin(), rows.end(), [](const BatchSample* a, const BatchSample* b) {
-      return a->timeMs != b->timeMs ? a->timeMs < b->timeMs : a->seq < b->seq;
+    std::stable_sort(rows.begin(), rows.end(), [](const BatchSample* x, const BatchSample* y) {
+      return x->timeMs != y->timeMs ? x->timeMs < y->timeMs : x->seq < y->seq;
     });
   return rows;
 }
