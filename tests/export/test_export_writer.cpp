@@ -83,10 +83,10 @@ bool NumberCell(int row, int col, const QString& text, double& value) {
 // had a statistics sheet: quotes, Cyrillic and Greek texts, empty cells and
 // an empty row.
 QString Fixed(int r, int c) {
-  static const char* const kHeaders[ExportSnapshot::kColumns] = {
+  static const char* const kFixtureHeaders[ExportSnapshot::kColumns] = {
       "Позиция", "Время",   "Основной", "Дополнительн.", "Схема",
       "Частота", "Уровень", "Брак",     "Основ.% откл.", "Допол.% откл."};
-  if (r == 0) return QString::fromUtf8(kHeaders[c]);
+  if (r == 0) return QString::fromUtf8(kFixtureHeaders[c]);
   if (r == 4) return QString();
   switch (c) {
     case 0: return QString::number(r);
